@@ -1,0 +1,11 @@
+# Debian's libmbedtls-dev (2.28) ships neither a CMake package nor pkg-config files.
+find_path(MBEDTLS_INCLUDE_DIR mbedtls/ssl.h)
+find_library(MBEDCRYPTO_LIBRARY mbedcrypto)
+include(FindPackageHandleStandardArgs)
+find_package_handle_standard_args(MbedTLS DEFAULT_MSG MBEDTLS_INCLUDE_DIR MBEDCRYPTO_LIBRARY)
+if(MbedTLS_FOUND AND NOT TARGET MbedTLS::mbedcrypto)
+  add_library(MbedTLS::mbedcrypto UNKNOWN IMPORTED)
+  set_target_properties(MbedTLS::mbedcrypto PROPERTIES
+    IMPORTED_LOCATION ${MBEDCRYPTO_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${MBEDTLS_INCLUDE_DIR})
+endif()

@@ -1,0 +1,55 @@
+# Helpers every component uses, so targets get the same options everywhere.
+
+# kelvora_add_library(NAME SOURCES ... [DEPS ...]): a static library whose headers are
+# included as "folder/file.h" from the repository root.
+function(kelvora_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE kelvora_options)
+endfunction()
+
+# kelvora_add_test(NAME SOURCES ... [DEPS ...] [LABELS ...]): a GoogleTest executable
+# registered with CTest. Tests are discovered when ctest runs, so a crash in discovery
+# never breaks the build. GUI tests run on the offscreen platform.
+function(kelvora_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main kelvora_options)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" LABELS "${ARG_LABELS}"
+    DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# kelvora_add_fuzzer(NAME SOURCES ... [DEPS ...]): a libFuzzer target (fuzz preset only).
+function(kelvora_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} kelvora_options)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_property(GLOBAL APPEND PROPERTY KELVORA_FUZZERS ${name})
+endfunction()
+
+# kelvora_add_bench(NAME SOURCES ... [DEPS ...]): a Google Benchmark program.
+function(kelvora_add_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark_main kelvora_options)
+endfunction()
+
+# Adds every immediate subfolder of the current folder that has a CMakeLists.txt.
+macro(kelvora_add_subfolders)
+  file(GLOB _children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+       ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT _children)
+  foreach(_child IN LISTS _children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${_child}/CMakeLists.txt)
+      add_subdirectory(${_child})
+    endif()
+  endforeach()
+endmacro()

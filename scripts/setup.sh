@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test, fuzz and benchmark.
+# Idempotent: packages already present are not fetched again, and the package lists are
+# refreshed only when something is missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang clang-format clang-tidy libclang-rt-14-dev
+  # core libraries
+  libmbedtls-dev libudev-dev
+  # GUI: Qt 6 Widgets (with D-Bus), the skin package reader, a font for the Japanese texts
+  qt6-base-dev libzip-dev fonts-noto-cjk
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-cryptography
+  # independent FIDO clients for interoperability tests
+  python3-fido2 libfido2-dev fido2-tools
+  # compile check of the Windows sources
+  g++-mingw-w64-x86-64
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets the machine up, builds and runs every test: the normal build, the AddressSanitizer
+# build, a short run of every fuzz target and the compile check of the Windows sources.
+#   KELVORA_TEST_PRESETS="default asan"  which builds to test (tsan is opt-in: it is slow)
+#   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/setup.sh
+presets="${KELVORA_TEST_PRESETS:-default asan}"
+for preset in $presets; do
+  echo "=== build and test: $preset"
+  ./scripts/build.sh "$preset"
+  ctest --preset "$preset" -j "$(nproc)"
+done
+
+if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
+  echo "=== fuzz smoke"
+  ./scripts/build.sh fuzz
+  ./scripts/fuzz.sh "${KELVORA_FUZZ_SECONDS:-30}"
+fi
+
+echo "=== Windows compile check"
+./scripts/check-windows.sh
