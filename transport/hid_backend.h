@@ -26,10 +26,10 @@ struct HidReportLengths {
 // One HID interface as the backend sees it.
 struct HidInterfaceInfo {
     // Identifies the interface for Open(). Opaque to callers, but it always carries the
-    // vendor id as "vid_" plus four lower-case hex digits and the product id as "pid_"
-    // plus four upper-case hex digits, e.g. "/dev/hidraw3#vid_4b56&pid_2B03" on Linux or
-    // the SetupAPI device path on Windows, so that device-arrival paths can be matched
-    // against the same text.
+    // vendor id as four lower-case hex digits, which is how discovery recognises the
+    // maker's interfaces: the SetupAPI device path on Windows ("\\?\hid#vid_4b56&pid_2b03
+    // #..."), and on Linux the node with "#vid_4b56&pid_2B03" appended (product digits in
+    // upper case, as in Windows device-arrival paths; see InterfaceIdentity()).
     std::string path;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
