@@ -12,7 +12,7 @@
 namespace kelvora::test {
 
 class FakeClock final : public Clock {
-public:
+  public:
     std::uint64_t NowMs() override { return now; }
     void SleepMs(std::uint32_t milliseconds) override {
         sleeps.push_back(milliseconds);
@@ -23,7 +23,7 @@ public:
 };
 
 class CapturedDebugOutput final : public DebugOutput {
-public:
+  public:
     void Write(std::string_view line) override { lines.emplace_back(line); }
     std::vector<std::string> lines;
 };

@@ -15,8 +15,12 @@ namespace {
 using namespace ctaphid;
 
 class ReplayConnection final : public HidConnection {
-public:
+  public:
     explicit ReplayConnection(std::shared_ptr<ReplayDevice> device) : device_(std::move(device)) {}
+    ~ReplayConnection() override { Close(); }
+
+    ReplayConnection(const ReplayConnection&) = delete;
+    ReplayConnection& operator=(const ReplayConnection&) = delete;
 
     HidIoResult Write(std::span<const std::uint8_t> report) override {
         const int index = static_cast<int>(device_->written.size());
@@ -54,10 +58,16 @@ public:
         return true;
     }
 
-    void Close() override { ++device_->closes; }
+    void Close() override {
+        if (!closed_) {
+            closed_ = true;
+            ++device_->closes;
+        }
+    }
 
-private:
+  private:
     std::shared_ptr<ReplayDevice> device_;
+    bool closed_ = false;
 };
 
 }  // namespace
@@ -95,8 +105,7 @@ void ReplayDevice::QueueInitResponse(const Bytes& channel) {
                            static_cast<std::uint16_t>(payload.size()), payload));
 }
 
-std::shared_ptr<ReplayDevice> ReplayBackend::AddKey(std::uint16_t vendorId,
-                                                    std::uint16_t productId,
+std::shared_ptr<ReplayDevice> ReplayBackend::AddKey(std::uint16_t vendorId, std::uint16_t productId,
                                                     const std::string& name) {
     HidInterfaceInfo info;
     info.path = "/dev/hidraw" + std::to_string(interfaces.size()) + "#" +

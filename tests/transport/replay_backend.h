@@ -48,7 +48,7 @@ struct ReplayDevice {
 };
 
 class ReplayBackend final : public HidBackend {
-public:
+  public:
     struct Interface {
         HidInterfaceInfo info;
         HidOpenError openError = HidOpenError::kNone;
@@ -63,7 +63,8 @@ public:
     std::vector<HidInterfaceInfo> Enumerate() override;
     HidOpenResult Open(const HidInterfaceInfo& info) override;
 
-    std::vector<Interface> interfaces;
+    // A deque, so that references from Add() stay valid as more interfaces are added.
+    std::deque<Interface> interfaces;
     int enumerations = 0;
 };
 

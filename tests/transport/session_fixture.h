@@ -15,7 +15,7 @@ inline constexpr std::uint16_t kCtapModel = kSupportedProducts[2];
 inline constexpr std::uint16_t kLegacyModel = kSupportedProducts[0];
 
 class SessionTest : public ::testing::Test {
-protected:
+  protected:
     // Attaches a key of `productId` and selects it; the channel is not yet allocated.
     std::shared_ptr<ReplayDevice> Attach(std::uint16_t productId = kCtapModel) {
         key = backend.AddKey(kMakerVendorId, productId);

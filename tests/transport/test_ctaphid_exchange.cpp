@@ -19,7 +19,7 @@ Bytes Counting(std::size_t length, std::uint8_t start = 0) {
 }
 
 class ExchangeTest : public SessionTest {
-protected:
+  protected:
     int Exchange(const Bytes& request, Bytes& response, std::uint32_t capacity = 4096) {
         response.assign(capacity, 0xEE);
         responseLength = capacity;
@@ -72,7 +72,9 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, RequestSplitTest,
                          ::testing::Values(SplitCase{1, 1}, SplitCase{57, 1}, SplitCase{58, 2},
                                            SplitCase{57 + 59, 2}, SplitCase{57 + 59 + 1, 3},
                                            SplitCase{7609, 129}),
-                         [](const auto& info) { return "Bytes" + std::to_string(info.param.length); });
+                         [](const auto& info) {
+                             return "Bytes" + std::to_string(info.param.length);
+                         });
 
 class ResponseReassemblyTest : public ExchangeTest,
                                public ::testing::WithParamInterface<std::size_t> {};
