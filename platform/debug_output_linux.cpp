@@ -23,9 +23,9 @@ class StandardErrorOutput final : public DebugOutput {
         }
         // One lock so that lines from worker threads never interleave.
         const std::lock_guard<std::mutex> lock(mutex_);
-        std::fwrite(line.data(), 1, line.size(), stderr);
+        (void)std::fwrite(line.data(), 1, line.size(), stderr);
         if (line.empty() || line.back() != '\n') {
-            std::fputc('\n', stderr);
+            (void)std::fputc('\n', stderr);
         }
     }
 

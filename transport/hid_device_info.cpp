@@ -20,22 +20,23 @@ std::array<char, kDeviceDescriptionSize> MakeDeviceDescription(std::string_view 
     productId &= 0xFFFFU;
     const std::size_t room = kDeviceDescriptionSize - 1 - kDescriptionFormatFixedPart.size();
     const std::size_t nameLength = NarrowTextPrefixLength(productName, room);
-    std::snprintf(description.data(), description.size(), "HID NAME:%.*s|VID:0x%04x|PID:0x%04x\n",
-                  static_cast<int>(nameLength), productName.data(), static_cast<unsigned>(vendorId),
-                  static_cast<unsigned>(productId));
+    (void)std::snprintf(description.data(), description.size(),
+                        "HID NAME:%.*s|VID:0x%04x|PID:0x%04x\n", static_cast<int>(nameLength),
+                        productName.data(), static_cast<unsigned>(vendorId),
+                        static_cast<unsigned>(productId));
     return description;
 }
 
 bool PathNamesVendor(std::string_view path, std::uint16_t vendorId) {
     char digits[5] = {};
-    std::snprintf(digits, sizeof digits, "%04x", static_cast<unsigned>(vendorId));
+    (void)std::snprintf(digits, sizeof digits, "%04x", static_cast<unsigned>(vendorId));
     return path.find(digits) != std::string_view::npos;
 }
 
 std::string InterfaceIdentity(std::uint16_t vendorId, std::uint16_t productId) {
     char text[20] = {};
-    std::snprintf(text, sizeof text, "vid_%04x&pid_%04X", static_cast<unsigned>(vendorId),
-                  static_cast<unsigned>(productId));
+    (void)std::snprintf(text, sizeof text, "vid_%04x&pid_%04X", static_cast<unsigned>(vendorId),
+                        static_cast<unsigned>(productId));
     return text;
 }
 
