@@ -1,0 +1,92 @@
+// The HID layer of the session: the list of the maker's interfaces, the current device
+// and its CTAPHID channel, and the one exchange that writes to and reads from the key.
+//
+// Not thread-safe: the tool lets one operation at a time talk to the key (modal dialogs),
+// which may run on the user-interface thread or on a dialog's worker thread.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/debug_output.h"
+#include "transport/ctaphid.h"
+#include "transport/hid_backend.h"
+#include "transport/hid_device_info.h"
+#include "transport/key_state.h"
+
+namespace kelvora {
+
+// Where an exchange failed, as written in its debug line.
+enum class ExchangeLocation : int {
+    kInitWrite = 480,
+    kRequestWrite = 558,
+    kFirstResponseRead = 585,
+    kContinuationRead = 646,
+};
+
+class HidTransport {
+  public:
+    // The backend, key state, clock and debug output must outlive the transport.
+    HidTransport(HidBackend& backend, KeyState& keyState, Clock& clock, DebugOutput& debug);
+    ~HidTransport();
+
+    HidTransport(const HidTransport&) = delete;
+    HidTransport& operator=(const HidTransport&) = delete;
+
+    // Rebuilds the device list from the interfaces present and returns how many were
+    // accepted: the path names the maker's vendor id, both directions open, the vendor id
+    // matches and the report lengths are known. An interface of the maker that cannot be
+    // opened sets keyState.deviceAccessDenied. The sixth supported model gets a settle
+    // delay of 2000 ms per accepted interface. The current device stays usable.
+    std::uint32_t EnumerateDevices();
+
+    // Makes the first listed device with these identifiers current and forces a new
+    // channel before the next exchange. Returns 1, or 0 with the current device unchanged.
+    int SelectDevice(std::uint32_t vendorId, std::uint32_t productId);
+
+    // Copies the current device's description, terminator included, cut to `capacity`.
+    // Returns 1 (0 only for a null buffer or no room at all).
+    int GetDeviceDescription(char* buffer, std::size_t capacity) const;
+
+    // Closes every listed device and forgets the current one.
+    void CloseAllDevices();
+
+    // Sends one CTAPHID_CBOR message and receives the answer. `*responseLength` is the
+    // capacity of `response` on entry and the message length on success. Returns 0, or
+    // -1 on failure, with `*responseLength` untouched. A response announcing more bytes
+    // than the capacity fails before anything is copied.
+    int ExchangeReports(const std::uint8_t* request, std::int32_t requestLength,
+                        std::uint8_t* response, std::uint32_t* responseLength);
+
+    // Cleared by the session before it repeats a failed exchange, so the repeat reuses
+    // the channel.
+    void ClearNeedChannelInit() { needChannelInit_ = false; }
+    bool NeedChannelInit() const { return needChannelInit_; }
+    const std::array<std::uint8_t, ctaphid::kChannelSize>& ChannelId() const { return channelId_; }
+
+    const std::vector<HidDeviceInfo>& Devices() const { return devices_; }
+    const HidDeviceInfo& CurrentDevice() const { return current_; }
+
+  private:
+    bool InitialiseChannel(HidConnection& connection, const HidReportLengths& lengths);
+    bool SendRequest(HidConnection& connection, const HidReportLengths& lengths,
+                     const std::uint8_t* request, std::size_t requestLength);
+    bool ReceiveResponse(HidConnection& connection, const HidReportLengths& lengths,
+                         std::uint8_t* response, std::uint32_t capacity, std::uint32_t& total);
+    void ReportIoFailure(const char* operation, ExchangeLocation location, std::uint32_t errorCode);
+
+    HidBackend& backend_;
+    KeyState& keyState_;
+    Clock& clock_;
+    DebugOutput& debug_;
+
+    std::vector<HidDeviceInfo> devices_;
+    HidDeviceInfo current_;
+    bool needChannelInit_ = true;
+    std::array<std::uint8_t, ctaphid::kChannelSize> channelId_ = ctaphid::kInitialChannel;
+    std::array<std::uint8_t, ctaphid::kReportBufferSize> report_{};
+};
+
+}  // namespace kelvora
