@@ -43,7 +43,9 @@ inline std::vector<Packet> Frame(std::uint32_t channel, std::uint8_t command, By
     first[5] = static_cast<std::uint8_t>(payload.size() >> 8);
     first[6] = static_cast<std::uint8_t>(payload.size());
     std::size_t sent = std::min<std::size_t>(payload.size(), kInitPayloadSize);
-    std::memcpy(first.data() + 7, payload.data(), sent);
+    if (sent > 0) {
+        std::memcpy(first.data() + 7, payload.data(), sent);
+    }
     packets.push_back(first);
     for (std::uint8_t seq = 0; sent < payload.size(); ++seq) {
         Packet cont{};
