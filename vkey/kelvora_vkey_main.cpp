@@ -24,18 +24,19 @@ int main(int argc, char** argv) {
     const std::optional<DaemonOptions> options =
         ParseDaemonOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
-        std::fprintf(stderr,
-                     "kelvora-vkey: %s\nusage: kelvora-vkey --socket PATH [--model 1-7] "
-                     "[--firmware N] [--pin PIN] [--auto-touch MS] [--stranger] [--state FILE] "
-                     "[--reset-window MS]\n",
-                     error.c_str());
+        (void)std::fprintf(
+            stderr,
+            "kelvora-vkey: %s\nusage: kelvora-vkey --socket PATH [--model 1-7] "
+            "[--firmware N] [--pin PIN] [--auto-touch MS] [--stranger] [--state FILE] "
+            "[--reset-window MS]\n",
+            error.c_str());
         return kExitUsage;
     }
     State state;
     if (options->statePath && LoadStateFile(*options->statePath, state) == LoadStatus::kCorrupt) {
         // Never overwrite what may be someone's only copy.
-        std::fprintf(stderr, "kelvora-vkey: state file %s is corrupt; leaving it alone\n",
-                     options->statePath->c_str());
+        (void)std::fprintf(stderr, "kelvora-vkey: state file %s is corrupt; leaving it alone\n",
+                           options->statePath->c_str());
         return kExitCorruptState;
     }
     if (options->pin) {
@@ -52,14 +53,14 @@ int main(int argc, char** argv) {
     if (options->statePath) {
         hooks.onActivity = [&key, &options] {
             if (!SaveStateFile(*options->statePath, key.SnapshotState())) {
-                std::fprintf(stderr, "kelvora-vkey: cannot write %s\n",
-                             options->statePath->c_str());
+                (void)std::fprintf(stderr, "kelvora-vkey: cannot write %s\n",
+                                   options->statePath->c_str());
             }
         };
     }
     const int result = ServeOnSocket(key, options->socketPath, hooks, error);
     if (result != 0) {
-        std::fprintf(stderr, "kelvora-vkey: %s\n", error.c_str());
+        (void)std::fprintf(stderr, "kelvora-vkey: %s\n", error.c_str());
         return result;
     }
     if (hooks.onActivity) {

@@ -143,12 +143,12 @@ bool SaveStateFile(const std::string& path, const State& state) {
         file << SerializeState(state);
         file.flush();
         if (!file) {
-            std::remove(temporary.c_str());
+            (void)std::remove(temporary.c_str());
             return false;
         }
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
+        (void)std::remove(temporary.c_str());
         return false;
     }
     return true;
