@@ -1,0 +1,128 @@
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include "vkey/ctaphid_defs.h"
+#include "vkey/socket_server.h"
+
+namespace kelvora::vkey {
+namespace {
+
+constexpr int kAcceptPollMs = 100;
+constexpr int kConnectionPollMs = 5;  // the key's timers run at least this often
+constexpr std::size_t kInitCommandOffset = 4;
+
+volatile std::sig_atomic_t gStopRequested = 0;
+
+void RequestStop(int /*signal*/) {
+    gStopRequested = 1;
+}
+
+void InstallStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Sends what the key has queued; false when the peer is gone.
+bool Drain(VirtualKey& key, int connection, const ServerHooks& hooks) {
+    bool responded = false;
+    while (std::optional<Packet> packet = key.TryReadPacket()) {
+        if (send(connection, packet->data(), packet->size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(packet->size())) {
+            return false;
+        }
+        responded = responded ||
+                    (*packet)[kInitCommandOffset] == static_cast<std::uint8_t>(HidCommand::kCbor);
+    }
+    if (responded && hooks.onActivity) {
+        hooks.onActivity();
+    }
+    return true;
+}
+
+void ServeConnection(VirtualKey& key, int connection, const ServerHooks& hooks) {
+    key.Plug();
+    std::uint8_t packet[kPacketSize + 1];
+    while (gStopRequested == 0) {
+        pollfd descriptor{connection, POLLIN, 0};
+        const int ready = poll(&descriptor, 1, kConnectionPollMs);
+        if (ready < 0 && errno != EINTR) {
+            break;
+        }
+        if (ready > 0) {
+            if ((descriptor.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 &&
+                (descriptor.revents & POLLIN) == 0) {
+                break;
+            }
+            const ssize_t received = recv(connection, packet, sizeof packet, 0);
+            if (received <= 0) {
+                break;
+            }
+            if (received == static_cast<ssize_t>(kPacketSize)) {
+                std::uint8_t exact[kPacketSize];
+                std::memcpy(exact, packet, kPacketSize);
+                key.WritePacket(exact);
+            }
+            // Messages of any other size are not packets; they are dropped.
+        }
+        if (!Drain(key, connection, hooks)) {
+            break;
+        }
+    }
+    key.Unplug();
+    if (hooks.onActivity) {
+        hooks.onActivity();
+    }
+}
+
+}  // namespace
+
+int ServeOnSocket(VirtualKey& key, const std::string& path, const ServerHooks& hooks,
+                  std::string& error) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        error = "socket path too long";
+        return 1;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int listener = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (listener < 0) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return 1;
+    }
+    unlink(path.c_str());
+    if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        listen(listener, 1) != 0) {
+        error = std::string("bind/listen: ") + std::strerror(errno);
+        close(listener);
+        return 1;
+    }
+    InstallStopHandlers();
+    while (gStopRequested == 0) {
+        pollfd descriptor{listener, POLLIN, 0};
+        if (poll(&descriptor, 1, kAcceptPollMs) <= 0) {
+            continue;
+        }
+        const int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) {
+            continue;
+        }
+        ServeConnection(key, connection, hooks);
+        close(connection);
+    }
+    close(listener);
+    unlink(path.c_str());
+    return 0;
+}
+
+}  // namespace kelvora::vkey

@@ -1,0 +1,157 @@
+#include "vkey/state_file.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace kelvora::vkey {
+namespace {
+
+constexpr const char* kMagic = "kelvora-vkey-state";
+constexpr int kFormatVersion = 1;
+constexpr std::size_t kPinHashSize = 16;
+constexpr int kMaxCounter = 255;
+constexpr const char* kAbsent = "-";
+
+std::string ToHex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 0x0F];
+    }
+    return hex;
+}
+
+bool FromHex(const std::string& hex, std::string& out) {
+    if (hex.size() % 2 != 0) {
+        return false;
+    }
+    out.clear();
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        int value = 0;
+        for (std::size_t j = i; j < i + 2; ++j) {
+            const char c = hex[j];
+            int digit = -1;
+            if (c >= '0' && c <= '9') {
+                digit = c - '0';
+            } else if (c >= 'a' && c <= 'f') {
+                digit = c - 'a' + 10;
+            }
+            if (digit < 0) {
+                return false;
+            }
+            value = value * 16 + digit;
+        }
+        out += static_cast<char>(value);
+    }
+    return true;
+}
+
+bool ReadCounter(std::istringstream& line, int& value) {
+    return static_cast<bool>(line >> value) && value >= 0 && value <= kMaxCounter;
+}
+
+}  // namespace
+
+std::string SerializeState(const State& state) {
+    std::ostringstream out;
+    out << kMagic << ' ' << kFormatVersion << '\n';
+    out << "pin "
+        << (state.pinHash ? ToHex(std::string(state.pinHash->begin(), state.pinHash->end()))
+                          : kAbsent)
+        << '\n';
+    out << "pin-retries " << state.pinRetries << '\n';
+    out << "fingerprint-retries " << state.fingerprintRetries << '\n';
+    for (const auto& [slot, entry] : state.templates) {
+        out << "template " << slot << ' ' << entry.finger << ' '
+            << (entry.name.empty() ? kAbsent : ToHex(entry.name)) << '\n';
+    }
+    return out.str();
+}
+
+bool ParseState(const std::string& text, State& state) {
+    std::istringstream in(text);
+    std::string lineText;
+    if (!std::getline(in, lineText) ||
+        lineText != std::string(kMagic) + ' ' + std::to_string(kFormatVersion)) {
+        return false;
+    }
+    State parsed;
+    bool sawPin = false;
+    while (std::getline(in, lineText)) {
+        std::istringstream line(lineText);
+        std::string field;
+        line >> field;
+        if (field == "pin") {
+            std::string hex;
+            std::string bytes;
+            line >> hex;
+            if (hex != kAbsent) {
+                if (!FromHex(hex, bytes) || bytes.size() != kPinHashSize) {
+                    return false;
+                }
+                parsed.pinHash = Bytes(bytes.begin(), bytes.end());
+            }
+            sawPin = true;
+        } else if (field == "pin-retries") {
+            if (!ReadCounter(line, parsed.pinRetries)) {
+                return false;
+            }
+        } else if (field == "fingerprint-retries") {
+            if (!ReadCounter(line, parsed.fingerprintRetries)) {
+                return false;
+            }
+        } else if (field == "template") {
+            long slot = -1;
+            Template entry;
+            std::string hex;
+            if (!(line >> slot >> entry.finger >> hex) || slot < 0 || slot > 0xFFFF ||
+                (hex != kAbsent && !FromHex(hex, entry.name)) ||
+                !parsed.templates.emplace(static_cast<std::uint16_t>(slot), entry).second) {
+                return false;
+            }
+        } else {
+            return false;
+        }
+        std::string trailing;
+        if (line >> trailing) {
+            return false;
+        }
+    }
+    if (!sawPin) {
+        return false;
+    }
+    state = std::move(parsed);
+    return true;
+}
+
+LoadStatus LoadStateFile(const std::string& path, State& state) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return LoadStatus::kMissing;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return ParseState(text.str(), state) ? LoadStatus::kLoaded : LoadStatus::kCorrupt;
+}
+
+bool SaveStateFile(const std::string& path, const State& state) {
+    const std::string temporary = path + ".tmp";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        file << SerializeState(state);
+        file.flush();
+        if (!file) {
+            (void)std::remove(temporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        (void)std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kelvora::vkey

@@ -1,0 +1,27 @@
+// The daemon's state file: what a key remembers (PIN hash, counters, templates) in a small
+// line-based text form, written atomically (temporary file, then rename) so that a crash
+// leaves either the old or the new file, never a torn one.
+//
+//   kelvora-vkey-state 1
+//   pin <32 hex digits | ->
+//   pin-retries <n>
+//   fingerprint-retries <n>
+//   template <slot> <finger> <name as hex, or ->      (one line per template)
+#pragma once
+
+#include <string>
+
+#include "vkey/state.h"
+
+namespace kelvora::vkey {
+
+enum class LoadStatus { kLoaded, kMissing, kCorrupt };
+
+std::string SerializeState(const State& state);
+// Parses the text form; false on any deviation (the state is then left untouched).
+bool ParseState(const std::string& text, State& state);
+
+LoadStatus LoadStateFile(const std::string& path, State& state);
+bool SaveStateFile(const std::string& path, const State& state);
+
+}  // namespace kelvora::vkey

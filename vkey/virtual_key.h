@@ -1,0 +1,103 @@
+// An in-process simulated key of any supported model: the CTAPHID framing, the CTAP2
+// commands and the legacy APDUs, a sensor driven by tests or by an auto-touch mode, and a
+// clock that can be injected.
+//
+// Thread-safety: every public member may be called from any thread. The host side writes
+// packets and blocks in ReadPacket; a test thread moves the sensor or the clock; the UI
+// thread may Unplug, which wakes every blocked reader with kRemoved and then calls the
+// removal observer (outside the key's lock, so the observer may call back into the key).
+//
+// Timing: waits for a finger are measured on the injected clock. A blocked reader re-checks
+// the clock every few real milliseconds, so a test that advances a ManualClock sees the
+// key's keep-alives and time-outs without sleeping through them.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+#include "vkey/bytes.h"
+#include "vkey/clock.h"
+#include "vkey/config.h"
+#include "vkey/ctaphid_engine.h"
+#include "vkey/key_context.h"
+#include "vkey/sensor.h"
+#include "vkey/state.h"
+
+namespace kelvora::vkey {
+
+enum class Fault { kMalformedNextResponse, kFailNextSample, kNeverAnswerNext };
+
+class VirtualKey {
+  public:
+    // `clock` must outlive the key. The key starts unplugged.
+    VirtualKey(const Config& config, const Clock& clock, State initial = {});
+    ~VirtualKey();
+    VirtualKey(const VirtualKey&) = delete;
+    VirtualKey& operator=(const VirtualKey&) = delete;
+
+    // --- USB ---
+    void Plug();
+    void Unplug();
+    bool plugged() const;
+    void SetRemovalObserver(std::function<void()> observer);
+
+    // --- host side: one 64-byte CTAPHID packet each way (no report id) ---
+    // False when the key is not plugged in.
+    bool WritePacket(const std::uint8_t (&packet)[kPacketSize]);
+    enum class ReadResult { kPacket, kTimedOut, kRemoved };
+    // Blocks until a packet is ready, the key is removed, or `realTimeoutMs` of real time
+    // passed (never, when negative).
+    ReadResult ReadPacket(Packet& out, std::int64_t realTimeoutMs = -1);
+    // Runs the key's timers and returns a packet if one is ready, without blocking.
+    std::optional<Packet> TryReadPacket();
+    // Runs the key's timers: keep-alives, finger waits, message time-outs.
+    void Service();
+
+    // --- sensor ---
+    void PlaceFinger(int finger);
+    void LiftFinger();
+    void SetAutoTouch(std::optional<AutoTouch> autoTouch);
+
+    // --- faults, state ---
+    void InjectFault(Fault fault);
+    State SnapshotState() const;
+    void EditState(const std::function<void(State&)>& edit);
+    const Config& config() const { return config_; }
+    // True while a command waits for a finger or a touch.
+    bool waitingForUser() const;
+    int winkCount() const;
+
+  private:
+    struct PendingWait {
+        std::uint32_t channel = 0;
+        std::int64_t deadlineMs = 0;
+        std::int64_t nextKeepaliveMs = 0;
+        bool cancelled = false;
+        FingerWait wait;
+        Bytes request;
+    };
+
+    void ServiceLocked();
+    void HandleMessageLocked(HidMessage message);
+    void FinishLocked(std::uint32_t channel, Bytes response, const Bytes& request);
+    void RecordLocked(const Bytes& request, const Bytes& response);
+
+    const Config config_;
+    const Clock& clock_;
+    mutable std::mutex mutex_;
+    std::condition_variable outputReady_;
+    bool plugged_ = false;
+    State state_;
+    PlugSession session_;
+    Sensor sensor_;
+    Faults faults_;
+    KeyContext context_;  // refers to the members above; handlers keep it in their waits
+    CtaphidEngine engine_;
+    std::optional<PendingWait> pending_;
+    std::function<void()> removalObserver_;
+};
+
+}  // namespace kelvora::vkey
