@@ -183,6 +183,12 @@ void CButtonUI::SetAttribute(const QString& name, const QString& value) {
         pushedTextColor_ = ParseColor(value).value_or(QColor());
     } else if (name == QLatin1String("focusedtextcolor")) {
         focusedTextColor_ = ParseColor(value).value_or(QColor());
+    } else if (name == QLatin1String("hotbkcolor")) {
+        hotBkColor_ = ParseColor(value).value_or(QColor());
+    } else if (name == QLatin1String("pushedbkcolor")) {
+        pushedBkColor_ = ParseColor(value).value_or(QColor());
+    } else if (name == QLatin1String("disabledbkcolor")) {
+        disabledBkColor_ = ParseColor(value).value_or(QColor());
     } else {
         CLabelUI::SetAttribute(name, value);
     }
@@ -221,7 +227,20 @@ QColor CButtonUI::CurrentTextColor() const {
     return CLabelUI::CurrentTextColor();
 }
 
-void CButtonUI::PaintStatusImage(QPainter& painter) { DrawImage(painter, CurrentImageRef(), rect()); }
+void CButtonUI::PaintStatusImage(QPainter& painter) {
+    QColor fill;
+    if (!IsEnabled()) {
+        fill = disabledBkColor_;
+    } else if (pushed_ && pushedBkColor_.isValid()) {
+        fill = pushedBkColor_;
+    } else if (hot_) {
+        fill = hotBkColor_;
+    }
+    if (fill.isValid()) {
+        painter.fillRect(rect(), fill);
+    }
+    DrawImage(painter, CurrentImageRef(), rect());
+}
 
 void CButtonUI::Activate() {
     if (IsEnabled() && IsVisible()) {

@@ -86,6 +86,7 @@ private:
 
     ImageRef normalImage_, hotImage_, pushedImage_, disabledImage_, focusedImage_;
     QColor hotTextColor_, pushedTextColor_, focusedTextColor_;
+    QColor hotBkColor_, pushedBkColor_, disabledBkColor_;
     bool hot_ = false;
     bool pushed_ = false;
 };

@@ -21,7 +21,7 @@ std::unique_ptr<ResourcePackage> ResourcePackage::Open(std::span<const std::byte
         zip_error_fini(&error);
         return nullptr;
     }
-    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
     zip_error_fini(&error);
     if (archive == nullptr) {
         zip_source_free(source);  // still ours when the open failed
