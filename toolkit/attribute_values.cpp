@@ -68,7 +68,9 @@ std::optional<QSize> ParseSize(const QString& value) {
     return QSize((*v)[0], (*v)[1]);
 }
 
-bool ParseBool(const QString& value) { return value.trimmed().compare(QLatin1String("true")) == 0; }
+bool ParseBool(const QString& value) {
+    return value.trimmed().compare(QLatin1String("true")) == 0;
+}
 
 int ParseInt(const QString& value, int fallback) {
     bool ok = false;

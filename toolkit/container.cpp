@@ -21,7 +21,9 @@ void CContainerUI::SetAttribute(const QString& name, const QString& value) {
     }
 }
 
-bool CContainerUI::Add(CControlUI* control) { return AddAt(control, GetCount()); }
+bool CContainerUI::Add(CControlUI* control) {
+    return AddAt(control, GetCount());
+}
 
 bool CContainerUI::AddAt(CControlUI* control, int index) {
     if (control == nullptr || index < 0 || index > GetCount() ||
@@ -124,7 +126,9 @@ void CContainerUI::NeedUpdate() {
     update();
 }
 
-QRect CContainerUI::ClientArea() const { return rect().marginsRemoved(inset_); }
+QRect CContainerUI::ClientArea() const {
+    return rect().marginsRemoved(inset_);
+}
 
 void CContainerUI::LayoutChildren() {
     // A plain container stacks its children on top of each other over the client area.
@@ -201,7 +205,7 @@ void LayoutLine(const std::vector<CControlUI*>& items, const QRect& area, int ch
         const int length = axis.Fixed(child) >= 0 ? axis.Fixed(child) : share;
         const int room = crossExtent - axis.CrossLead(pad) - axis.CrossTrail(pad);
         const int cross = axis.Cross(child) >= 0 ? std::min(axis.Cross(child), std::max(0, room))
-                                                  : std::max(0, room);
+                                                 : std::max(0, room);
         const int crossStart = (axis.vertical ? area.left() : area.top()) + axis.CrossLead(pad);
         if (axis.vertical) {
             child->setGeometry(crossStart, cursor, cross, length);

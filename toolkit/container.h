@@ -11,7 +11,7 @@
 namespace kelvora {
 
 class CContainerUI : public CControlUI {
-public:
+  public:
     ~CContainerUI() override;
     QString GetClass() const override { return QStringLiteral("Container"); }
     void SetAttribute(const QString& name, const QString& value) override;
@@ -39,7 +39,7 @@ public:
     // Called by a child that is being destroyed.
     void ForgetItem(CControlUI* control);
 
-protected:
+  protected:
     // Where the children go: the container minus its inset.
     QRect ClientArea() const;
     virtual void LayoutChildren();
@@ -57,34 +57,34 @@ protected:
 };
 
 class CVerticalLayoutUI : public CContainerUI {
-public:
+  public:
     QString GetClass() const override { return QStringLiteral("VerticalLayout"); }
 
-protected:
+  protected:
     void LayoutChildren() override;
 };
 
 class CHorizontalLayoutUI : public CContainerUI {
-public:
+  public:
     QString GetClass() const override { return QStringLiteral("HorizontalLayout"); }
 
-protected:
+  protected:
     void LayoutChildren() override;
 };
 
 class CTabLayoutUI : public CContainerUI {
-public:
+  public:
     QString GetClass() const override { return QStringLiteral("TabLayout"); }
     void SetAttribute(const QString& name, const QString& value) override;
     // Shows page `index`; false when there is no such page.
     bool SelectItem(int index);
     int GetCurSel() const { return curSel_; }
 
-protected:
+  protected:
     void LayoutChildren() override;
     void OnItemAdded(CControlUI* control) override;
 
-private:
+  private:
     int curSel_ = 0;
 };
 

@@ -8,7 +8,9 @@
 
 namespace kelvora {
 
-CControlUI::CControlUI() { setAttribute(Qt::WA_NoSystemBackground, false); }
+CControlUI::CControlUI() {
+    setAttribute(Qt::WA_NoSystemBackground, false);
+}
 
 CControlUI::~CControlUI() {
     if (parent_ != nullptr) {
@@ -21,7 +23,9 @@ void CControlUI::SetText(const QString& text) {
     update();
 }
 
-void CControlUI::SetToolTip(const QString& tip) { setToolTip(tip); }
+void CControlUI::SetToolTip(const QString& tip) {
+    setToolTip(tip);
+}
 
 void CControlUI::SetBkImage(const QString& image) {
     bkImage_ = ParseImageRef(image);
@@ -68,9 +72,13 @@ void CControlUI::SetShownByParent(bool shown) {
     ApplyVisibility();
 }
 
-void CControlUI::ApplyVisibility() { setVisible(visible_ && shownByParent_); }
+void CControlUI::ApplyVisibility() {
+    setVisible(visible_ && shownByParent_);
+}
 
-void CControlUI::SetFocus() { setFocus(Qt::OtherFocusReason); }
+void CControlUI::SetFocus() {
+    setFocus(Qt::OtherFocusReason);
+}
 
 void CControlUI::SetFixedWidth(int width) {
     fixedWidth_ = width < 0 ? -1 : width;
@@ -136,7 +144,9 @@ void CControlUI::SendNotify(const QString& type, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-CControlUI* CControlUI::FindByName(const QString& name) { return name_ == name ? this : nullptr; }
+CControlUI* CControlUI::FindByName(const QString& name) {
+    return name_ == name ? this : nullptr;
+}
 
 void CControlUI::CollectByName(const QString& name, std::vector<CControlUI*>& out) {
     if (name_ == name) {
@@ -231,8 +241,8 @@ void CControlUI::PaintBorder(QPainter& painter) {
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     const int inset = borderSize_ / 2;
-    painter.drawRect(rect().adjusted(inset, inset, -inset - (borderSize_ % 2),
-                                     -inset - (borderSize_ % 2)));
+    painter.drawRect(
+        rect().adjusted(inset, inset, -inset - (borderSize_ % 2), -inset - (borderSize_ % 2)));
 }
 
 void CControlUI::mousePressEvent(QMouseEvent* event) {

@@ -22,7 +22,7 @@ namespace kelvora {
 class CContainerUI;
 
 class CControlUI : public QWidget {
-public:
+  public:
     CControlUI();
     ~CControlUI() override;
 
@@ -87,7 +87,7 @@ public:
     // Used by containers: whether the tab page this control is on is selected.
     void SetShownByParent(bool shown);
 
-protected:
+  protected:
     QFont ResolveFont(int index) const;
     void AskParentForLayout();
     void SendNotify(const QString& type, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -109,7 +109,7 @@ protected:
     QColor focusBorderColor_;
     int borderSize_ = 0;
 
-private:
+  private:
     void ApplyVisibility();
 
     QString name_;

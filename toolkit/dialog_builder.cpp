@@ -11,7 +11,9 @@ namespace kelvora {
 namespace {
 constexpr int kDefaultFontSize = 12;
 
-bool IsWindowElement(const LayoutNode& node) { return node.tag == QLatin1String("Window"); }
+bool IsWindowElement(const LayoutNode& node) {
+    return node.tag == QLatin1String("Window");
+}
 
 bool IsNonControlElement(const LayoutNode& node) {
     return node.tag == QLatin1String("Font") || node.tag == QLatin1String("Default") ||
@@ -133,12 +135,12 @@ void CDialogBuilder::ReadWindowElement(const LayoutNode& node) {
         }
         const int id = ParseInt(child.Attribute(QStringLiteral("id")), nextId);
         nextId = id + 1;
-        fonts_->fonts[id] = MakeLayoutFont(
-            child.Attribute(QStringLiteral("name")),
-            ParseInt(child.Attribute(QStringLiteral("size")), kDefaultFontSize),
-            ParseBool(child.Attribute(QStringLiteral("bold"))),
-            ParseBool(child.Attribute(QStringLiteral("italic"))),
-            ParseBool(child.Attribute(QStringLiteral("underline"))));
+        fonts_->fonts[id] =
+            MakeLayoutFont(child.Attribute(QStringLiteral("name")),
+                           ParseInt(child.Attribute(QStringLiteral("size")), kDefaultFontSize),
+                           ParseBool(child.Attribute(QStringLiteral("bold"))),
+                           ParseBool(child.Attribute(QStringLiteral("italic"))),
+                           ParseBool(child.Attribute(QStringLiteral("underline"))));
         if (ParseBool(child.Attribute(QStringLiteral("default")))) {
             fonts_->defaultId = id;
         }

@@ -18,7 +18,7 @@ class CControlUI;
 
 // Lets a window supply controls for element names the builder does not know.
 class IDialogBuilderCallback {
-public:
+  public:
     virtual ~IDialogBuilderCallback() = default;
     virtual CControlUI* CreateControl(const QString& className) = 0;
 };
@@ -36,7 +36,7 @@ struct WindowAttributes {
 };
 
 class CDialogBuilder {
-public:
+  public:
     // Builds the tree of `xmlFile` from the skin package. Returns the root control, owned by
     // the caller (or by `parent`, when given, which the root is added to), or nullptr when
     // the file is missing, malformed or holds no control; GetError() then says why.
@@ -49,7 +49,7 @@ public:
     const WindowAttributes& GetWindowAttributes() const { return window_; }
     const QString& GetError() const { return error_; }
 
-private:
+  private:
     CControlUI* Build(const LayoutNode& node, IDialogBuilderCallback* callback);
     void ReadWindowElement(const LayoutNode& node);
 

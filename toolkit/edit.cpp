@@ -1,8 +1,8 @@
 #include "toolkit/edit.h"
 
 #include <QEvent>
-#include <algorithm>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace kelvora {
 
@@ -39,9 +39,13 @@ void CEditUI::SetAttribute(const QString& name, const QString& value) {
     }
 }
 
-QString CEditUI::GetText() const { return edit_->text(); }
+QString CEditUI::GetText() const {
+    return edit_->text();
+}
 
-void CEditUI::SetText(const QString& text) { edit_->setText(text); }
+void CEditUI::SetText(const QString& text) {
+    edit_->setText(text);
+}
 
 void CEditUI::SetToolTip(const QString& tip) {
     CLabelUI::SetToolTip(tip);
@@ -54,7 +58,9 @@ void CEditUI::SetEnabled(bool enabled) {
     edit_->setEnabled(enabled);
 }
 
-void CEditUI::SetFocus() { edit_->setFocus(Qt::OtherFocusReason); }
+void CEditUI::SetFocus() {
+    edit_->setFocus(Qt::OtherFocusReason);
+}
 
 void CEditUI::SetManager(CPaintManagerUI* manager) {
     CLabelUI::SetManager(manager);
@@ -70,10 +76,18 @@ void CEditUI::SetPasswordMode(bool password) {
     edit_->setEchoMode(password ? QLineEdit::Password : QLineEdit::Normal);
 }
 
-bool CEditUI::IsPasswordMode() const { return edit_->echoMode() == QLineEdit::Password; }
-void CEditUI::SetMaxChar(int maxChar) { edit_->setMaxLength(maxChar); }
-int CEditUI::GetMaxChar() const { return edit_->maxLength(); }
-void CEditUI::SetReadOnly(bool readOnly) { edit_->setReadOnly(readOnly); }
+bool CEditUI::IsPasswordMode() const {
+    return edit_->echoMode() == QLineEdit::Password;
+}
+void CEditUI::SetMaxChar(int maxChar) {
+    edit_->setMaxLength(maxChar);
+}
+int CEditUI::GetMaxChar() const {
+    return edit_->maxLength();
+}
+void CEditUI::SetReadOnly(bool readOnly) {
+    edit_->setReadOnly(readOnly);
+}
 
 void CEditUI::SetSel(int start, int end) {
     const int length = static_cast<int>(edit_->text().size());
@@ -82,14 +96,18 @@ void CEditUI::SetSel(int start, int end) {
     edit_->setSelection(from, to - from);
 }
 
-void CEditUI::SetSelAll() { edit_->selectAll(); }
-QString CEditUI::GetSelectedText() const { return edit_->selectedText(); }
+void CEditUI::SetSelAll() {
+    edit_->selectAll();
+}
+QString CEditUI::GetSelectedText() const {
+    return edit_->selectedText();
+}
 
 void CEditUI::resizeEvent(QResizeEvent* event) {
     CLabelUI::resizeEvent(event);
     const int inset = borderSize_ > 0 ? borderSize_ : 0;
-    edit_->setGeometry(rect().marginsRemoved(textPadding_).marginsRemoved(
-        QMargins(inset, inset, inset, inset)));
+    edit_->setGeometry(
+        rect().marginsRemoved(textPadding_).marginsRemoved(QMargins(inset, inset, inset, inset)));
 }
 
 bool CEditUI::eventFilter(QObject* watched, QEvent* event) {

@@ -10,7 +10,7 @@ class QLineEdit;
 namespace kelvora {
 
 class CEditUI : public CLabelUI {
-public:
+  public:
     CEditUI();
     QString GetClass() const override { return QStringLiteral("Edit"); }
     void SetAttribute(const QString& name, const QString& value) override;
@@ -35,11 +35,11 @@ public:
 
     QLineEdit* LineEdit() const { return edit_; }
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     QLineEdit* edit_;
 };
 

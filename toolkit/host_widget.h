@@ -12,13 +12,13 @@ namespace kelvora {
 class WindowImplBase;
 
 class HostWidget : public QWidget {
-public:
+  public:
     explicit HostWidget(WindowImplBase* window);
 
     // Maps a Qt key to its Windows virtual key code (0 when there is none).
     static unsigned MapVirtualKey(int qtKey);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -26,7 +26,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool IsFirstReceiver(QObject* watched) const;
 
     WindowImplBase* window_;

@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextDocument>
+#include <QTextOption>
+#include <algorithm>
 
 namespace kelvora {
 
@@ -34,8 +36,7 @@ Qt::Alignment ParseVerticalAlign(const QString& value) {
 QString ToRichText(const QString& text) {
     QString body = text;
     body.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
-    return QStringLiteral("<div style=\"white-space:pre-wrap\">") + body +
-           QStringLiteral("</div>");
+    return QStringLiteral("<div style=\"white-space:pre-wrap\">") + body + QStringLiteral("</div>");
 }
 }  // namespace
 
@@ -99,6 +100,13 @@ void CLabelUI::LayoutDocument(QTextDocument& doc, const QRect& area) const {
     doc.setDefaultFont(font());
     doc.setDocumentMargin(0);
     doc.setDefaultStyleSheet(QStringLiteral("body { color: %1; }").arg(CurrentTextColor().name()));
+    // A tab advances to the next space-wide stop, as the box measured it: texts indent with
+    // runs of tabs that must not push the words off the measured line.
+    QTextOption option = doc.defaultTextOption();
+    option.setTabStopDistance(
+        std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char(' '))));
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    doc.setDefaultTextOption(option);
     doc.setHtml(ToRichText(text_));
     doc.setTextWidth(area.width());
 }
@@ -127,9 +135,9 @@ void CLabelUI::PaintText(QPainter& painter) {
                          text_);
         return;
     }
-    const QString shown = endEllipsis_ ? painter.fontMetrics().elidedText(
-                                             text_, Qt::ElideRight, area.width())
-                                       : text_;
+    const QString shown =
+        endEllipsis_ ? painter.fontMetrics().elidedText(text_, Qt::ElideRight, area.width())
+                     : text_;
     painter.drawText(area, static_cast<int>(align_) | Qt::TextSingleLine | Qt::TextExpandTabs,
                      shown);
 }
@@ -144,7 +152,9 @@ QString CLabelUI::AnchorAt(const QPoint& pos) const {
     return doc.documentLayout()->anchorAt(pos - area.topLeft());
 }
 
-CTextUI::CTextUI() { SetMultiLine(true); }
+CTextUI::CTextUI() {
+    SetMultiLine(true);
+}
 
 void CTextUI::mousePressEvent(QMouseEvent* event) {
     if (AnchorAt(event->position().toPoint()).isEmpty()) {
@@ -210,7 +220,9 @@ const ImageRef& CButtonUI::CurrentImageRef() const {
     return normalImage_;
 }
 
-QString CButtonUI::GetCurrentImage() const { return CurrentImageRef().file; }
+QString CButtonUI::GetCurrentImage() const {
+    return CurrentImageRef().file;
+}
 
 QColor CButtonUI::CurrentTextColor() const {
     if (IsEnabled()) {
@@ -261,7 +273,8 @@ void CButtonUI::mouseReleaseEvent(QMouseEvent* event) {
     const bool wasPushed = pushed_;
     pushed_ = false;
     update();
-    if (wasPushed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
+    if (wasPushed && event->button() == Qt::LeftButton &&
+        rect().contains(event->position().toPoint())) {
         Activate();
     }
 }

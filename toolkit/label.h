@@ -12,7 +12,7 @@ class QTextDocument;
 namespace kelvora {
 
 class CLabelUI : public CControlUI {
-public:
+  public:
     QString GetClass() const override { return QStringLiteral("Label"); }
     void SetAttribute(const QString& name, const QString& value) override;
 
@@ -25,7 +25,7 @@ public:
     bool IsShowHtml() const { return showHtml_; }
     void SetMultiLine(bool multiLine);
 
-protected:
+  protected:
     // The colour the text is drawn in now; buttons vary it with their state.
     virtual QColor CurrentTextColor() const;
     void PaintText(QPainter& painter) override;
@@ -34,7 +34,7 @@ protected:
 
     QMargins textPadding_;
 
-private:
+  private:
     void LayoutDocument(QTextDocument& doc, const QRect& area) const;
 
     QColor textColor_;  // invalid: black
@@ -47,32 +47,44 @@ private:
 
 // Multi-line text; with showhtml its links deliver "link" notifications.
 class CTextUI : public CLabelUI {
-public:
+  public:
     CTextUI();
     QString GetClass() const override { return QStringLiteral("Text"); }
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
 class CButtonUI : public CLabelUI {
-public:
+  public:
     CButtonUI();
     QString GetClass() const override { return QStringLiteral("Button"); }
     void SetAttribute(const QString& name, const QString& value) override;
 
-    void SetNormalImage(const QString& image) { normalImage_ = ParseImageRef(image); update(); }
-    void SetHotImage(const QString& image) { hotImage_ = ParseImageRef(image); update(); }
-    void SetPushedImage(const QString& image) { pushedImage_ = ParseImageRef(image); update(); }
-    void SetDisabledImage(const QString& image) { disabledImage_ = ParseImageRef(image); update(); }
+    void SetNormalImage(const QString& image) {
+        normalImage_ = ParseImageRef(image);
+        update();
+    }
+    void SetHotImage(const QString& image) {
+        hotImage_ = ParseImageRef(image);
+        update();
+    }
+    void SetPushedImage(const QString& image) {
+        pushedImage_ = ParseImageRef(image);
+        update();
+    }
+    void SetDisabledImage(const QString& image) {
+        disabledImage_ = ParseImageRef(image);
+        update();
+    }
     QString GetNormalImage() const { return normalImage_.file; }
     // The image drawn in the button's present state.
     QString GetCurrentImage() const;
     // Acts as if the user clicked: delivers "click" when the button is enabled.
     void Activate();
 
-protected:
+  protected:
     QColor CurrentTextColor() const override;
     void PaintStatusImage(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -81,7 +93,7 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     const ImageRef& CurrentImageRef() const;
 
     ImageRef normalImage_, hotImage_, pushedImage_, disabledImage_, focusedImage_;

@@ -1,6 +1,7 @@
 #include "toolkit/layout_failure.h"
 
 #include <QMessageBox>
+#include <cstdio>
 #include <cstdlib>
 
 #include "toolkit/window_impl_base.h"
@@ -14,7 +15,9 @@ LayoutFailureActions& Actions() {
 }
 }  // namespace
 
-void SetLayoutFailureActions(LayoutFailureActions actions) { Actions() = std::move(actions); }
+void SetLayoutFailureActions(LayoutFailureActions actions) {
+    Actions() = std::move(actions);
+}
 
 void ReportLayoutFailure() {
     const QString text = QStringLiteral("加载资源文件失败");
@@ -27,7 +30,10 @@ void ReportLayoutFailure() {
     if (Actions().exit) {
         Actions().exit(kLayoutFailureExitCode);
     } else {
-        std::exit(kLayoutFailureExitCode);
+        // Nothing is left to save, and running static destructors under a live QApplication
+        // is not safe: leave at once.
+        std::fflush(nullptr);
+        std::_Exit(kLayoutFailureExitCode);
     }
 }
 

@@ -15,7 +15,7 @@ struct LayoutFailureActions {
     std::function<void(int exitCode)> exit;
 };
 
-// Replaces the actions; an empty member keeps the default (QMessageBox, std::exit).
+// Replaces the actions; an empty member keeps the default (QMessageBox, immediate exit).
 void SetLayoutFailureActions(LayoutFailureActions actions);
 
 // Shows "加载资源文件失败" and ends the process. Returns only when an injected exit returns.

@@ -64,9 +64,8 @@ std::optional<LayoutNode> ParseLayoutXml(const QByteArray& xml, QString* error) 
         }
     }
     if (reader.hasError()) {
-        return fail(QStringLiteral("line %1: %2")
-                        .arg(reader.lineNumber())
-                        .arg(reader.errorString()));
+        return fail(
+            QStringLiteral("line %1: %2").arg(reader.lineNumber()).arg(reader.errorString()));
     }
     if (!root.has_value()) {
         return fail(QStringLiteral("no root element"));

@@ -12,7 +12,9 @@ constexpr int kDefaultRowHeight = 30;
 constexpr int kDefaultHeaderHeight = 24;
 }  // namespace
 
-CListContainerElementUI::CListContainerElementUI() { SetFixedHeight(kDefaultRowHeight); }
+CListContainerElementUI::CListContainerElementUI() {
+    SetFixedHeight(kDefaultRowHeight);
+}
 
 void CListContainerElementUI::SetSelectedState(bool selected) {
     selected_ = selected;
@@ -110,7 +112,9 @@ void CListUI::SetHeader(CListHeaderUI* header) {
     NeedUpdate();
 }
 
-QWidget* CListUI::ChildHost() { return body_; }
+QWidget* CListUI::ChildHost() {
+    return body_;
+}
 
 bool CListUI::AddAt(CControlUI* control, int index) {
     auto* row = dynamic_cast<CListContainerElementUI*>(control);
@@ -127,7 +131,9 @@ bool CListUI::AddAt(CControlUI* control, int index) {
     return true;
 }
 
-void CListUI::ForgetSelection() { curSel_ = -1; }
+void CListUI::ForgetSelection() {
+    curSel_ = -1;
+}
 
 bool CListUI::Remove(CControlUI* control) {
     const int index = GetItemIndex(control);
@@ -204,9 +210,10 @@ void CListUI::LayoutChildren() {
         row->setGeometry(0, y, 0, h);  // width is set below, once the scroll bar is known
         y += h;
     }
-    const bool scrolls = y > area.height() &&
-                         scroll_->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
-    const int width = area.width() - (scrolls ? scroll_->verticalScrollBar()->sizeHint().width() : 0);
+    const bool scrolls =
+        y > area.height() && scroll_->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
+    const int width =
+        area.width() - (scrolls ? scroll_->verticalScrollBar()->sizeHint().width() : 0);
     body_->resize(std::max(0, width), y);
     for (CControlUI* row : items_) {
         row->resize(std::max(0, width), row->height());

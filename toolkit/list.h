@@ -15,23 +15,23 @@ namespace kelvora {
 class CListUI;
 
 class IListCallbackUI {
-public:
+  public:
     virtual ~IListCallbackUI() = default;
     virtual QString GetItemText(CControlUI* control, int item, int subItem) = 0;
 };
 
 class CListHeaderItemUI : public CLabelUI {
-public:
+  public:
     QString GetClass() const override { return QStringLiteral("ListHeaderItem"); }
 };
 
 class CListHeaderUI : public CHorizontalLayoutUI {
-public:
+  public:
     QString GetClass() const override { return QStringLiteral("ListHeader"); }
 };
 
 class CListContainerElementUI : public CHorizontalLayoutUI {
-public:
+  public:
     CListContainerElementUI();
     QString GetClass() const override { return QStringLiteral("ListContainerElement"); }
 
@@ -42,13 +42,13 @@ public:
     bool IsSelected() const { return selected_; }
     void SetSelectedState(bool selected);
 
-protected:
+  protected:
     void PaintBackground(QPainter& painter) override;
     void mousePressEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     CListUI* owner_ = nullptr;
     CListHeaderUI* header_ = nullptr;
     bool selected_ = false;
@@ -56,7 +56,7 @@ private:
 };
 
 class CListUI : public CVerticalLayoutUI {
-public:
+  public:
     CListUI();
     ~CListUI() override;
     QString GetClass() const override { return QStringLiteral("List"); }
@@ -85,11 +85,11 @@ public:
     void CollectByName(const QString& name, std::vector<CControlUI*>& out) override;
     void SetManager(CPaintManagerUI* manager) override;
 
-protected:
+  protected:
     QWidget* ChildHost() override;
     void LayoutChildren() override;
 
-private:
+  private:
     void ForgetSelection();
 
     CListHeaderUI* header_;

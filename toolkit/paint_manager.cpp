@@ -28,8 +28,8 @@ const QFont* FontTable::Find(int id) const {
 
 QFont MakeLayoutFont(const QString& family, int pixelSize, bool bold, bool italic, bool underline) {
     QFont font;
-    font.setFamilies({family, QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans CJK SC"),
-                      QStringLiteral("DejaVu Sans")});
+    font.setFamilies({family, QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
     font.setPixelSize(pixelSize > 0 ? pixelSize : 12);
     font.setBold(bold);
     font.setItalic(italic);
@@ -45,9 +45,15 @@ bool CPaintManagerUI::SetResourceZip(std::span<const std::byte> bytes) {
     return state.package != nullptr;
 }
 
-void CPaintManagerUI::SetResourceZipName(const QString& name) { Package().name = name; }
-QString CPaintManagerUI::GetResourceZipName() { return Package().name; }
-bool CPaintManagerUI::HasResourcePackage() { return Package().package != nullptr; }
+void CPaintManagerUI::SetResourceZipName(const QString& name) {
+    Package().name = name;
+}
+QString CPaintManagerUI::GetResourceZipName() {
+    return Package().name;
+}
+bool CPaintManagerUI::HasResourcePackage() {
+    return Package().package != nullptr;
+}
 
 void CPaintManagerUI::ClearResourcePackage() {
     Package().images.clear();
@@ -112,7 +118,9 @@ std::vector<CControlUI*> CPaintManagerUI::FindControls(const QString& name) cons
     return found;
 }
 
-void CPaintManagerUI::AttachControl(CControlUI* control) { control->SetManager(this); }
+void CPaintManagerUI::AttachControl(CControlUI* control) {
+    control->SetManager(this);
+}
 
 void CPaintManagerUI::SendNotify(CControlUI* sender, const QString& type, WPARAM wParam,
                                  LPARAM lParam) {

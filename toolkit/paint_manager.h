@@ -32,7 +32,7 @@ struct TNotifyUI {
 };
 
 class INotifyUI {
-public:
+  public:
     virtual ~INotifyUI() = default;
     virtual void Notify(TNotifyUI& msg) = 0;
 };
@@ -45,7 +45,7 @@ struct FontTable {
 };
 
 class CPaintManagerUI {
-public:
+  public:
     // The skin package, for every window of the process (UI thread only). The bytes must
     // outlive the package; an unreadable archive leaves no package installed.
     static bool SetResourceZip(std::span<const std::byte> bytes);
@@ -81,7 +81,7 @@ public:
     // Delivers a notification synchronously to the window.
     void SendNotify(CControlUI* sender, const QString& type, WPARAM wParam = 0, LPARAM lParam = 0);
 
-private:
+  private:
     INotifyUI* sink_;
     QObject* keyFilter_;
     std::shared_ptr<const FontTable> fonts_;

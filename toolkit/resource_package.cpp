@@ -30,7 +30,9 @@ std::unique_ptr<ResourcePackage> ResourcePackage::Open(std::span<const std::byte
     return std::unique_ptr<ResourcePackage>(new ResourcePackage(archive));
 }
 
-ResourcePackage::~ResourcePackage() { zip_discard(archive_); }
+ResourcePackage::~ResourcePackage() {
+    zip_discard(archive_);
+}
 
 int ResourcePackage::EntryCount() const {
     const zip_int64_t n = zip_get_num_entries(archive_, 0);

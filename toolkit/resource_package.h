@@ -15,7 +15,7 @@ struct zip;
 namespace kelvora {
 
 class ResourcePackage {
-public:
+  public:
     // Opens an archive over `bytes`, which must outlive the package (it is not copied).
     // Returns nothing when the bytes are not a readable ZIP archive.
     static std::unique_ptr<ResourcePackage> Open(std::span<const std::byte> bytes);
@@ -28,7 +28,7 @@ public:
     std::optional<QByteArray> Read(const QString& name) const;
     int EntryCount() const;
 
-private:
+  private:
     explicit ResourcePackage(zip* archive) : archive_(archive) {}
     zip* archive_;
 };

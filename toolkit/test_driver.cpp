@@ -54,7 +54,9 @@ QWidget* KeyTarget(WindowImplBase& window) {
 }
 }  // namespace
 
-CControlUI* UiDriver::Find(const QString& name) const { return window_.FindControl(name); }
+CControlUI* UiDriver::Find(const QString& name) const {
+    return window_.FindControl(name);
+}
 
 std::vector<CControlUI*> UiDriver::FindAll(const QString& name) const {
     return window_.GetWidget() == nullptr ? std::vector<CControlUI*>{}

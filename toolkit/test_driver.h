@@ -16,7 +16,7 @@ namespace kelvora {
 class CControlUI;
 
 class UiDriver {
-public:
+  public:
     explicit UiDriver(WindowImplBase& window) : window_(window) {}
 
     WindowImplBase& window() const { return window_; }
@@ -59,13 +59,13 @@ public:
     // Installs a hook called with every window as it enters its modal loop.
     static void OnModal(std::function<void(WindowImplBase&)> hook);
 
-private:
+  private:
     WindowImplBase& window_;
 };
 
 // Removes the modal hook when the test scope ends.
 class ScopedModalHook {
-public:
+  public:
     explicit ScopedModalHook(std::function<void(WindowImplBase&)> hook) {
         UiDriver::OnModal(std::move(hook));
     }

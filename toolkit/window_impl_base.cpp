@@ -66,8 +66,8 @@ bool WindowImplBase::EnsurePackage() {
 }
 
 WindowHandle WindowImplBase::Create(WindowHandle owner, const QString& title,
-                                    std::uint32_t /*style*/, std::uint32_t /*exStyle*/,
-                                    int /*x*/, int /*y*/, int /*cx*/, int /*cy*/) {
+                                    std::uint32_t /*style*/, std::uint32_t /*exStyle*/, int /*x*/,
+                                    int /*y*/, int /*cx*/, int /*cy*/) {
     if (host_) {
         return handle_;  // created once
     }
@@ -114,13 +114,17 @@ WindowHandle WindowImplBase::Create(WindowHandle owner, const QString& title,
     return handle_;
 }
 
-QWidget* WindowImplBase::GetWidget() const { return host_.get(); }
+QWidget* WindowImplBase::GetWidget() const {
+    return host_.get();
+}
 
 CControlUI* WindowImplBase::FindControl(const QString& name) const {
     return manager_ ? manager_->FindControl(name) : nullptr;
 }
 
-QString WindowImplBase::GetWindowText() const { return host_ ? host_->windowTitle() : QString(); }
+QString WindowImplBase::GetWindowText() const {
+    return host_ ? host_->windowTitle() : QString();
+}
 
 void WindowImplBase::SetWindowText(const QString& text) {
     if (host_) {
@@ -186,7 +190,8 @@ void WindowImplBase::ShowWindow(bool show) {
     host_->raise();
     host_->activateWindow();
     if (!initSent_) {
-        QMetaObject::invokeMethod(host_.get(), [this] { SendWindowInit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            host_.get(), [this] { SendWindowInit(); }, Qt::QueuedConnection);
     }
 }
 
@@ -318,8 +323,8 @@ bool WindowImplBase::InCaption(const QPoint& pos) const {
         return false;
     }
     const int width = host_->width();
-    return pos.y() >= caption_.top() && pos.y() < caption_.bottom() &&
-           pos.x() >= caption_.left() && pos.x() < width - caption_.right();
+    return pos.y() >= caption_.top() && pos.y() < caption_.bottom() && pos.x() >= caption_.left() &&
+           pos.x() < width - caption_.right();
 }
 
 }  // namespace kelvora

@@ -33,7 +33,7 @@ inline constexpr const char* kWindowClassName = "DUIMainFrame";
 
 // Window styles as the callers pass them; the toolkit draws its own frame and only looks at
 // nothing but the layout for the size, so these are recorded, not interpreted.
-inline constexpr std::uint32_t kDialogStyle = 0x10CA0000;     // visible|caption|sysmenu|minbox
+inline constexpr std::uint32_t kDialogStyle = 0x10CA0000;      // visible|caption|sysmenu|minbox
 inline constexpr std::uint32_t kMessageBoxStyle = 0x96C80000;  // popup|visible|clip|caption|sysmenu
 inline constexpr int kUseDefault = static_cast<int>(0x80000000u);
 
@@ -46,7 +46,7 @@ enum class ResourceType {
 inline constexpr int kSkinResourceId = 109;
 
 class WindowImplBase : public INotifyUI, public IDialogBuilderCallback {
-public:
+  public:
     WindowImplBase();
     ~WindowImplBase() override;
     WindowImplBase(const WindowImplBase&) = delete;
@@ -120,10 +120,10 @@ public:
     // Where the caption drag area is, in window coordinates.
     bool InCaption(const QPoint& pos) const;
 
-protected:
+  protected:
     virtual void OnFinalMessage() {}
 
-private:
+  private:
     void Destroy(int code);
     bool EnsurePackage();
     void SendWindowInit();

@@ -39,8 +39,11 @@ struct PendingSend {
 // Releases the sender when the queued delivery is dropped without running (the event loop
 // went away first).
 struct SendTicket {
-    std::shared_ptr<PendingSend> pending;
+    explicit SendTicket(std::shared_ptr<PendingSend> p) : pending(std::move(p)) {}
     ~SendTicket() { pending->Complete(0); }
+    SendTicket(const SendTicket&) = delete;
+    SendTicket& operator=(const SendTicket&) = delete;
+    std::shared_ptr<PendingSend> pending;
 };
 
 struct Entry {
@@ -50,7 +53,7 @@ struct Entry {
 };
 
 class Registry {
-public:
+  public:
     static Registry& Instance() {
         static Registry registry;
         return registry;
@@ -134,7 +137,7 @@ public:
         }
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::uint64_t lastId_ = 0;
     std::map<std::uint64_t, Entry> entries_;
@@ -173,7 +176,7 @@ LRESULT SendWindowMessage(WindowHandle window, UINT msg, WPARAM wParam, LPARAM l
         return DeliverNow(window, msg, wParam, lParam);
     }
     auto pending = std::make_shared<PendingSend>();
-    auto ticket = std::make_shared<SendTicket>(SendTicket{pending});
+    auto ticket = std::make_shared<SendTicket>(pending);
     const bool queued = Registry::Instance().Queue(
         window,
         [window, msg, wParam, lParam, ticket] {
@@ -208,11 +211,15 @@ namespace detail {
 WindowHandle RegisterWindow(WindowImplBase* window) {
     return Registry::Instance().Register(window);
 }
-void UnregisterWindow(WindowHandle handle) { Registry::Instance().Unregister(handle); }
+void UnregisterWindow(WindowHandle handle) {
+    Registry::Instance().Unregister(handle);
+}
 void SetDeviceNotifications(WindowHandle handle, bool wanted) {
     Registry::Instance().SetDeviceNotifications(handle, wanted);
 }
-WindowImplBase* LookupWindow(WindowHandle handle) { return Registry::Instance().Lookup(handle); }
+WindowImplBase* LookupWindow(WindowHandle handle) {
+    return Registry::Instance().Lookup(handle);
+}
 }  // namespace detail
 
 }  // namespace kelvora

@@ -141,8 +141,7 @@ void CDuiMessageBox::Notify(TNotifyUI& msg) {
     Close(static_cast<UINT>(result_));
 }
 
-LRESULT CDuiMessageBox::MessageHandler(UINT msg, WPARAM wParam, LPARAM /*lParam*/,
-                                       bool& handled) {
+LRESULT CDuiMessageBox::MessageHandler(UINT msg, WPARAM wParam, LPARAM /*lParam*/, bool& handled) {
     if (msg != kWmKeyDown) {
         return 0;
     }
@@ -161,9 +160,8 @@ LRESULT CDuiMessageBox::MessageHandler(UINT msg, WPARAM wParam, LPARAM /*lParam*
 int ShowMessageBox(WindowHandle owner, const QString& caption, const QString& text,
                    std::uint32_t type) {
     CDuiMessageBox box(text, caption, type);
-    const WindowHandle handle =
-        box.Create(owner, QStringLiteral("Test"), kMessageBoxStyle, 0, kUseDefault, kUseDefault,
-                   kUseDefault, kUseDefault);
+    const WindowHandle handle = box.Create(owner, QStringLiteral("Test"), kMessageBoxStyle, 0,
+                                           kUseDefault, kUseDefault, kUseDefault, kUseDefault);
     if (!handle) {
         return 0;
     }

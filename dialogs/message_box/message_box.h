@@ -33,7 +33,7 @@ inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
 class CDuiMessageBox : public WindowImplBase {
-public:
+  public:
     CDuiMessageBox(QString text, QString caption, std::uint32_t type);
 
     QString GetSkinFile() override { return QStringLiteral("MsgBox.xml"); }
@@ -51,7 +51,7 @@ public:
     static QString IconFor(std::uint32_t type);
     static QStringList ButtonsFor(std::uint32_t type);
 
-private:
+  private:
     void Fill();
 
     QString text_;

@@ -176,13 +176,15 @@ void Key(QPainter& p, const QRectF& r, const QColor& c) {
     p.drawRoundedRect(body, h * 0.3, h * 0.3);
     p.drawRect(QRectF(body.right(), r.center().y() - h * 0.3, r.width() * 0.22, h * 0.6));
     p.setBrush(Qt::white);
-    p.drawEllipse(QPointF(body.left() + body.width() * 0.38, body.center().y()), h * 0.28, h * 0.28);
+    p.drawEllipse(QPointF(body.left() + body.width() * 0.38, body.center().y()), h * 0.28,
+                  h * 0.28);
 }
 
 // The 190 x 40 main window buttons: an icon at the left, the text is drawn by the window.
 enum class ButtonState { kActive, kHighlight, kInactive };
 
-void MainButton(const QString& stem, const std::function<void(QPainter&, const QRectF&, const QColor&)>& icon) {
+void MainButton(const QString& stem,
+                const std::function<void(QPainter&, const QRectF&, const QColor&)>& icon) {
     const struct {
         const char* suffix;
         ButtonState state;
@@ -316,16 +318,20 @@ int main(int argc, char** argv) {
     });
 
     // Key state.
-    Save(QStringLiteral("Kelvora-FIDO-UI-Elements-14.png"), 63, 54, [](QPainter& p, const QRectF& r) {
-        Key(p, r.adjusted(2, 4, -8, -4), kAccent);
-        Badge(p, QPointF(r.right() - 12, r.bottom() - 12), 10, kGreen, CheckMark);
-    });
-    Save(QStringLiteral("Kelvora-FIDO-UI-Elements-15.png"), 63, 54, [](QPainter& p, const QRectF& r) {
-        Key(p, r.adjusted(2, 4, -8, -4), kGrey);
-        Badge(p, QPointF(r.right() - 12, r.bottom() - 12), 10, kRed, CrossMark);
-    });
-    Save(QStringLiteral("Inserted.png"), 32, 32, [](QPainter& p, const QRectF& r) { Key(p, r, kAccent); });
-    Save(QStringLiteral("Inserted_Not.png"), 32, 32, [](QPainter& p, const QRectF& r) { Key(p, r, kGrey); });
+    Save(QStringLiteral("Kelvora-FIDO-UI-Elements-14.png"), 63, 54,
+         [](QPainter& p, const QRectF& r) {
+             Key(p, r.adjusted(2, 4, -8, -4), kAccent);
+             Badge(p, QPointF(r.right() - 12, r.bottom() - 12), 10, kGreen, CheckMark);
+         });
+    Save(QStringLiteral("Kelvora-FIDO-UI-Elements-15.png"), 63, 54,
+         [](QPainter& p, const QRectF& r) {
+             Key(p, r.adjusted(2, 4, -8, -4), kGrey);
+             Badge(p, QPointF(r.right() - 12, r.bottom() - 12), 10, kRed, CrossMark);
+         });
+    Save(QStringLiteral("Inserted.png"), 32, 32,
+         [](QPainter& p, const QRectF& r) { Key(p, r, kAccent); });
+    Save(QStringLiteral("Inserted_Not.png"), 32, 32,
+         [](QPainter& p, const QRectF& r) { Key(p, r, kGrey); });
 
     // Main window buttons.
     auto fingerWith = [](void (*mark)(QPainter&, const QPointF&, qreal)) {
@@ -337,8 +343,10 @@ int main(int argc, char** argv) {
     MainButton(QStringLiteral("Add"), fingerWith(PlusMark));
     MainButton(QStringLiteral("Test"), fingerWith(CheckMark));
     MainButton(QStringLiteral("Remove"), fingerWith(MinusMark));
-    MainButton(QStringLiteral("PIN"), [](QPainter& p, const QRectF& r, const QColor& c) { Keypad(p, r, c); });
-    MainButton(QStringLiteral("Reset"), [](QPainter& p, const QRectF& r, const QColor& c) { ResetArrow(p, r, c); });
+    MainButton(QStringLiteral("PIN"),
+               [](QPainter& p, const QRectF& r, const QColor& c) { Keypad(p, r, c); });
+    MainButton(QStringLiteral("Reset"),
+               [](QPainter& p, const QRectF& r, const QColor& c) { ResetArrow(p, r, c); });
     MainButton(QStringLiteral("FingerName"), [](QPainter& p, const QRectF& r, const QColor& c) {
         Fingerprint(p, r.adjusted(0, 0, -8, 0), c, c, 4);
         Pencil(p, QRectF(r.right() - 16, r.bottom() - 16, 16, 16), c);
@@ -349,9 +357,8 @@ int main(int argc, char** argv) {
         p.drawEllipse(r.adjusted(3, 3, -3, -3));
         Glyph(p, r, QStringLiteral("?"), c, 16);
     });
-    MainButton(QStringLiteral("Finger"), [](QPainter& p, const QRectF& r, const QColor& c) {
-        Fingerprint(p, r, c, c, 4);
-    });
+    MainButton(QStringLiteral("Finger"),
+               [](QPainter& p, const QRectF& r, const QColor& c) { Fingerprint(p, r, c, c, 4); });
     Save(QStringLiteral("Improve_Active.png"), 190, 40, [](QPainter& p, const QRectF& r) {
         p.setPen(QPen(QColor(0xDE, 0xE6, 0xEE), 1));
         p.setBrush(QColor(0xF6, 0xF9, 0xFC));
@@ -431,21 +438,22 @@ int main(int argc, char** argv) {
     Save(QStringLiteral("Rec_Finger_Add.png"), 160, 160, bigFinger(0, kAccent));
     for (int i = 1; i <= 4; ++i) {
         // Five ridges: the picture fills a ridge per sample and the last one at the end.
-        Save(QStringLiteral("Rec_Finger_%1.png").arg(i), 160, 160, bigFinger(i == 4 ? 5 : i, kAccent));
+        Save(QStringLiteral("Rec_Finger_%1.png").arg(i), 160, 160,
+             bigFinger(i == 4 ? 5 : i, kAccent));
     }
     Save(QStringLiteral("Rec_Finger_Improve.png"), 160, 160, bigFinger(3, kAmber));
-    Save(QStringLiteral("Pass.png"), 160, 160, [](QPainter& p, const QRectF& r) {
-        Badge(p, r.center(), 56, kGreen, CheckMark);
-    });
-    Save(QStringLiteral("Fail.png"), 160, 160, [](QPainter& p, const QRectF& r) {
-        Badge(p, r.center(), 56, kRed, CrossMark);
-    });
+    Save(QStringLiteral("Pass.png"), 160, 160,
+         [](QPainter& p, const QRectF& r) { Badge(p, r.center(), 56, kGreen, CheckMark); });
+    Save(QStringLiteral("Fail.png"), 160, 160,
+         [](QPainter& p, const QRectF& r) { Badge(p, r.center(), 56, kRed, CrossMark); });
 
     // Message box icons.
     MessageIcon(QStringLiteral("Png_Msg_error.png"), kRed, QStringLiteral("×"));
     MessageIcon(QStringLiteral("Png_Msg_info.png"), kAccent, QStringLiteral("i"));
-    Save(QStringLiteral("Png_Msg_warning.png"), 32, 32, [](QPainter& p, const QRectF& r) { Warning(p, r); });
-    Save(QStringLiteral("Warning.png"), 32, 32, [](QPainter& p, const QRectF& r) { Warning(p, r); });
+    Save(QStringLiteral("Png_Msg_warning.png"), 32, 32,
+         [](QPainter& p, const QRectF& r) { Warning(p, r); });
+    Save(QStringLiteral("Warning.png"), 32, 32,
+         [](QPainter& p, const QRectF& r) { Warning(p, r); });
     Save(QStringLiteral("logo_32.png"), 32, 32, [](QPainter& p, const QRectF& r) { Logo(p, r); });
     Save(QStringLiteral("logo.png"), 128, 128, [](QPainter& p, const QRectF& r) { Logo(p, r); });
 
@@ -465,10 +473,12 @@ int main(int argc, char** argv) {
         p.setRenderHint(QPainter::Antialiasing);
         Logo(p, QRectF(0, 0, 64, 64));
     }
-    if (!icon.convertToFormat(QImage::Format_ARGB32).save(QDir(g_outDir).filePath(QStringLiteral("logo.ico")), "ICO")) {
+    if (!icon.convertToFormat(QImage::Format_ARGB32)
+             .save(QDir(g_outDir).filePath(QStringLiteral("logo.ico")), "ICO")) {
         std::fprintf(stderr, "cannot write logo.ico\n");
         return 1;
     }
-    std::printf("make_skin_images: %d PNG files and logo.ico in %s\n", g_written, qPrintable(g_outDir));
+    std::printf("make_skin_images: %d PNG files and logo.ico in %s\n", g_written,
+                qPrintable(g_outDir));
     return 0;
 }

@@ -15,10 +15,14 @@ TEST(AttributeValues, Colors) {
         QRgb argb;
     };
     const Case cases[] = {
-        {"#FF1883D7", true, 0xFF1883D7}, {"#801883D7", true, 0x801883D7},
-        {"#1883D7", true, 0xFF1883D7},   {"0xFFE9F5FF", true, 0xFFE9F5FF},
-        {"FF1883D7", false, 0},          {"#FF1883D", false, 0},
-        {"#GG000000", false, 0},         {"", false, 0},
+        {"#FF1883D7", true, 0xFF1883D7},
+        {"#801883D7", true, 0x801883D7},
+        {"#1883D7", true, 0xFF1883D7},
+        {"0xFFE9F5FF", true, 0xFFE9F5FF},
+        {"FF1883D7", false, 0},
+        {"#FF1883D", false, 0},
+        {"#GG000000", false, 0},
+        {"", false, 0},
         {"#", false, 0},
     };
     for (const Case& c : cases) {

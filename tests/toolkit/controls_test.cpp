@@ -36,8 +36,12 @@ TEST(Placement, FixedFlexiblePaddedAndFloatingChildren) {
         "  <Label name=\"float\" float=\"true\" pos=\"65,25,375,57\"/>"
         "</VerticalLayout>");
     ASSERT_NE(root, nullptr);
-    root->setGeometry(0, 0, 302, 302);
-    auto at = [&](const char* name) { return root->FindByName(QString::fromUtf8(name))->geometry(); };
+    auto* container = dynamic_cast<CContainerUI*>(root.get());
+    container->setGeometry(0, 0, 302, 302);
+    container->NeedUpdate();  // a hidden widget gets its resize event only when shown
+    auto at = [&](const char* name) {
+        return root->FindByName(QString::fromUtf8(name))->geometry();
+    };
     // 300 inside the inset: 40 + 30 fixed, 10 of padding, 3 gaps of 4 -> 208 for two.
     EXPECT_EQ(at("top"), QRect(1, 1, 300, 40));
     EXPECT_EQ(at("flex1"), QRect(1, 45, 300, 104));
@@ -49,18 +53,22 @@ TEST(Placement, FixedFlexiblePaddedAndFloatingChildren) {
         "<HorizontalLayout><Control name=\"a\" width=\"48\"/><Control name=\"b\"/>"
         "<Control name=\"c\" width=\"48\" height=\"32\"/></HorizontalLayout>");
     row->setGeometry(0, 0, 200, 40);
+    dynamic_cast<CContainerUI*>(row.get())->NeedUpdate();
     EXPECT_EQ(row->FindByName(QStringLiteral("b"))->geometry(), QRect(48, 0, 104, 40));
     EXPECT_EQ(row->FindByName(QStringLiteral("c"))->geometry(), QRect(152, 0, 48, 32));
 }
 
 TEST(Placement, TabLayoutShowsOnlyTheSelectedPage) {
     auto root = Build(
-        "<TabLayout name=\"t\"><Label name=\"p0\"/><Label name=\"p1\"/><Label name=\"p2\"/></TabLayout>");
+        "<TabLayout name=\"t\"><Label name=\"p0\"/><Label name=\"p1\"/><Label "
+        "name=\"p2\"/></TabLayout>");
     auto* tab = dynamic_cast<CTabLayoutUI*>(root.get());
     ASSERT_NE(tab, nullptr);
     tab->setGeometry(0, 0, 100, 100);
     tab->show();
-    auto shown = [&](const char* name) { return tab->FindByName(QString::fromUtf8(name))->IsShown(); };
+    auto shown = [&](const char* name) {
+        return tab->FindByName(QString::fromUtf8(name))->IsShown();
+    };
     EXPECT_TRUE(shown("p0"));
     EXPECT_FALSE(shown("p1"));
     EXPECT_TRUE(tab->SelectItem(1));
@@ -73,8 +81,9 @@ TEST(Placement, TabLayoutShowsOnlyTheSelectedPage) {
 }
 
 TEST(Builder, UnknownElementsAreLeftOutAndFragmentsBuildAlone) {
-    auto root = Build("<VerticalLayout><Gizmo name=\"g\"><Label name=\"inner\"/></Gizmo>"
-                      "<Label name=\"kept\"/></VerticalLayout>");
+    auto root = Build(
+        "<VerticalLayout><Gizmo name=\"g\"><Label name=\"inner\"/></Gizmo>"
+        "<Label name=\"kept\"/></VerticalLayout>");
     EXPECT_EQ(root->FindByName(QStringLiteral("g")), nullptr);
     EXPECT_EQ(root->FindByName(QStringLiteral("inner")), nullptr);
     EXPECT_NE(root->FindByName(QStringLiteral("kept")), nullptr);
@@ -86,7 +95,7 @@ TEST(Builder, UnknownElementsAreLeftOutAndFragmentsBuildAlone) {
 }
 
 class WindowControlsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(window.CreateDefault()); }
     std::vector<QString> Notes(const QString& type, const QString& name) const {
         std::vector<QString> out;
@@ -107,7 +116,7 @@ TEST_F(WindowControlsTest, BothControlsSharingANameDeliverClick) {
     ASSERT_TRUE(ui.Click(QStringLiteral("btn_fp"), 1));
     const auto pins = Notes(QStringLiteral("click"), QStringLiteral("btn_pin"));
     ASSERT_EQ(pins.size(), 2u);
-    EXPECT_EQ(pins[0], QString());                // the picture
+    EXPECT_EQ(pins[0], QString());                   // the picture
     EXPECT_EQ(pins[1], QStringLiteral("     PIN"));  // the text
     EXPECT_EQ(Notes(QStringLiteral("click"), QStringLiteral("btn_fp")).size(), 1u);
     EXPECT_FALSE(ui.Click(QStringLiteral("btn_pin"), 2));
@@ -188,7 +197,8 @@ TEST(Edit, TypingNotifiesButSettingTextDoesNot) {
     ASSERT_TRUE(ui.Type(QStringLiteral("edit_pin"), QStringLiteral("ｐｉｎ日本")));
     EXPECT_EQ(count("textchanged"), 5);
     EXPECT_EQ(edit->GetText(), QStringLiteral("ｐｉｎ日本"));
-    EXPECT_EQ(edit->LineEdit()->displayText().contains(QStringLiteral("日")), false) << "echo hidden";
+    EXPECT_EQ(edit->LineEdit()->displayText().contains(QStringLiteral("日")), false)
+        << "echo hidden";
 
     edit->SetSel(0, -1);
     EXPECT_EQ(edit->GetSelectedText(), QStringLiteral("ｐｉｎ日本"));
@@ -223,7 +233,8 @@ TEST(List, SelectionNotifiesAndSurvivesRowChanges) {
     delete label;
     for (int i = 0; i < 20; ++i) {
         CDialogBuilder builder;
-        ASSERT_TRUE(list->Add(builder.Create(QStringLiteral("sigle_list_item_column.xml"), &window)));
+        ASSERT_TRUE(
+            list->Add(builder.Create(QStringLiteral("sigle_list_item_column.xml"), &window)));
     }
     ASSERT_TRUE(list->SelectItem(0, false));
     ASSERT_TRUE(list->SelectItem(0, false));

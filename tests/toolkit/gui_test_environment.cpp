@@ -14,7 +14,7 @@ namespace kelvora::test {
 
 namespace {
 class GuiEnvironment : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "kelvora_gui_test";
@@ -30,7 +30,7 @@ public:
         app_.reset();
     }
 
-private:
+  private:
     std::unique_ptr<QApplication> app_;
 };
 

@@ -10,7 +10,7 @@ namespace kelvora::test {
 namespace {
 
 class LayoutFailureTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { SetLayoutFailureActions({}); }
 };
 

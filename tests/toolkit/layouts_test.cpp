@@ -79,8 +79,13 @@ const std::vector<LayoutCase>& Layouts() {
           {"btn_ok", "OK"}}},
         {"verifyPIN.xml",
          {300, 280},
-         {{"closebtn"}, {"edit_pin", nullptr, "Input your PIN"}, {"label_status", ""}, {"btn_ok", "OK"}}},
-        {"MsgBox.xml", {500, 250}, {{"MsgTitle"}, {"QvTitle", "MessageBox"}, {"closebtn"}, {"MsgBox"}}},
+         {{"closebtn"},
+          {"edit_pin", nullptr, "Input your PIN"},
+          {"label_status", ""},
+          {"btn_ok", "OK"}}},
+        {"MsgBox.xml",
+         {500, 250},
+         {{"MsgTitle"}, {"QvTitle", "MessageBox"}, {"closebtn"}, {"MsgBox"}}},
         {"registFingerprint.xml",
          {360, 360},
          {{"closebtn"},
@@ -101,7 +106,9 @@ const std::vector<LayoutCase>& Layouts() {
           {"btn_ok", "OK"}}},
         {"VerifyOption.xml",
          {260, 280},
-         {{"closebtn"}, {"btn_pin", nullptr, nullptr, "PIN_Button.png"}, {"btn_fp", nullptr, nullptr, "Finger_Button.png"}}},
+         {{"closebtn"},
+          {"btn_pin", nullptr, nullptr, "PIN_Button.png"},
+          {"btn_fp", nullptr, nullptr, "Finger_Button.png"}}},
         {"VerifyMode.xml",
          {300, 300},
          {{"closebtn"},
@@ -143,8 +150,9 @@ TEST_P(LayoutTest, BuildsWithEveryNamedControl) {
         }
     }
     ui.ProcessEvents();
-    EXPECT_TRUE(ui.SaveScreenshot(QDir(ScreenshotFolder()).filePath(
-        QString::fromUtf8(c.file).replace(QStringLiteral(".xml"), QStringLiteral(".png")))));
+    EXPECT_TRUE(ui.SaveScreenshot(QDir(ScreenshotFolder())
+                                      .filePath(QString::fromUtf8(c.file).replace(
+                                          QStringLiteral(".xml"), QStringLiteral(".png")))));
 }
 
 INSTANTIATE_TEST_SUITE_P(SkinPackage, LayoutTest, ::testing::ValuesIn(Layouts()),
@@ -158,7 +166,8 @@ void CollectImages(CControlUI* control, QStringList& out) {
     if (!control->GetBkImage().isEmpty()) {
         out << control->GetBkImage();
     }
-    if (auto* button = dynamic_cast<CButtonUI*>(control); button && !button->GetNormalImage().isEmpty()) {
+    if (auto* button = dynamic_cast<CButtonUI*>(control);
+        button && !button->GetNormalImage().isEmpty()) {
         out << button->GetNormalImage();
     }
     if (auto* container = dynamic_cast<CContainerUI*>(control)) {
@@ -175,16 +184,25 @@ TEST(SkinPackage, EveryPictureALayoutNamesIsInThePackage) {
         QStringList images;
         CollectImages(window.GetPaintManager().GetRoot(), images);
         for (const QString& image : images) {
-            EXPECT_NE(CPaintManagerUI::GetImage(image), nullptr) << c.file << ": " << image.toStdString();
+            EXPECT_NE(CPaintManagerUI::GetImage(image), nullptr)
+                << c.file << ": " << image.toStdString();
         }
     }
 }
 
 TEST(SkinPackage, HoldsThePicturesTheCodeChooses) {
-    QStringList names = {"Pass.png", "Fail.png", "Rec_Finger_Add.png", "Png_Msg_error.png",
-                         "Png_Msg_info.png", "Png_Msg_warning.png", "logo_32.png",
-                         "Kelvora-FIDO-UI-Elements-14.png", "Kelvora-FIDO-UI-Elements-15.png",
-                         "list_header_bg.png", "scroll.png", "logo.ico"};
+    QStringList names = {"Pass.png",
+                         "Fail.png",
+                         "Rec_Finger_Add.png",
+                         "Png_Msg_error.png",
+                         "Png_Msg_info.png",
+                         "Png_Msg_warning.png",
+                         "logo_32.png",
+                         "Kelvora-FIDO-UI-Elements-14.png",
+                         "Kelvora-FIDO-UI-Elements-15.png",
+                         "list_header_bg.png",
+                         "scroll.png",
+                         "logo.ico"};
     for (int i = 1; i <= 4; ++i) {
         names << QStringLiteral("Rec_Finger_%1.png").arg(i);
     }
@@ -271,7 +289,8 @@ TEST(SkinPackage, RowTemplateFillsTheMainList) {
     ASSERT_TRUE(list->SelectItem(0));
     EXPECT_EQ(list->GetItemAt(0)->GetTag(), 7u);
     ui.ProcessEvents();
-    EXPECT_TRUE(ui.SaveScreenshot(QDir(ScreenshotFolder()).filePath(QStringLiteral("main_with_rows.png"))));
+    EXPECT_TRUE(
+        ui.SaveScreenshot(QDir(ScreenshotFolder()).filePath(QStringLiteral("main_with_rows.png"))));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ bool PumpUntil(Pred done) {
 }
 
 class MessageQueueTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(window.CreateDefault()); }
     TestWindow window{QStringLiteral("registFingerprint.xml")};
 };
@@ -48,7 +48,8 @@ TEST_F(MessageQueueTest, WorkerPostsArriveOnTheUiThreadInOrder) {
         PostWindowMessage(handle, kWmDone, 0, 0x9000);
     });
     worker.join();
-    ASSERT_TRUE(PumpUntil([&] { return !window.messages.empty() && window.messages.back().msg == kWmDone; }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return !window.messages.empty() && window.messages.back().msg == kWmDone; }));
     ASSERT_EQ(window.messages.size(), 51u);
     for (int i = 0; i < 50; ++i) {
         EXPECT_EQ(window.messages[static_cast<size_t>(i)].wParam, static_cast<WPARAM>(i));
@@ -85,7 +86,7 @@ TEST(MessageQueue, PostsQueuedBeforeTheWindowIsDestroyedAreDropped) {
         handle = doomed.CreateDefault();
         ASSERT_TRUE(handle);
         EXPECT_TRUE(PostWindowMessage(handle, kWmDone, 0, 0));
-    }  // destroyed with the message still queued
+    }                           // destroyed with the message still queued
     UiDriver::ProcessEvents();  // must not touch the dead window (ASan would say so)
     EXPECT_FALSE(PostWindowMessage(handle, kWmDone, 0, 0));
 }
@@ -194,12 +195,14 @@ TEST(SystemNotifications, DeviceChangesReachOnlyRegisteredWindowsPowerReachesAll
     registered.RegisterDeviceNotification();
 
     std::thread platform([] {
-        BroadcastDeviceChange(kDbtDeviceRemoveComplete,
-                              DeviceBroadcast{kDbtDevtypDeviceInterface, L"\\\\?\\HID#VID_4B56&PID_0001"});
+        BroadcastDeviceChange(
+            kDbtDeviceRemoveComplete,
+            DeviceBroadcast{kDbtDevtypDeviceInterface, L"\\\\?\\HID#VID_4B56&PID_0001"});
         BroadcastPowerEvent(kPbtApmSuspend);
     });
     platform.join();
-    ASSERT_TRUE(PumpUntil([&] { return other.messages.size() == 1 && registered.messages.size() == 2; }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return other.messages.size() == 1 && registered.messages.size() == 2; }));
     EXPECT_EQ(registered.messages[0].msg, kWmDeviceChange);
     EXPECT_EQ(registered.messages[0].wParam, kDbtDeviceRemoveComplete);
     ASSERT_EQ(registered.devicePaths.size(), 1u);

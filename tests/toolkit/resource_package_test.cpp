@@ -59,7 +59,8 @@ TEST(ResourcePackage, RefusesBrokenArchives) {
     corrupt[at] = static_cast<char>(corrupt[at] ^ 0x5A);
     if (auto package = ResourcePackage::Open(Bytes(corrupt))) {
         const auto main = package->Read(QStringLiteral("main.xml"));
-        EXPECT_TRUE(!main.has_value() || *main != *ResourcePackage::Open(good)->Read(QStringLiteral("main.xml")));
+        EXPECT_TRUE(!main.has_value() ||
+                    *main != *ResourcePackage::Open(good)->Read(QStringLiteral("main.xml")));
     }
 }
 

@@ -11,7 +11,7 @@
 namespace kelvora::test {
 
 class TestWindow : public WindowImplBase {
-public:
+  public:
     explicit TestWindow(QString layout, ResourceType type = ResourceType::kFile)
         : layout_(std::move(layout)), type_(type) {}
 
@@ -59,7 +59,7 @@ public:
     std::set<WPARAM> swallow;
     bool refuseClose = false;
 
-private:
+  private:
     QString layout_;
     ResourceType type_;
 };
