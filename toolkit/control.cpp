@@ -207,13 +207,17 @@ void CControlUI::DrawImage(QPainter& painter, const ImageRef& ref, const QRect& 
     }
     if (const QImage* image = CPaintManagerUI::GetImage(ref.file)) {
         const QRect target = ref.dest ? ref.dest->translated(rect.topLeft()) : rect;
-        painter.drawImage(target, *image);
+        // The pictures are drawn at the size of their controls; only a mismatch scales.
+        if (target.size() == image->size()) {
+            painter.drawImage(target.topLeft(), *image);
+        } else {
+            painter.drawImage(target, *image);
+        }
     }
 }
 
 void CControlUI::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     PaintBackground(painter);
     PaintStatusImage(painter);
     PaintText(painter);

@@ -63,8 +63,9 @@ CListUI::CListUI()
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     scroll_->viewport()->setAutoFillBackground(false);
-    body_->setAutoFillBackground(false);
     scroll_->setWidget(body_);
+    // setWidget turns background filling on; rows show the list's own background instead.
+    body_->setAutoFillBackground(false);
     setFocusPolicy(Qt::StrongFocus);
 }
 

@@ -21,6 +21,29 @@ PackageState& Package() {
 }
 }  // namespace
 
+namespace {
+// Pictures are kept premultiplied, the form the raster engine draws from. The conversion is
+// done here, row by row, because Qt's own spreads large images over its worker pool, which
+// would make every paint touch other threads.
+QImage Premultiplied(const QImage& decoded) {
+    if (decoded.format() == QImage::Format_ARGB32_Premultiplied) {
+        return decoded;
+    }
+    const QImage argb = decoded.format() == QImage::Format_ARGB32
+                            ? decoded
+                            : decoded.convertToFormat(QImage::Format_ARGB32);
+    QImage out(argb.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            to[x] = qPremultiply(from[x]);
+        }
+    }
+    return out;
+}
+}  // namespace
+
 const QFont* FontTable::Find(int id) const {
     const auto it = fonts.find(id);
     return it == fonts.end() ? nullptr : &it->second;
@@ -76,7 +99,7 @@ const QImage* CPaintManagerUI::GetImage(const QString& name) {
         if (const auto bytes = LoadResourceFile(name)) {
             QImage decoded;
             if (decoded.loadFromData(*bytes)) {
-                image = std::move(decoded);
+                image = Premultiplied(decoded);
             }
         }
         it = state.images.emplace(name, std::move(image)).first;
