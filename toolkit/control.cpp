@@ -58,7 +58,7 @@ void CControlUI::SetEnabled(bool enabled) {
     update();
 }
 
-void CControlUI::SetVisible(bool visible) {
+void CControlUI::SetVisible(bool visible) {  // NOLINT(bugprone-virtual-near-miss)
     if (visible_ == visible) {
         return;
     }

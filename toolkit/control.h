@@ -48,8 +48,9 @@ class CControlUI : public QWidget {
 
     virtual void SetEnabled(bool enabled);
     bool IsEnabled() const { return enabled_; }
-    // The control's own visibility; a control on an unselected tab page keeps it.
-    void SetVisible(bool visible);
+    // The control's own visibility; a control on an unselected tab page keeps it. Not an
+    // override of QWidget::setVisible, which the tab layouts drive separately.
+    void SetVisible(bool visible);  // NOLINT(bugprone-virtual-near-miss)
     bool IsVisible() const { return visible_; }
     // Whether the control is actually shown (its own flag and every ancestor's).
     bool IsShown() const { return isVisible(); }

@@ -173,7 +173,7 @@ void CTextUI::mouseReleaseEvent(QMouseEvent* event) {
 
 CButtonUI::CButtonUI() {
     setFocusPolicy(Qt::StrongFocus);
-    SetAttribute(QStringLiteral("align"), QStringLiteral("center"));
+    CLabelUI::SetAttribute(QStringLiteral("align"), QStringLiteral("center"));
 }
 
 void CButtonUI::SetAttribute(const QString& name, const QString& value) {

@@ -32,7 +32,7 @@ void ReportLayoutFailure() {
     } else {
         // Nothing is left to save, and running static destructors under a live QApplication
         // is not safe: leave at once.
-        std::fflush(nullptr);
+        (void)std::fflush(nullptr);
         std::_Exit(kLayoutFailureExitCode);
     }
 }

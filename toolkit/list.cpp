@@ -71,7 +71,7 @@ CListUI::CListUI()
 
 CListUI::~CListUI() {
     // Rows live in the scroll body; destroy them while this list is still whole.
-    RemoveAll();
+    CListUI::RemoveAll();
 }
 
 void CListUI::SetAttribute(const QString& name, const QString& value) {

@@ -7,7 +7,7 @@ namespace kelvora {
 namespace {
 // Members larger than this are refused: the package holds small layouts and icons, and a
 // corrupt size field must not make us allocate gigabytes.
-constexpr zip_uint64_t kMaxMemberSize = 16u * 1024u * 1024u;
+constexpr zip_uint64_t kMaxMemberSize = zip_uint64_t{16} * 1024 * 1024;
 }  // namespace
 
 std::unique_ptr<ResourcePackage> ResourcePackage::Open(std::span<const std::byte> bytes) {
