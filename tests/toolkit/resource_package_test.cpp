@@ -1,0 +1,68 @@
+// The skin package is read from memory; broken archives are refused.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "skin/embedded_package.h"
+#include "toolkit/resource_package.h"
+#include "toolkit/window_impl_base.h"
+
+namespace kelvora {
+namespace {
+
+std::span<const std::byte> Bytes(const QByteArray& data) {
+    return {reinterpret_cast<const std::byte*>(data.constData()), static_cast<size_t>(data.size())};
+}
+
+TEST(ResourcePackage, EmbeddedPackageHoldsLayoutsPicturesAndIcon) {
+    const auto bytes = LoadEmbeddedZipResource(kSkinResourceId);
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_TRUE(LoadEmbeddedZipResource(110).empty());
+    const auto package = ResourcePackage::Open(bytes);
+    ASSERT_NE(package, nullptr);
+    EXPECT_EQ(package->EntryCount(), 13 + 69 + 1);
+    const auto main = package->Read(QStringLiteral("main.xml"));
+    ASSERT_TRUE(main.has_value());
+    EXPECT_TRUE(main->contains("list_Fingerprint"));
+    EXPECT_FALSE(package->Read(QStringLiteral("Skins/main.xml")).has_value());
+    EXPECT_FALSE(package->Read(QStringLiteral("nothing.png")).has_value());
+}
+
+TEST(ResourcePackage, FileOnDiskIsNeverRead) {
+    // A "Skins.zip" next to us changes nothing: only the name is remembered.
+    QTemporaryDir dir;
+    QFile bogus(QDir(dir.path()).filePath(QStringLiteral("Skins.zip")));
+    ASSERT_TRUE(bogus.open(QIODevice::WriteOnly));
+    bogus.write("not a zip");
+    bogus.close();
+    QDir::setCurrent(dir.path());
+    CPaintManagerUI::SetResourceZipName(QStringLiteral("Skins.zip"));
+    EXPECT_TRUE(CPaintManagerUI::LoadResourceFile(QStringLiteral("main.xml")).has_value());
+    EXPECT_EQ(CPaintManagerUI::GetResourceZipName(), QStringLiteral("Skins.zip"));
+}
+
+TEST(ResourcePackage, RefusesBrokenArchives) {
+    const auto good = LoadEmbeddedZipResource(kSkinResourceId);
+    const QByteArray original(reinterpret_cast<const char*>(good.data()),
+                              static_cast<qsizetype>(good.size()));
+    EXPECT_EQ(ResourcePackage::Open({}), nullptr);
+    EXPECT_EQ(ResourcePackage::Open(Bytes(QByteArray("PK\x03\x04 garbage"))), nullptr);
+    EXPECT_EQ(ResourcePackage::Open(Bytes(original.left(original.size() / 2))), nullptr);
+
+    // A flipped byte inside a member's compressed data: the archive opens, that member reads
+    // as missing, the process carries on.
+    QByteArray corrupt = original;
+    const qsizetype at = corrupt.indexOf("main.xml") + 200;
+    corrupt[at] = static_cast<char>(corrupt[at] ^ 0x5A);
+    if (auto package = ResourcePackage::Open(Bytes(corrupt))) {
+        const auto main = package->Read(QStringLiteral("main.xml"));
+        EXPECT_TRUE(!main.has_value() ||
+                    *main != *ResourcePackage::Open(good)->Read(QStringLiteral("main.xml")));
+    }
+}
+
+}  // namespace
+}  // namespace kelvora

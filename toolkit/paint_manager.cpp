@@ -1,0 +1,157 @@
+#include "toolkit/paint_manager.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include "toolkit/control.h"
+#include "toolkit/resource_package.h"
+
+namespace kelvora {
+
+namespace {
+struct PackageState {
+    std::unique_ptr<ResourcePackage> package;
+    QString name;
+    std::map<QString, std::optional<QImage>> images;
+};
+
+PackageState& Package() {
+    static PackageState state;
+    return state;
+}
+}  // namespace
+
+namespace {
+// Pictures are kept premultiplied, the form the raster engine draws from. The conversion is
+// done here, row by row, because Qt's own spreads large images over its worker pool, which
+// would make every paint touch other threads.
+QImage Premultiplied(const QImage& decoded) {
+    if (decoded.format() == QImage::Format_ARGB32_Premultiplied) {
+        return decoded;
+    }
+    const QImage argb = decoded.format() == QImage::Format_ARGB32
+                            ? decoded
+                            : decoded.convertToFormat(QImage::Format_ARGB32);
+    QImage out(argb.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            to[x] = qPremultiply(from[x]);
+        }
+    }
+    return out;
+}
+}  // namespace
+
+const QFont* FontTable::Find(int id) const {
+    const auto it = fonts.find(id);
+    return it == fonts.end() ? nullptr : &it->second;
+}
+
+QFont MakeLayoutFont(const QString& family, int pixelSize, bool bold, bool italic, bool underline) {
+    QFont font;
+    font.setFamilies({family, QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
+    font.setPixelSize(pixelSize > 0 ? pixelSize : 12);
+    font.setBold(bold);
+    font.setItalic(italic);
+    font.setUnderline(underline);
+    return font;
+}
+
+bool CPaintManagerUI::SetResourceZip(std::span<const std::byte> bytes) {
+    auto package = ResourcePackage::Open(bytes);
+    PackageState& state = Package();
+    state.images.clear();
+    state.package = std::move(package);
+    return state.package != nullptr;
+}
+
+void CPaintManagerUI::SetResourceZipName(const QString& name) {
+    Package().name = name;
+}
+QString CPaintManagerUI::GetResourceZipName() {
+    return Package().name;
+}
+bool CPaintManagerUI::HasResourcePackage() {
+    return Package().package != nullptr;
+}
+
+void CPaintManagerUI::ClearResourcePackage() {
+    Package().images.clear();
+    Package().package.reset();
+}
+
+std::optional<QByteArray> CPaintManagerUI::LoadResourceFile(const QString& name) {
+    const PackageState& state = Package();
+    if (!state.package || name.isEmpty()) {
+        return std::nullopt;
+    }
+    return state.package->Read(name);
+}
+
+const QImage* CPaintManagerUI::GetImage(const QString& name) {
+    PackageState& state = Package();
+    auto it = state.images.find(name);
+    if (it == state.images.end()) {
+        std::optional<QImage> image;
+        if (const auto bytes = LoadResourceFile(name)) {
+            QImage decoded;
+            if (decoded.loadFromData(*bytes)) {
+                image = Premultiplied(decoded);
+            }
+        }
+        it = state.images.emplace(name, std::move(image)).first;
+    }
+    return it->second ? &*it->second : nullptr;
+}
+
+CPaintManagerUI::CPaintManagerUI(INotifyUI* sink, QObject* keyFilter)
+    : sink_(sink), keyFilter_(keyFilter) {}
+
+QFont CPaintManagerUI::GetFont(int id) const {
+    if (fonts_) {
+        if (const QFont* f = fonts_->Find(id)) {
+            return *f;
+        }
+        if (const QFont* f = fonts_->Find(fonts_->defaultId)) {
+            return *f;
+        }
+    }
+    return MakeLayoutFont(QStringLiteral("Noto Sans CJK JP"), 14, false, false, false);
+}
+
+void CPaintManagerUI::SetRoot(CControlUI* root) {
+    root_ = root;
+    if (root_ != nullptr) {
+        AttachControl(root_);
+    }
+}
+
+CControlUI* CPaintManagerUI::FindControl(const QString& name) const {
+    return root_ == nullptr ? nullptr : root_->FindByName(name);
+}
+
+std::vector<CControlUI*> CPaintManagerUI::FindControls(const QString& name) const {
+    std::vector<CControlUI*> found;
+    if (root_ != nullptr) {
+        root_->CollectByName(name, found);
+    }
+    return found;
+}
+
+void CPaintManagerUI::AttachControl(CControlUI* control) {
+    control->SetManager(this);
+}
+
+void CPaintManagerUI::SendNotify(CControlUI* sender, const QString& type, WPARAM wParam,
+                                 LPARAM lParam) {
+    if (sink_ == nullptr) {
+        return;
+    }
+    TNotifyUI msg{type, sender, wParam, lParam};
+    sink_->Notify(msg);
+}
+
+}  // namespace kelvora
