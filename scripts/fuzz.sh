@@ -21,8 +21,11 @@ for target in "${targets[@]}"; do
   echo "fuzz: $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$scratch/" \
     "$scratch" "${seeds[@]}" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::new_units_added|==|SUMMARY)' || true
-  if ls "$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-* >/dev/null 2>&1; then
-    echo "fuzz: $name found a failing input:" "$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-* >&2
+  # With nullglob an unmatched pattern vanishes, so count the matches (a bare `ls` of
+  # nothing would list the current folder and succeed).
+  failures=("$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-* "$scratch"/oom-*)
+  if [ ${#failures[@]} -gt 0 ]; then
+    echo "fuzz: $name found a failing input:" "${failures[@]}" >&2
     exit 1
   fi
   rm -rf "$scratch"
