@@ -35,11 +35,12 @@ CborHead CborView::parseHead() const {
     return parseCborHead(data_, length_);
 }
 
-CborView CborView::from(std::uint32_t offset) const {
+CborView CborView::completeItemAt(std::uint32_t offset) const {
     if (offset >= length_) {
         return {};
     }
-    return {data_ + offset, length_ - offset};
+    const CborView found(data_ + offset, length_ - offset);
+    return found.itemSize() == 0 ? CborView() : found;
 }
 
 CborView CborView::find(Lookup kind, std::int32_t key, const char* name, std::uint32_t nameLength,
@@ -70,12 +71,12 @@ CborView CborView::find(Lookup kind, std::int32_t key, const char* name, std::ui
                 break;
             case Lookup::kIndex:
                 if (current == index) {
-                    return from(item.offset);
+                    return completeItemAt(item.offset);
                 }
                 break;
         }
         if (match) {
-            return from(item.offset + item.size);
+            return completeItemAt(item.offset + item.size);
         }
     }
     return {};

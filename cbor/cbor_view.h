@@ -8,7 +8,9 @@
 // Nothing here throws, allocates (apart from getTextString and dump) or reads past the
 // view: every head and string is checked against its end. Malformed input (see CborWalker
 // for what counts as malformed and for the nesting limit) behaves like a missing member:
-// lookups give the empty view, getters false, itemSize 0.
+// lookups give the empty view, getters false, itemSize 0. A lookup walks only as far as the
+// member it finds, and returns it only when that member is a complete item; bytes after it
+// are not examined.
 #pragma once
 
 #include <cstdint>
@@ -76,8 +78,9 @@ class CborView {
     enum class Lookup { kIntegerKey, kTextKey, kIndex };
     CborView find(Lookup kind, std::int32_t key, const char* name, std::uint32_t nameLength,
                   std::uint32_t index) const;
-    // The view from `offset` to the end; empty when no byte is left there.
-    CborView from(std::uint32_t offset) const;
+    // The view from `offset` to the end, or the empty view unless a complete item starts
+    // there: a lookup never hands out a value its caller cannot read.
+    CborView completeItemAt(std::uint32_t offset) const;
 
     const std::uint8_t* data_ = nullptr;
     std::uint32_t length_ = 0;
