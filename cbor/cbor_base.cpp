@@ -57,7 +57,8 @@ const CborBase* CborBase::value(std::uint32_t /*index*/) const {
 void CborBase::dump(std::string& out) const {
     if (hasTag()) {
         char tagText[16];
-        std::snprintf(tagText, sizeof tagText, "(%lu) ", static_cast<unsigned long>(tag_));
+        static_cast<void>(
+            std::snprintf(tagText, sizeof tagText, "(%lu) ", static_cast<unsigned long>(tag_)));
         out += tagText;
     }
     out += "null\r\n";

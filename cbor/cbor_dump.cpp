@@ -14,13 +14,13 @@ constexpr const char* kLineEnd = "\r\n";
 
 void appendFormatted(std::string& out, const char* format, std::uint64_t value) {
     char text[32];
-    std::snprintf(text, sizeof text, format, value);
+    static_cast<void>(std::snprintf(text, sizeof text, format, value));
     out += text;
 }
 
 void appendSigned(std::string& out, std::int64_t value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%" PRId64, value);
+    static_cast<void>(std::snprintf(text, sizeof text, "%" PRId64, value));
     out += text;
 }
 
@@ -139,7 +139,7 @@ std::string CborView::dumpText() const {
 
 void CborView::dump(std::FILE* out) const {
     const std::string text = dumpText();
-    std::fwrite(text.data(), 1, text.size(), out);
+    static_cast<void>(std::fwrite(text.data(), 1, text.size(), out));
 }
 
 void CborView::dump() const {

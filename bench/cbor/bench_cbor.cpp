@@ -58,7 +58,7 @@ void BM_WriteSetPinRequest(benchmark::State& state) {
     std::array<std::uint8_t, 16> pinAuth{};
     std::array<std::uint8_t, 64> newPinEnc{};
     std::array<std::uint8_t, 1024> buffer{};
-    for (auto _ : state) {
+    for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
         CborWriter writer(buffer.data() + 1, buffer.size() - 1);
         writeSetPin(writer, x.data(), y.data(), pinAuth.data(), newPinEnc.data());
         benchmark::DoNotOptimize(writer.length());
@@ -88,7 +88,7 @@ void BM_FindKeyAgreementX(benchmark::State& state) {
         .putInt(kY)
         .putBytes(y.data(), 32);
     const CborView response(buffer.data(), writer.length());
-    for (auto _ : state) {
+    for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
         const std::uint8_t* bytes = nullptr;
         std::uint32_t length = 0;
         const bool found = response.findKey(1).findKey(kX).getBytes(bytes, length);

@@ -20,11 +20,11 @@ constexpr int kExitMalformed = 1;
 constexpr int kExitUsage = 2;
 
 void printUsage(std::FILE* out) {
-    std::fputs(
+    static_cast<void>(std::fputs(
         "usage: kelvora-cbor-dump [HEX...]\n"
         "Prints the diagnostic dump of one CBOR item given as hex digits (any case, blanks\n"
         "allowed). Without arguments, dumps a sample authenticatorGetInfo response.\n",
-        out);
+        out));
 }
 
 }  // namespace
@@ -41,32 +41,35 @@ int main(int argc, char** argv) {
             }
             std::string error;
             if (!kelvora::appendHexBytes(argv[i], bytes, error)) {
-                std::fprintf(stderr, "kelvora-cbor-dump: argument %d: %s\n", i, error.c_str());
+                static_cast<void>(
+                    std::fprintf(stderr, "kelvora-cbor-dump: argument %d: %s\n", i, error.c_str()));
                 printUsage(stderr);
                 return kExitUsage;
             }
         }
         if (bytes.empty()) {
-            std::fputs("kelvora-cbor-dump: no bytes given\n", stderr);
+            static_cast<void>(std::fputs("kelvora-cbor-dump: no bytes given\n", stderr));
             return kExitUsage;
         }
         if (bytes.size() > UINT32_MAX) {
-            std::fputs("kelvora-cbor-dump: too many bytes\n", stderr);
+            static_cast<void>(std::fputs("kelvora-cbor-dump: too many bytes\n", stderr));
             return kExitUsage;
         }
     }
 
     const kelvora::CborView view(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     view.dump();
-    std::fflush(stdout);
+    static_cast<void>(std::fflush(stdout));
     const std::uint32_t size = view.itemSize();
     if (size == 0) {
-        std::fputs("kelvora-cbor-dump: the bytes are not one well-formed CBOR item\n", stderr);
+        static_cast<void>(
+            std::fputs("kelvora-cbor-dump: the bytes are not one well-formed CBOR item\n", stderr));
         return kExitMalformed;
     }
     if (size < bytes.size()) {
-        std::fprintf(stderr, "kelvora-cbor-dump: %zu trailing bytes after the item not shown\n",
-                     bytes.size() - size);
+        static_cast<void>(
+            std::fprintf(stderr, "kelvora-cbor-dump: %zu trailing bytes after the item not shown\n",
+                         bytes.size() - size));
     }
     return kExitDumped;
 }

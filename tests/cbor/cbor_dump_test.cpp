@@ -61,7 +61,7 @@ TEST(CborDumpTest, StreamAndFileReceiveTheSameText) {
     std::rewind(file);
     std::string fromFile(64, '\0');
     fromFile.resize(std::fread(fromFile.data(), 1, fromFile.size(), file));
-    std::fclose(file);
+    static_cast<void>(std::fclose(file));
     EXPECT_EQ(fromFile, view.dumpText());
 }
 
