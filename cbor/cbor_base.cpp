@@ -9,8 +9,6 @@ namespace kelvora {
 
 namespace {
 
-const CborBase kNullItem(toByte(CborMajorType::kSimple), kCborNull);
-
 // Writes the optional tag head and then a head of `type` with `argument`, or nothing when
 // the two do not fit together: a tag left without its item would change the next item.
 std::uint32_t writeTaggedHead(std::uint8_t* out, std::uint32_t room, std::uint32_t tag,
@@ -27,7 +25,8 @@ std::uint32_t writeTaggedHead(std::uint8_t* out, std::uint32_t room, std::uint32
 }  // namespace
 
 const CborBase& CborBase::null() {
-    return kNullItem;
+    static const CborBase item(toByte(CborMajorType::kSimple), kCborNull);
+    return item;
 }
 
 std::uint32_t CborBase::encode(std::uint8_t* buffer, std::uint32_t room) const {
@@ -43,15 +42,15 @@ std::uint32_t CborBase::encode(std::uint8_t* buffer, std::uint32_t room) const {
 }
 
 const CborBase* CborBase::element(std::uint32_t /*index*/) const {
-    return &kNullItem;
+    return &null();
 }
 
 const CborBase* CborBase::key(std::uint32_t /*index*/) const {
-    return &kNullItem;
+    return &null();
 }
 
 const CborBase* CborBase::value(std::uint32_t /*index*/) const {
-    return &kNullItem;
+    return &null();
 }
 
 void CborBase::dump(std::string& out) const {

@@ -8,7 +8,8 @@
 namespace kelvora {
 
 struct CborHead {
-    // Tag number when the item is preceded by one tag head; kCborNoTag when there is none.
+    // Tag number when the item is preceded by one tag head; kCborNoTag when there is none
+    // (so an item tagged 255 reads as untagged).
     std::uint32_t tag = kCborNoTag;
     std::uint8_t majorType = toByte(CborMajorType::kSimple);
     // Low five bits of the initial byte: the simple value for major type 7, 31 for an

@@ -27,8 +27,10 @@ bool textKeyMatches(const CborHead& head, const std::uint8_t* content, const cha
 }  // namespace
 
 void CborView::init(const std::uint8_t* data, std::uint32_t length) {
-    data_ = data;
-    length_ = data == nullptr ? 0 : length;
+    // A view of no bytes is the empty view, whatever the pointer.
+    const bool none = data == nullptr || length == 0;
+    data_ = none ? nullptr : data;
+    length_ = none ? 0 : length;
 }
 
 CborHead CborView::parseHead() const {

@@ -31,7 +31,7 @@ class CborView {
 
     const std::uint8_t* data() const { return data_; }
     std::uint32_t length() const { return length_; }
-    // The "not found" result: no data.
+    // The "not found" result: no data. A view made of 0 bytes is empty too.
     bool empty() const { return data_ == nullptr; }
 
     // The head of the first item; the null item for an empty view.
