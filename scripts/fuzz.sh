@@ -21,8 +21,9 @@ for target in "${targets[@]}"; do
   echo "fuzz: $name for ${seconds}s"
   "$target" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$scratch/" \
     "$scratch" "${seeds[@]}" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::new_units_added|==|SUMMARY)' || true
-  # nullglob is on: an empty array means no failing input (a bare `ls` would list the cwd).
-  failures=("$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-*)
+  # With nullglob an unmatched pattern vanishes, so count the matches (a bare `ls` of
+  # nothing would list the current folder and succeed).
+  failures=("$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-* "$scratch"/oom-*)
   if [ ${#failures[@]} -gt 0 ]; then
     echo "fuzz: $name found a failing input:" "${failures[@]}" >&2
     exit 1
