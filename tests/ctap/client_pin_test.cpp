@@ -303,5 +303,23 @@ TEST(ClientPinParsing, LongerCoordinatesGiveTheirFirst32Bytes) {
     EXPECT_EQ(Bytes(y.begin(), y.end()), kKeyY);
 }
 
+// The buffers PIN material passes through wipe themselves: once one is gone, its storage
+// holds zeros only.
+TEST(ClientPinSecrets, PaddedPinAndHashStorageIsZeroAfterUse) {
+    const std::string pin = "12345678";
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(pin.data()),
+                                              pin.size());
+    alignas(Secret<64>) std::array<std::uint8_t, sizeof(Secret<64>)> storage{};
+    auto* padded = new (storage.data()) Secret<64>(pin_crypto::PadPin(bytes));
+    ASSERT_EQ((*padded)[0], '1');
+    padded->~Secret<64>();
+    EXPECT_EQ(storage, (std::array<std::uint8_t, sizeof(Secret<64>)>{}));
+
+    alignas(Secret<16>) std::array<std::uint8_t, sizeof(Secret<16>)> hashStorage{};
+    auto* hash = new (hashStorage.data()) Secret<16>(pin_crypto::PinHash(bytes));
+    hash->~Secret<16>();
+    EXPECT_EQ(hashStorage, (std::array<std::uint8_t, sizeof(Secret<16>)>{}));
+}
+
 }  // namespace
 }  // namespace kelvora::test
