@@ -101,7 +101,7 @@ std::string_view Find(const std::array<Entry, N>& table, int code) {
     return {};
 }
 
-std::string Format(const char* format, int code, std::string_view text) {
+std::string Format(const char* format, long long code, std::string_view text) {
     std::array<char, kLineSize> line{};
     const int written = std::snprintf(line.data(), line.size(), format, code,
                                       static_cast<int>(text.size()), text.data());
@@ -121,20 +121,19 @@ std::string StatusText(int status) {
     if (status < 0) {
         std::array<char, kLineSize> detail{};
         mbedtls_strerror(status, detail.data(), detail.size());
-        return Format("mbed TLS -0x%04X: %.*s", -status, detail.data());
+        return Format("mbed TLS -0x%04llX: %.*s", -static_cast<long long>(status), detail.data());
     }
     if (status <= kLastCtapStatus) {
         const std::string_view text = Find(kCtapTexts, status);
-        return Format("CTAP 0x%02X: %.*s", status, text.empty() ? "unknown status" : text);
+        return Format("CTAP 0x%02llX: %.*s", status, text.empty() ? "unknown status" : text);
     }
     if ((status & ~static_cast<int>(kSwRetriesMask)) == kSwPinRetriesBase) {
-        std::array<char, kLineSize> line{};
-        std::snprintf(line.data(), line.size(), "SW 0x%04X: wrong PIN, %d retries left", status,
-                      status & kSwRetriesMask);
-        return line.data();
+        const std::string text =
+            "wrong PIN, " + std::to_string(status & kSwRetriesMask) + " retries left";
+        return Format("SW 0x%04llX: %.*s", status, text);
     }
     const std::string_view text = Find(kWordTexts, status);
-    return Format("SW 0x%04X: %.*s", status, text.empty() ? "unknown status" : text);
+    return Format("SW 0x%04llX: %.*s", status, text.empty() ? "unknown status" : text);
 }
 
 }  // namespace kelvora

@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 
+#include <limits>
+
 #include "transport/device_ids.h"
 
 namespace kelvora {
@@ -33,6 +35,7 @@ TEST(StatusText, NamesEachKindOfStatus) {
 TEST(StatusText, NegativeValuesAreMbedTlsErrors) {
     // MBEDTLS_ERR_ECP_INVALID_KEY
     EXPECT_THAT(StatusText(-0x4C80), HasSubstr("mbed TLS -0x4C80: ECP"));
+    EXPECT_THAT(StatusText(std::numeric_limits<int>::min()), HasSubstr("mbed TLS -0x80000000"));
 }
 
 TEST(SuccessStatus, LegacyModelsSucceedWith9000) {
