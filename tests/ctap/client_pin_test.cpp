@@ -5,6 +5,8 @@
 
 #include <gmock/gmock.h>
 
+#include <ostream>
+
 #include "ctap/client_pin_request.h"
 #include "ctap/status.h"
 #include "replay_key.h"
@@ -185,6 +187,7 @@ struct TokenCase {
     bool getKeepsOld;
     int refreshResult;
     bool refreshEmpties;
+    friend void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PinTokenAnswers : public ClientPinTest, public ::testing::WithParamInterface<TokenCase> {};
@@ -237,6 +240,7 @@ struct AgreementCase {
     const char* name;
     Bytes answer;
     int result;  // 1: any negative mbed TLS error
+    friend void PrintTo(const AgreementCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class FailedAgreement : public ClientPinTest,

@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 
+#include <ostream>
+
 #include "replay_key.h"
 
 namespace kelvora::test {
@@ -35,6 +37,7 @@ struct InfoCase {
     bool pinSet;
     bool uv;
     bool bio;
+    friend void PrintTo(const InfoCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class GetInfoOptions : public SessionTest, public ::testing::WithParamInterface<InfoCase> {};

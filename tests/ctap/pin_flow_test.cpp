@@ -3,6 +3,8 @@
 // its own PIN state, so every change is checked by what the key accepts afterwards.
 #include <gmock/gmock.h>
 
+#include <ostream>
+
 #include <memory>
 
 #include "ctap/client_pin.h"
@@ -29,6 +31,7 @@ struct KeyKind {
     int model;
     std::uint8_t firmware;
     bool reportBioEnroll = false;
+    friend void PrintTo(const KeyKind& c, std::ostream* os) { *os << c.name; }
 };
 
 class VirtualKeyFlow : public ::testing::Test {
