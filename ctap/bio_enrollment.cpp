@@ -1,12 +1,10 @@
 #include "ctap/bio_enrollment.h"
 
 #include <array>
-#include <limits>
 #include <optional>
-#include <vector>
 
-#include "cbor/cbor_view.h"
 #include "ctap/bio_request.h"
+#include "ctap/bio_response.h"
 #include "ctap/bio_status.h"
 #include "ctap/fingerprint_record.h"
 
@@ -16,12 +14,10 @@ namespace {
 // The cancel request and its answer are small and the answer is ignored.
 constexpr std::size_t kCancelResponseSize = 100;
 
-constexpr int kNotGiven = -1;
-
-// One exchange's answer.
+// One exchange's answer; the body lies in the run's response buffer.
 struct Answer {
     std::uint8_t status = 0;
-    CborView body;
+    std::span<const std::uint8_t> body;
 };
 
 class EnrollmentRun {
@@ -57,10 +53,7 @@ class EnrollmentRun {
             if (std::optional<SequenceOutcome> end = CheckFlags()) {
                 return end;
             }
-            if (answer.status == kCtapSuccess && TakeTemplateId(answer.body)) {
-                remaining_ = ReadNumber(answer.body, BioResponseKey::kRemainingSamples, kNotGiven);
-                sampleStatus_ =
-                    ReadNumber(answer.body, BioResponseKey::kLastEnrollSampleStatus, kNotGiven);
+            if (answer.status == kCtapSuccess && TakeFirstSample(answer.body)) {
                 Report();
                 return std::nullopt;
             }
@@ -74,7 +67,7 @@ class EnrollmentRun {
     // whatever enrollBegin said remains.
     std::optional<SequenceOutcome> Capture() {
         BioParams params;
-        params.templateId = std::span<const std::uint8_t>(templateId_);
+        params.templateId = std::span<const std::uint8_t>(sample_.templateId);
         params.sampleTimeout = true;
         BioRequest request;
         BuildBioRequest(state_, BioSubCommand::kEnrollCaptureNextSample, params,
@@ -85,10 +78,8 @@ class EnrollmentRun {
                 return end;
             }
             if (answer.status == kCtapSuccess) {
-                sampleStatus_ =
-                    ReadNumber(answer.body, BioResponseKey::kLastEnrollSampleStatus, sampleStatus_);
-                remaining_ = ReadNumber(answer.body, BioResponseKey::kRemainingSamples, remaining_);
-                if (remaining_ == 0) {
+                ReadEnrollSample(answer.body, false, sample_);
+                if (sample_.remainingSamples == 0) {
                     return std::nullopt;
                 }
                 Report();
@@ -102,10 +93,10 @@ class EnrollmentRun {
 
     // Naming: the default name under the slot of the new template; its status is the result.
     SequenceOutcome Name() {
-        const std::uint16_t slot = SlotFromTemplateId(templateId_).value_or(0);
+        const std::uint16_t slot = SlotFromTemplateId(sample_.templateId).value_or(0);
         const std::string name = DefaultFingerprintName(services_.wallClock(), slot);
         BioParams params;
-        params.templateId = std::span<const std::uint8_t>(templateId_);
+        params.templateId = std::span<const std::uint8_t>(sample_.templateId);
         params.friendlyName = name;
         BioRequest request;
         if (!BuildBioRequest(state_, BioSubCommand::kSetFriendlyName, params,
@@ -121,37 +112,26 @@ class EnrollmentRun {
         const std::uint8_t status = SendBioRequest(device_, request, response_, length);
         DebugPrintf(services_.debug, "------ nRet = %d, ulRecvLen = %d ------", status,
                     static_cast<int>(length));
-        return {status, CborView(response_.data(), length)};
+        return {status, std::span<const std::uint8_t>(response_.data(), length)};
     }
 
-    // The identifier the rest of the enrollment uses, whole; false when it is missing, too
-    // short to give a slot, or too long to fit the next request.
-    bool TakeTemplateId(const CborView& body) {
-        const std::uint8_t* id = nullptr;
-        std::uint32_t length = 0;
-        if (!body.findKey(static_cast<std::int32_t>(BioResponseKey::kTemplateId))
-                 .getBytes(id, length) ||
-            length < kTemplateIdSize || length > kBioRequestSize / 2) {
+    // The first sample, with the identifier the rest of the enrollment uses whole; false
+    // when the identifier is missing, too short to give a slot, or too long to fit the
+    // next request.
+    bool TakeFirstSample(std::span<const std::uint8_t> body) {
+        sample_ = EnrollSample{};
+        ReadEnrollSample(body, true, sample_);
+        const std::size_t length = sample_.templateId.size();
+        if (length < kTemplateIdSize || length > kBioRequestSize / 2) {
             DebugPrintf(services_.debug, "enrollBegin accepted without a usable templateId");
             return false;
         }
-        templateId_.assign(id, id + length);
         return true;
-    }
-
-    static int ReadNumber(const CborView& body, BioResponseKey key, int fallback) {
-        std::uint32_t value = 0;
-        if (!body.findKey(static_cast<std::int32_t>(key)).getUnsigned(value)) {
-            return fallback;
-        }
-        return value > static_cast<std::uint32_t>(std::numeric_limits<int>::max())
-                   ? std::numeric_limits<int>::max()
-                   : static_cast<int>(value);
     }
 
     void Report() {
         if (progress_) {
-            progress_(remaining_, sampleStatus_);
+            progress_(sample_.remainingSamples, sample_.lastSampleStatus);
         }
     }
 
@@ -182,9 +162,7 @@ class EnrollmentRun {
     const std::atomic<bool>& cancelRequested_;
     const BioSequenceServices& services_;
     std::array<std::uint8_t, kBioResponseSize> response_{};
-    std::vector<std::uint8_t> templateId_;
-    int remaining_ = kNotGiven;
-    int sampleStatus_ = kNotGiven;
+    EnrollSample sample_;
     std::uint64_t lastSendMs_ = 0;
 };
 

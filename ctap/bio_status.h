@@ -28,9 +28,9 @@ enum BioSampleStatus : std::int32_t {
 
 // Status words of the legacy models' fingerprint APDUs.
 enum LegacyBioStatus : std::uint16_t {
-    kSwNoFingerOnSensor = 0x6A86,  // enrol step: nothing on the sensor
-    kSwNotVerified = 0x6A80,       // verification poll, and the tool's own 10 s time-out
-    kSwSlotOutOfRange = 0x6984,    // an enrol step for a slot beyond 255; never sent
+    kSwNoFingerOnSensor = 0x6A86,   // enrol step: nothing on the sensor
+    kSwFingerNotVerified = 0x6A80,  // verification poll, and the tool's own 10 s time-out
+    kSwSlotOutOfRange = 0x6984,     // an enrol step for a slot beyond 255; never sent
     // Not the key's: the tool reports a sample taken while the finger was never lifted.
     kSwFingerNotLifted = 0x9401,
 };

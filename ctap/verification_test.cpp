@@ -70,9 +70,9 @@ VerificationOutcome RunLegacy(FidoDevice& device, const VerificationReport& repo
             return {SequenceEnd::kFinished, status, kLegacyVerifyCloseCode};
         }
         if (services.clock.NowMs() - start > kLegacyVerifyLimitMs) {
-            report(kSwNotVerified);
+            report(kSwFingerNotVerified);
             services.clock.SleepMs(kVerdictDisplayMs);
-            return {SequenceEnd::kFinished, kSwNotVerified, kLegacyVerifyCloseCode};
+            return {SequenceEnd::kFinished, kSwFingerNotVerified, kLegacyVerifyCloseCode};
         }
     }
 }
@@ -128,7 +128,7 @@ Verdict LegacyVerdict(std::uint16_t statusWord) {
     switch (statusWord) {
         case kSwSuccess:
             return Verdict::kVerified;
-        case kSwNotVerified:
+        case kSwFingerNotVerified:
             return Verdict::kNotVerified;
         default:
             return Verdict::kNoVerdict;

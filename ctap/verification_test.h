@@ -67,7 +67,7 @@ struct VerificationOutcome {
 
 // Runs the test. A CTAP2 key gets one request and waits for the finger itself; a legacy
 // model is polled without pause until a match or until kLegacyVerifyLimitMs passed, which
-// is reported as kSwNotVerified. After a verdict the test waits kVerdictDisplayMs on
+// is reported as kSwFingerNotVerified. After a verdict the test waits kVerdictDisplayMs on
 // services.clock; a cancel or the key's removal ends it at once, without a report.
 VerificationOutcome RunVerificationTest(FidoDevice& device, const VerificationReport& report,
                                         const std::atomic<bool>& cancelRequested,

@@ -309,7 +309,7 @@ TEST_F(LegacyFlowTest, UntouchedSensorGivesNotVerifiedAfterTenSeconds) {
     EXPECT_EQ(outcome.end, SequenceEnd::kFinished);
     EXPECT_EQ(outcome.closeCode, kLegacyVerifyCloseCode);
     ASSERT_GE(reports.size(), 2U);
-    EXPECT_EQ(reports.back(), kSwNotVerified);
+    EXPECT_EQ(reports.back(), kSwFingerNotVerified);
     for (std::size_t i = 0; i + 1 < reports.size(); ++i) {
         EXPECT_EQ(LegacyVerdict(reports[i]), Verdict::kNoVerdict) << i;
     }

@@ -157,7 +157,7 @@ TEST_F(LegacyVerificationTest, GivesUpAfterTenSecondsWithNotVerified) {
     }
     const VerificationOutcome outcome = Run();
     EXPECT_EQ(outcome.end, SequenceEnd::kFinished);
-    EXPECT_EQ(outcome.lastStatus, kSwNotVerified);
+    EXPECT_EQ(outcome.lastStatus, kSwFingerNotVerified);
     EXPECT_THAT(reports_, ElementsAre(0x6985, 0x6985, 0x6985, 0x6985, 0x6A80))
         << "polled through 9 s, over the limit at 12 s";
 }
