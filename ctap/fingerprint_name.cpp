@@ -30,11 +30,12 @@ std::string EnrollmentTimeStamp(std::chrono::system_clock::time_point when) {
     const year_month_day date{day};
     const hh_mm_ss time{seconds - day};
     char stamp[kStampBufferSize] = {};
-    std::snprintf(stamp, sizeof stamp, "%04d%02u%02u%02d%02d%02d", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                  static_cast<int>(time.seconds().count()));
-    return stamp;
+    const int written = std::snprintf(
+        stamp, sizeof stamp, "%04d%02u%02u%02d%02d%02d", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()));
+    return written > 0 ? std::string(stamp) : std::string();
 }
 
 std::string DefaultFingerprintName(std::chrono::system_clock::time_point when, std::uint32_t slot) {

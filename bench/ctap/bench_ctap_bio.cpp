@@ -44,7 +44,7 @@ void BM_EnumerateBio49(benchmark::State& bench) {
         bench.SkipWithError("no virtual key");
         return;
     }
-    for (auto _ : bench) {
+    for (auto _ : bench) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
         SlotMap slots{};
         TemplateNames names;
         benchmark::DoNotOptimize(EnumerateBio(device, slots, names, debug));
