@@ -10,8 +10,7 @@
 namespace kelvora {
 
 std::unique_ptr<HidBackend> MakeDefaultHidBackend(std::string& error) {
-    // Read once at start-up, before any thread that could change the environment exists.
-    const char* setting = std::getenv(kVkeyEnvironmentVariable);  // NOLINT(concurrency-mt-unsafe)
+    const char* setting = std::getenv(kVkeyEnvironmentVariable);
     return MakeHidBackendForSetting(setting, MakeSystemHidBackend(), error);
 }
 
