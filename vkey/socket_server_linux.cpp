@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "vkey/ctaphid_defs.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr int kAcceptPollMs = 100;
 constexpr int kConnectionPollMs = 5;  // the key's timers run at least this often
 constexpr std::size_t kInitCommandOffset = 4;
+constexpr char kPendingSuffix[] = ".new";
 
 volatile std::sig_atomic_t gStopRequested = 0;
 
@@ -88,26 +90,35 @@ void ServeConnection(VirtualKey& key, int connection, const ServerHooks& hooks) 
 
 int ServeOnSocket(VirtualKey& key, const std::string& path, const ServerHooks& hooks,
                   std::string& error) {
+    // The socket is made under a temporary name and renamed into place once it listens:
+    // whoever waits for `path` to appear may connect at once. Bound under its final name,
+    // the file would exist before listen(2), and a client connecting in between would be
+    // refused.
+    const std::string pending = path + kPendingSuffix;
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
-        error = "socket path too long";
+    if (pending.size() >= sizeof address.sun_path) {
+        error = "socket path too long (at most " +
+                std::to_string(sizeof address.sun_path - sizeof kPendingSuffix) + " bytes)";
         return 1;
     }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    std::memcpy(address.sun_path, pending.c_str(), pending.size() + 1);
+    // Before the socket exists, so that a stop requested as soon as it appears is honoured
+    // and the file is removed.
+    InstallStopHandlers();
     const int listener = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (listener < 0) {
         error = std::string("socket: ") + std::strerror(errno);
         return 1;
     }
-    unlink(path.c_str());
+    unlink(pending.c_str());
     if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 1) != 0) {
-        error = std::string("bind/listen: ") + std::strerror(errno);
+        listen(listener, 1) != 0 || std::rename(pending.c_str(), path.c_str()) != 0) {
+        error = std::string("bind/listen/rename: ") + std::strerror(errno);
         close(listener);
+        unlink(pending.c_str());
         return 1;
     }
-    InstallStopHandlers();
     while (gStopRequested == 0) {
         pollfd descriptor{listener, POLLIN, 0};
         if (poll(&descriptor, 1, kAcceptPollMs) <= 0) {

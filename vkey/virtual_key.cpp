@@ -36,35 +36,44 @@ VirtualKey::VirtualKey(const Config& config, const Clock& clock, State initial)
 VirtualKey::~VirtualKey() = default;
 
 void VirtualKey::Plug() {
-    const std::lock_guard lock(mutex_);
-    if (plugged_) {
-        return;
+    const std::lock_guard events(plugEventMutex_);
+    {
+        const std::lock_guard lock(mutex_);
+        if (plugged_) {
+            return;
+        }
+        plugged_ = true;
+        ++plugCount_;
+        session_ = PlugSession{};
+        session_.plugTimeMs = clock_.NowMs();
+        key_ops::RenewSessionSecrets(session_);
+        engine_.Reset();
+        pending_.reset();
     }
-    plugged_ = true;
-    session_ = PlugSession{};
-    session_.plugTimeMs = clock_.NowMs();
-    key_ops::RenewSessionSecrets(session_);
-    engine_.Reset();
-    pending_.reset();
+    NotifyPlugObservers(true);
 }
 
 void VirtualKey::Unplug() {
-    std::function<void()> observer;
+    std::function<void()> removalObserver;
     {
-        const std::lock_guard lock(mutex_);
-        if (!plugged_) {
-            return;
+        const std::lock_guard events(plugEventMutex_);
+        {
+            const std::lock_guard lock(mutex_);
+            if (!plugged_) {
+                return;
+            }
+            plugged_ = false;
+            engine_.Reset();
+            pending_.reset();
+            session_.enrollment.reset();
+            session_.challenge.reset();
+            removalObserver = removalObserver_;
         }
-        plugged_ = false;
-        engine_.Reset();
-        pending_.reset();
-        session_.enrollment.reset();
-        session_.challenge.reset();
-        observer = removalObserver_;
+        outputReady_.notify_all();
+        NotifyPlugObservers(false);
     }
-    outputReady_.notify_all();
-    if (observer) {
-        observer();
+    if (removalObserver) {
+        removalObserver();
     }
 }
 
@@ -73,15 +82,44 @@ bool VirtualKey::plugged() const {
     return plugged_;
 }
 
+std::uint64_t VirtualKey::plugIn() const {
+    const std::lock_guard lock(mutex_);
+    return plugged_ ? plugCount_ : kNotPlugged;
+}
+
 void VirtualKey::SetRemovalObserver(std::function<void()> observer) {
     const std::lock_guard lock(mutex_);
     removalObserver_ = std::move(observer);
 }
 
-bool VirtualKey::WritePacket(const std::uint8_t (&packet)[kPacketSize]) {
+int VirtualKey::AddPlugObserver(PlugObserver observer) {
+    const std::lock_guard events(plugEventMutex_);
+    const int id = nextPlugObserverId_++;
+    plugObservers_.emplace(id, std::move(observer));
+    return id;
+}
+
+void VirtualKey::RemovePlugObserver(int id) {
+    const std::lock_guard events(plugEventMutex_);
+    plugObservers_.erase(id);
+}
+
+void VirtualKey::NotifyPlugObservers(bool plugged) {
+    for (const auto& [id, observer] : plugObservers_) {
+        if (observer) {
+            observer(plugged);
+        }
+    }
+}
+
+bool VirtualKey::ConnectedLocked(std::uint64_t plugIn) const {
+    return plugged_ && (plugIn == kAnyPlugIn || plugIn == plugCount_);
+}
+
+bool VirtualKey::WritePacket(const std::uint8_t (&packet)[kPacketSize], std::uint64_t plugIn) {
     {
         const std::lock_guard lock(mutex_);
-        if (!plugged_) {
+        if (!ConnectedLocked(plugIn)) {
             return false;
         }
         const std::int64_t now = clock_.NowMs();
@@ -97,12 +135,13 @@ bool VirtualKey::WritePacket(const std::uint8_t (&packet)[kPacketSize]) {
     return true;
 }
 
-VirtualKey::ReadResult VirtualKey::ReadPacket(Packet& out, std::int64_t realTimeoutMs) {
+VirtualKey::ReadResult VirtualKey::ReadPacket(Packet& out, std::int64_t realTimeoutMs,
+                                              std::uint64_t plugIn) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(realTimeoutMs);
     std::unique_lock lock(mutex_);
     while (true) {
-        if (!plugged_) {
+        if (!ConnectedLocked(plugIn)) {
             return ReadResult::kRemoved;
         }
         ServiceLocked();
@@ -117,9 +156,9 @@ VirtualKey::ReadResult VirtualKey::ReadPacket(Packet& out, std::int64_t realTime
     }
 }
 
-std::optional<Packet> VirtualKey::TryReadPacket() {
+std::optional<Packet> VirtualKey::TryReadPacket(std::uint64_t plugIn) {
     const std::lock_guard lock(mutex_);
-    if (!plugged_) {
+    if (!ConnectedLocked(plugIn)) {
         return std::nullopt;
     }
     ServiceLocked();

@@ -5,7 +5,11 @@
 // Thread-safety: every public member may be called from any thread. The host side writes
 // packets and blocks in ReadPacket; a test thread moves the sensor or the clock; the UI
 // thread may Unplug, which wakes every blocked reader with kRemoved and then calls the
-// removal observer (outside the key's lock, so the observer may call back into the key).
+// observers (outside the key's lock, so an observer may call back into the key).
+//
+// Plug-ins are numbered. A host connection remembers the number it was opened under and
+// passes it to the packet calls, which then fail once that plug-in has ended, even if the
+// key was plugged in again before the host noticed: a re-plugged key needs a new connection.
 //
 // Timing: waits for a finger are measured on the injected clock. A blocked reader re-checks
 // the clock every few real milliseconds, so a test that advances a ManualClock sees the
@@ -15,6 +19,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 
@@ -42,17 +47,31 @@ class VirtualKey {
     void Plug();
     void Unplug();
     bool plugged() const;
+    // The number of the current plug-in, counting from 1; kNotPlugged while unplugged.
+    std::uint64_t plugIn() const;
     void SetRemovalObserver(std::function<void()> observer);
 
+    // Called with the new state after every plug-in and every removal, in the order they
+    // happened, outside the key's lock. An observer must not plug, unplug, or add or remove
+    // observers. RemovePlugObserver waits for a call in progress, so once it returns the
+    // observer is never called again.
+    using PlugObserver = std::function<void(bool plugged)>;
+    int AddPlugObserver(PlugObserver observer);
+    void RemovePlugObserver(int id);
+
     // --- host side: one 64-byte CTAPHID packet each way (no report id) ---
-    // False when the key is not plugged in.
-    bool WritePacket(const std::uint8_t (&packet)[kPacketSize]);
+    // `plugIn` is the plug-in the host opened the key under, or kAnyPlugIn for whichever is
+    // current. False when the key is not plugged in or that plug-in has ended.
+    static constexpr std::uint64_t kNotPlugged = 0;
+    static constexpr std::uint64_t kAnyPlugIn = 0;
+    bool WritePacket(const std::uint8_t (&packet)[kPacketSize], std::uint64_t plugIn = kAnyPlugIn);
     enum class ReadResult { kPacket, kTimedOut, kRemoved };
-    // Blocks until a packet is ready, the key is removed, or `realTimeoutMs` of real time
-    // passed (never, when negative).
-    ReadResult ReadPacket(Packet& out, std::int64_t realTimeoutMs = -1);
+    // Blocks until a packet is ready, the key (or that plug-in) is gone, or `realTimeoutMs`
+    // of real time passed (never, when negative).
+    ReadResult ReadPacket(Packet& out, std::int64_t realTimeoutMs = -1,
+                          std::uint64_t plugIn = kAnyPlugIn);
     // Runs the key's timers and returns a packet if one is ready, without blocking.
-    std::optional<Packet> TryReadPacket();
+    std::optional<Packet> TryReadPacket(std::uint64_t plugIn = kAnyPlugIn);
     // Runs the key's timers: keep-alives, finger waits, message time-outs.
     void Service();
 
@@ -80,6 +99,8 @@ class VirtualKey {
         Bytes request;
     };
 
+    bool ConnectedLocked(std::uint64_t plugIn) const;
+    void NotifyPlugObservers(bool plugged);
     void ServiceLocked();
     void HandleMessageLocked(HidMessage message);
     void FinishLocked(std::uint32_t channel, Bytes response, const Bytes& request);
@@ -90,6 +111,7 @@ class VirtualKey {
     mutable std::mutex mutex_;
     std::condition_variable outputReady_;
     bool plugged_ = false;
+    std::uint64_t plugCount_ = 0;
     State state_;
     PlugSession session_;
     Sensor sensor_;
@@ -98,6 +120,12 @@ class VirtualKey {
     CtaphidEngine engine_;
     std::optional<PendingWait> pending_;
     std::function<void()> removalObserver_;
+
+    // Serialises plug-ins and removals with their observer calls, so that observers see
+    // the changes in order; never taken while `mutex_` is held.
+    std::mutex plugEventMutex_;
+    std::map<int, PlugObserver> plugObservers_;  // guarded by plugEventMutex_
+    int nextPlugObserverId_ = 1;                 // guarded by plugEventMutex_
 };
 
 }  // namespace kelvora::vkey

@@ -35,13 +35,12 @@ def prototype_bio(ctap, protocol, token):
 
 class VirtualKeyWithPythonFido2(unittest.TestCase):
     def setUp(self):
+        # Clean-ups run even when setUp fails, unlike tearDown.
         self.daemon = Daemon(BINARY, "--auto-touch", "30", "--reset-window", str(RESET_WINDOW_MS))
+        self.addCleanup(self.daemon.stop)
         self.device = self.daemon.plug()
+        self.addCleanup(lambda: self.device.close())
         self.ctap = Ctap2(self.device)
-
-    def tearDown(self):
-        self.device.close()
-        self.daemon.stop()
 
     def replug(self):
         self.device.close()

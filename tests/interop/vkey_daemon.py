@@ -34,25 +34,48 @@ class SocketConnection(CtapHidConnection):
 
 
 class Daemon:
+    """A kelvora-vkey process on a socket in a temporary directory.
+
+    The daemon inherits the test's output, so a daemon left running would keep the test
+    runner waiting for the end of that output until its time-out: every path out of here
+    stops the process, and tests register stop() as a clean-up before anything can fail.
+    """
+
     def __init__(self, binary, *args):
         self.dir = tempfile.TemporaryDirectory()
         self.path = os.path.join(self.dir.name, "vkey.sock")
         self.process = subprocess.Popen([binary, "--socket", self.path, *args])
-        deadline = time.monotonic() + 10
-        while not os.path.exists(self.path):
-            if time.monotonic() > deadline or self.process.poll() is not None:
-                raise RuntimeError("kelvora-vkey did not start")
-            time.sleep(0.02)
+        try:
+            deadline = time.monotonic() + 10
+            # The daemon renames its socket into place once it listens.
+            while not os.path.exists(self.path):
+                if time.monotonic() > deadline or self.process.poll() is not None:
+                    raise RuntimeError("kelvora-vkey did not start")
+                time.sleep(0.02)
+        except BaseException:
+            self.stop()
+            raise
 
     def plug(self, product_id=0x2B03):
         """Connects a new client: for the key, a plug-in."""
         connection = SocketConnection(self.path)
-        descriptor = HidDescriptor(self.path, MAKER_VENDOR_ID, product_id, PACKET_SIZE, PACKET_SIZE)
-        return CtapHidDevice(descriptor, connection)
+        try:
+            descriptor = HidDescriptor(
+                self.path, MAKER_VENDOR_ID, product_id, PACKET_SIZE, PACKET_SIZE
+            )
+            return CtapHidDevice(descriptor, connection)
+        except BaseException:
+            connection.close()
+            raise
 
     def stop(self):
-        self.process.terminate()
-        self.process.wait(timeout=10)
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
         self.dir.cleanup()
 
     def __enter__(self):

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "key_fixture.h"
 
@@ -149,6 +150,41 @@ TEST(VirtualKey, InitOnTheBusyChannelAbandonsTheWait) {
     fixture.key_.PlaceFinger(1);
     EXPECT_FALSE(fixture.host_.Receive()) << "the abandoned reset must not run";
     EXPECT_TRUE(fixture.host_.Cbor(kGetInfo));
+}
+
+TEST(VirtualKey, ReaderOfAnEndedPlugInNeverTakesTheNextPlugInsPackets) {
+    ManualClock clock;
+    VirtualKey key(Config{}, clock);
+    std::vector<bool> changes;
+    const int observer = key.AddPlugObserver([&](bool plugged) { changes.push_back(plugged); });
+    key.Plug();
+    const std::uint64_t first = key.plugIn();
+    ASSERT_NE(first, VirtualKey::kNotPlugged);
+    std::atomic<bool> reading{false};
+    VirtualKey::ReadResult result = VirtualKey::ReadResult::kPacket;
+    std::thread reader([&] {
+        Packet packet{};
+        reading = true;
+        result = key.ReadPacket(packet, 5000, first);
+    });
+    while (!reading) {
+        std::this_thread::yield();
+    }
+    // Out and back in before the reader wakes, and a packet for the new plug-in at once.
+    key.Unplug();
+    key.Plug();
+    std::uint8_t init[kPacketSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0x86, 0x00, 0x08};
+    EXPECT_TRUE(key.WritePacket(init, key.plugIn()));
+    reader.join();
+    EXPECT_EQ(result, VirtualKey::ReadResult::kRemoved);
+    EXPECT_NE(key.plugIn(), first);
+    EXPECT_FALSE(key.WritePacket(init, first));
+    EXPECT_TRUE(key.TryReadPacket(key.plugIn()).has_value()) << "the INIT answer is still there";
+
+    key.RemovePlugObserver(observer);
+    key.Unplug();
+    EXPECT_EQ(changes, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(key.plugIn(), VirtualKey::kNotPlugged);
 }
 
 }  // namespace
