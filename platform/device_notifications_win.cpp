@@ -1,5 +1,6 @@
-#include <dbt.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <dbt.h>
 
 #include "platform/device_notifications.h"
 
