@@ -41,13 +41,12 @@ TEST_F(MainWindowTest, ButtonsFollowWhatTheKeyHolds) {
         bool pin;
         std::map<std::uint16_t, std::string> templates;
         bool verify, deleteAndEdit, changePin;
-        int fingerprintPage;
     };
     const Case cases[] = {
-        {"new key", false, {}, false, false, false, 0},
-        {"PIN only", true, {}, false, false, true, 0},
-        {"fingerprints only", false, {{0, "a"}, {1, "b"}}, true, true, false, 1},
-        {"PIN and fingerprints", true, {{4, "a"}}, true, true, true, 1},
+        {"new key", false, {}, false, false, false},
+        {"PIN only", true, {}, false, false, true},
+        {"fingerprints only", false, {{0, "a"}, {1, "b"}}, true, true, false},
+        {"PIN and fingerprints", true, {{4, "a"}}, true, true, true},
     };
     vkey::VirtualKey& key = AddKey(3);
     Open();
@@ -59,7 +58,6 @@ TEST_F(MainWindowTest, ButtonsFollowWhatTheKeyHolds) {
         EXPECT_EQ(ui_->ToolTip(QStringLiteral("label_icon_key_status")),
                   QStringLiteral("Device Inserted"));
         EXPECT_EQ(Page("switch"), 1);
-        EXPECT_EQ(Page("switch_fp"), c.fingerprintPage);
         EXPECT_TRUE(ui_->Enabled(QStringLiteral("btn_Enroll")));
         EXPECT_TRUE(ui_->Enabled(QStringLiteral("btn_Format")));
         EXPECT_EQ(ui_->Enabled(QStringLiteral("btn_Verify")), c.verify);
