@@ -122,7 +122,10 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             keyState_.systemSuspended = false;
         }
     } else if (msg == kWmDeviceChange) {
-        OnDeviceChange(wParam, reinterpret_cast<const DeviceBroadcast*>(lParam));
+        // The message's lParam is the record, as the toolkit documents.
+        OnDeviceChange(
+            wParam,
+            reinterpret_cast<const DeviceBroadcast*>(lParam));  // NOLINT(performance-no-int-to-ptr)
     } else if (msg == kWmTimer) {
         OnTimer(static_cast<UINT>(wParam));
     }
