@@ -1,0 +1,119 @@
+// The tool's only top-level window: whether a supported key is attached, the key's enrolled
+// fingerprints, and the buttons that lead to the management operations. It owns the key
+// state and the one session with the key, which every dialog it opens is given.
+//
+// Everything here runs on the user-interface thread, the key exchanges of the window
+// included. Device-interface and power notifications reach it through the toolkit's
+// broadcasts, also while one of its dialogs is open.
+#pragma once
+
+#include <QTimeZone>
+#include <cstdint>
+#include <functional>
+#include <map>
+
+#include "ctap/fingerprint_record.h"
+#include "ctap/get_info.h"
+#include "platform/access_denied_advice.h"
+#include "platform/clock.h"
+#include "toolkit/list.h"
+#include "toolkit/window_impl_base.h"
+#include "transport/fido_device.h"
+#include "transport/key_state.h"
+
+namespace kelvora {
+
+class CTabLayoutUI;
+
+struct MainWndOptions {
+    // The zone enrolment times are shown in.
+    QTimeZone timeZone = QTimeZone::systemTimeZone();
+    // What to tell the user when a key was seen but could not be opened.
+    std::function<AccessDeniedAdvice()> accessAdvice = AdviceForUnopenableKey;
+    // The session's clock (the settle delay of one model is measured on it).
+    Clock* clock = &SystemClock();
+    // How long after an arrival the window looks for keys again, and after a removal it
+    // shows the no-key state: the system needs a moment before a new interface opens.
+    std::uint32_t arrivalDelayMs = 300;
+    std::uint32_t removalDelayMs = 100;
+};
+
+class CMainWnd : public WindowImplBase, public IListCallbackUI {
+  public:
+    // `backend` must outlive the window.
+    explicit CMainWnd(HidBackend& backend, MainWndOptions options = {});
+    ~CMainWnd() override;
+
+    QString GetSkinFolder() override { return QStringLiteral("Skins"); }
+    QString GetSkinFile() override { return QStringLiteral("main.xml"); }
+    ResourceType GetResourceType() const override { return ResourceType::kZipResource; }
+    int GetResourceID() const override { return kSkinResourceId; }
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // The list asks rows for their text; rows carry it in their own labels and user data.
+    QString GetItemText(CControlUI* control, int item, int subItem) override;
+
+    // Looks for the preferred supported key and shows what was found.
+    void ConnectDevice();
+    // Labels, pictures, pages and button enabling for a present key (true) or none.
+    void UpdateDeviceState(bool present);
+    // false: empties the list; true: reads the key's fingerprints and rebuilds the rows.
+    // Either way nothing changes when GetInfo fails (the key is gone).
+    void RefreshFingerprintList(bool rebuild);
+    // Fills the zeroed `slotMap` and the template names from the key; 0 when read, else
+    // the legacy status word.
+    int EnumerateFingerprints(SlotMap& slotMap);
+
+    FidoDevice& Device() { return device_; }
+    KeyState& State() { return keyState_; }
+    const TemplateNames& Names() const { return templateNames_; }
+    // Row number to the slot number shown in that row, from the last rebuild.
+    const std::map<int, std::uint16_t>& RowMap() const { return rowMap_; }
+
+  private:
+    enum TimerId : UINT { kArrivalTimer = 1, kRemovalTimer = 2 };
+
+    void OnDeviceChange(WPARAM event, const DeviceBroadcast* record);
+    void OnTimer(UINT id);
+    void OnKeyRemoved();
+    void ShowAccessDeniedAdvice();
+    void OnClick(const QString& name);
+    // The change-PIN button follows whether GetInfo (into `caps`) reports a PIN.
+    bool UpdatePinButton(AuthenticatorCaps& caps);
+    void ShowHelp();
+    void ShowAbout();
+
+    // The management operations behind the buttons.
+    void VerifyFingerprint();
+    void EnrollFingerprint();
+    void DeleteFingerprint(std::uintptr_t templateId);
+    void EditFingerprintName();
+    void ResetDevice();
+    void ChangePin();
+    void ShowWelcome();
+
+    KeyState keyState_;
+    FidoDevice device_;
+    MainWndOptions options_;
+    TemplateNames templateNames_;
+    std::map<int, std::uint16_t> rowMap_;
+    bool connecting_ = false;
+
+    CListUI* list_ = nullptr;
+    CControlUI* verifyButton_ = nullptr;
+    CControlUI* enrollButton_ = nullptr;
+    CControlUI* formatButton_ = nullptr;
+    CControlUI* deleteButton_ = nullptr;
+    CControlUI* editButton_ = nullptr;
+    CControlUI* helpButton_ = nullptr;
+    CControlUI* changePinButton_ = nullptr;
+    CControlUI* statusLabel_ = nullptr;
+    CControlUI* helpLabel_ = nullptr;
+    CControlUI* keyIcon_ = nullptr;
+    CTabLayoutUI* keyPages_ = nullptr;
+    CTabLayoutUI* fingerprintPages_ = nullptr;
+};
+
+}  // namespace kelvora

@@ -1,0 +1,91 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <cstdio>
+
+#include "app/app_options.h"
+#include "app/key_setup.h"
+#include "app/main_wnd.h"
+#include "app/power_monitor.h"
+#include "app/screenshot_tour.h"
+#include "platform/command_line.h"
+#include "platform/device_notifications.h"
+#include "platform/single_instance.h"
+#include "toolkit/paint_manager.h"
+#include "toolkit/window_registry.h"
+
+namespace kelvora {
+namespace {
+
+VirtualKeyPanel& Panel() {
+    static VirtualKeyPanel panel;
+    return panel;
+}
+
+void BroadcastSystemDeviceChange(DeviceChangeKind kind, const std::string& path) {
+    const QString wide = QString::fromStdString(path);
+    BroadcastDeviceChange(
+        kind == DeviceChangeKind::kArrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete,
+        DeviceBroadcast{kDbtDevtypDeviceInterface, wide.toStdWString()});
+}
+
+void BroadcastPowerChange(PowerChange change) {
+    BroadcastPowerEvent(change == PowerChange::kSuspend ? kPbtApmSuspend : kPbtApmResumeSuspend);
+}
+
+}  // namespace
+
+void SetVirtualKeyPanel(VirtualKeyPanel panel) {
+    Panel() = std::move(panel);
+}
+
+int RunApplication(int argc, char** argv) {
+    // Held until the process ends.
+    const SingleInstanceResult instance = AcquireSingleInstance(kSingleInstanceName);
+    if (instance.check == InstanceCheck::kAlreadyRunning) {
+        return 0;
+    }
+    // Read before the toolkit takes the options it knows out of argv.
+    AppOptions options;
+    std::string error;
+    if (!ParseAppOptions(ProgramArguments(argc, argv), options, error)) {
+        (void)std::fprintf(stderr, "kelvora-fido2-manager: %s\n", error.c_str());
+        return 2;
+    }
+
+    QApplication application(argc, argv);
+    // Only a name: the package itself comes from the executable's resources.
+    CPaintManagerUI::SetResourceZipName(QStringLiteral("Skins.zip"));
+
+    std::string warning;
+    KeySetup keys(options, warning);
+    if (!warning.empty()) {
+        (void)std::fprintf(stderr, "kelvora-fido2-manager: %s\n", warning.c_str());
+    }
+    const std::unique_ptr<DeviceInterfaceWatcher> devices =
+        WatchDeviceInterfaces(&BroadcastSystemDeviceChange);
+    const std::unique_ptr<PowerMonitor> power = StartPowerMonitor(&BroadcastPowerChange);
+
+    int exitCode = 0;
+    {
+        CMainWnd window(keys.Backend());
+        window.State().resetAtStart = options.resetAtStart;
+        // A layout that cannot be built ends the process inside Create.
+        window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle);
+        window.CenterWindow();
+        if (keys.InProcessKey() != nullptr && Panel()) {
+            Panel()(*keys.InProcessKey(), window);
+        }
+        if (options.screenshotDir && keys.InProcessKey() != nullptr) {
+            exitCode = RunScreenshotTour(window, *keys.InProcessKey(),
+                                         QString::fromStdString(*options.screenshotDir));
+        } else {
+            window.ShowModal();
+        }
+        // Nothing is sent to the key on the way out.
+        window.Device().CloseAllDevices();
+    }
+    return exitCode;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,71 @@
+// The real program started twice: the second start ends at once with exit code 0 and leaves
+// the first running; the first one's lock goes with it even when it is killed.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "platform/single_instance.h"
+
+namespace kelvora::test {
+namespace {
+
+// Whether `pid` holds a flock, as the kernel lists them; looking does not take the lock.
+bool HoldsFlock(qint64 pid) {
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray needle = " " + QByteArray::number(pid) + " ";
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        if (line.contains("FLOCK") && line.contains(needle)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(SecondInstance, ExitsAtOnceWithZeroAndLeavesTheFirstRunning) {
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("KELVORA_VKEY"));
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(KELVORA_APP_BINARY),
+                {QStringLiteral("--virtual"), QStringLiteral("3")});
+    ASSERT_TRUE(first.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    while (!HoldsFlock(first.processId()) && timer.elapsed() < 20000) {
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(HoldsFlock(first.processId()));
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(KELVORA_APP_BINARY), {QStringLiteral("-E")});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.readAllStandardError().isEmpty());
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // Killed without a chance to clean up, the first copy leaves no lock behind.
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(10000));
+    ASSERT_EQ(::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1), 0);
+    const SingleInstanceResult after = AcquireSingleInstance(kSingleInstanceName);
+    EXPECT_EQ(after.check, InstanceCheck::kFirst);
+}
+
+}  // namespace
+}  // namespace kelvora::test
