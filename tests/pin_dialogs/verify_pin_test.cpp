@@ -29,6 +29,10 @@ class VerifyPinTest : public PinDialogTest {
             if (result != nullptr) {
                 *result = dialog.GetResult();
             }
+            if (dialog.GetResult() == kCtapErrPinInvalid) {
+                ui.SaveScreenshot(
+                    QDir(ScreenshotFolder()).filePath(QStringLiteral("PINVerify.png")));
+            }
         });
     }
 };
@@ -116,7 +120,6 @@ TEST_F(VerifyPinTest, FourthCharacterClearsTheStatusAndFocusSelectsAll) {
     const DialogRun run = Run(dialog, [&](UiDriver& ui) {
         ui.Type(kEdit, QStringLiteral("12"));
         ui.KeyDown(kVkReturn);
-        ui.SaveScreenshot(QDir(ScreenshotFolder()).filePath(QStringLiteral("PINVerify.png")));
         ASSERT_EQ(ui.Text(kStatus), QString::fromUtf8(pin_text::kTooShort));
         ui.Type(kEdit, QStringLiteral("3"));
         EXPECT_FALSE(ui.Text(kStatus).isEmpty()) << "three characters keep the message";
