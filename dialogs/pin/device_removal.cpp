@@ -1,6 +1,7 @@
 #include "dialogs/pin/device_removal.h"
 
-#include <cstdio>
+#include <cstdint>
+#include <string>
 
 #include "transport/device_ids.h"
 
@@ -10,6 +11,17 @@ namespace {
 // The models whose removal the PIN dialogs watch for themselves; the others are left to the
 // watchdog.
 constexpr std::size_t kWatchedModelCount = 5;
+
+// The four upper-case hex digits of a product id, as device paths carry them.
+std::wstring UpperHexDigits(std::uint16_t productId) {
+    constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+    std::wstring text(4, L'0');
+    for (int i = 3; i >= 0; --i) {
+        text[static_cast<std::size_t>(i)] = kDigits[productId & 0xF];
+        productId = static_cast<std::uint16_t>(productId >> 4);
+    }
+    return text;
+}
 }  // namespace
 
 bool IsWatchedKeyRemoval(WPARAM event, const DeviceBroadcast* record) {
@@ -18,10 +30,7 @@ bool IsWatchedKeyRemoval(WPARAM event, const DeviceBroadcast* record) {
         return false;
     }
     for (std::size_t i = 0; i < kWatchedModelCount; ++i) {
-        char digits[5] = {};
-        std::snprintf(digits, sizeof digits, "%04X", static_cast<unsigned>(kSupportedProducts[i]));
-        const std::wstring wide(digits, digits + 4);
-        if (record->name.find(wide) != std::wstring::npos) {
+        if (record->name.find(UpperHexDigits(kSupportedProducts[i])) != std::wstring::npos) {
             return true;
         }
     }

@@ -37,6 +37,8 @@ void CPinDialogBase::StartWatchdog(std::uint32_t periodMs, CloseDelivery deliver
 }
 
 void CPinDialogBase::CloseOnKeyRemoval(WPARAM event, LPARAM record) {
+    // kWmDeviceChange carries its record as a pointer in lParam (window_messages.h).
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     if (IsWatchedKeyRemoval(event, reinterpret_cast<const DeviceBroadcast*>(record))) {
         SendWindowMessage(GetHWND(), kWmClose, 0, 0);
     }
