@@ -1,0 +1,168 @@
+#include "dialogs/pin/change_pin_wnd.h"
+
+#include "ctap/client_pin.h"
+#include "ctap/legacy_pin.h"
+#include "ctap/status.h"
+#include "dialogs/message_box/message_box.h"
+#include "dialogs/pin/pin_entry.h"
+#include "toolkit/control.h"
+
+namespace kelvora {
+
+namespace {
+std::span<const std::uint8_t> BytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+std::string_view TextOfBytes(const SecretBytes& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+bool IsRetryWord(std::uint16_t word) {
+    return (word & ~kSwRetriesMask) == kSwPinRetriesBase;
+}
+}  // namespace
+
+CChangePINWnd::CChangePINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
+    : CPinDialogBase(std::move(layout), device, pacer) {}
+
+void CChangePINWnd::InitWindow() {
+    okButton_ = FindControl(QStringLiteral("btn_ok"));
+    currentEdit_ = FindControl(QStringLiteral("edit_pin_old"));
+    newEdit_ = FindControl(QStringLiteral("edit_pin_new"));
+    confirmEdit_ = FindControl(QStringLiteral("edit_pin_new2"));
+    currentLabel_ = FindControl(QStringLiteral("label_old_pin"));
+    newLabel_ = FindControl(QStringLiteral("label_new_pin"));
+    confirmLabel_ = FindControl(QStringLiteral("label_new_pin2"));
+    Focus(currentEdit_);
+    StartWatchdog(kWatchdogPeriodMs, CloseDelivery::kPost);
+}
+
+void CChangePINWnd::OnEnter() {
+    Focus(okButton_);
+    Confirm();
+}
+
+void CChangePINWnd::Confirm() {
+    result_ = ChangeOnKey();
+    if (result_ == SuccessValue()) {
+        Close(1);
+    }
+}
+
+bool CChangePINWnd::CheckEntries() {
+    const std::pair<CControlUI*, CControlUI*> fields[] = {
+        {currentEdit_, currentLabel_}, {newEdit_, newLabel_}, {confirmEdit_, confirmLabel_}};
+    for (const auto& [edit, label] : fields) {
+        if (const QString message = PinLengthMessage(TextOf(edit)); !message.isEmpty()) {
+            SetTextOf(label, message);
+            return false;
+        }
+    }
+    if (TextOf(newEdit_) != TextOf(confirmEdit_)) {
+        SetTextOf(confirmLabel_, QString::fromUtf8(pin_text::kMismatch));
+        return false;
+    }
+    return true;
+}
+
+int CChangePINWnd::ChangeOnKey() {
+    if (!pinAwaitingToken_.empty()) {
+        return FetchToken(TextOfBytes(pinAwaitingToken_));
+    }
+    if (!CheckEntries()) {
+        return kStatusEntryError;
+    }
+    const QString current = TextOf(currentEdit_);
+    const QString fresh = TextOf(newEdit_);
+    return IsLegacyKey() ? ChangeOnLegacyKey(current, fresh) : ChangeOnCtapKey(current, fresh);
+}
+
+int CChangePINWnd::ChangeOnLegacyKey(const QString& current, const QString& fresh) {
+    const Utf8Pin currentUtf8(current);
+    const Utf8Pin freshUtf8(fresh);
+    const std::uint16_t word = ChangePinLegacy(Device(), currentUtf8.view(), freshUtf8.view());
+    if (word == kSwSuccess) {
+        ShowBox(pin_text::kChangeSucceeded, kMbOk);
+    } else if (IsRetryWord(word)) {
+        const int retries = word & kSwRetriesMask;
+        SetTextOf(currentLabel_,
+                  retries == 0 ? QString::fromUtf8(pin_text::kLocked) : RetryText(retries));
+    } else if (word == kSwPinBlocked) {
+        SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kLocked));
+    } else {
+        // Not an answer about the PIN (secure messaging, transport): no retry count to show.
+        SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kChangeFailed));
+    }
+    return word;
+}
+
+int CChangePINWnd::ChangeOnCtapKey(const QString& current, const QString& fresh) {
+    const Utf8Pin currentUtf8(current);
+    const Utf8Pin freshUtf8(fresh);
+    const int status = ChangePin(Device(), currentUtf8.view(), freshUtf8.view());
+    if (IsKeyAgreementFailure(status)) {
+        return status;
+    }
+    if (status == kCtapSuccess) {
+        ShowBox(pin_text::kChangeSucceeded, kMbOk);
+        if (IsClosed()) {
+            return status;  // the key went away while the box was shown
+        }
+        return FetchToken(freshUtf8.view());
+    }
+    if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked) {
+        SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kLocked));
+    } else {
+        SetTextOf(currentLabel_, RetryText(GetPinRetries(Device())));
+    }
+    return status;
+}
+
+int CChangePINWnd::FetchToken(std::string_view pinUtf8) {
+    const int status = RefreshPinToken(Device(), pinUtf8);
+    if (status == kCtapSuccess) {
+        pinAwaitingToken_.Clear();
+    } else if (pinAwaitingToken_.empty()) {
+        pinAwaitingToken_ = SecretBytes(BytesOf(pinUtf8));
+    }
+    return status;
+}
+
+void CChangePINWnd::OnNewPinChanged() {
+    const QString fresh = TextOf(newEdit_);
+    const QString confirmation = TextOf(confirmEdit_);
+    if (fresh.size() >= kMinPinLength) {
+        SetTextOf(newLabel_, QString());
+    }
+    if (confirmation.size() >= kMinPinLength) {
+        SetTextOf(confirmLabel_, QString());
+    }
+    if (fresh.size() >= kMinPinLength && fresh == confirmation) {
+        SetTextOf(newLabel_, QString());
+    }
+}
+
+void CChangePINWnd::Notify(TNotifyUI& msg) {
+    CControlUI* sender = msg.pSender;
+    const QString name = sender == nullptr ? QString() : sender->GetName();
+    const bool isEdit = sender != nullptr &&
+                        (sender == currentEdit_ || sender == newEdit_ || sender == confirmEdit_);
+    if (msg.sType == QLatin1String("click")) {
+        if (name == QLatin1String("btn_ok")) {
+            Confirm();
+        } else if (name == QLatin1String("closebtn") || name == QLatin1String("btn_cancel")) {
+            Close(kIdCancel);
+            return;  // the default handling would close with 1
+        }
+    } else if (isEdit && msg.sType == QLatin1String("textchanged")) {
+        if (sender == currentEdit_) {
+            SetTextOf(currentLabel_, QString());
+        } else {
+            OnNewPinChanged();
+        }
+    } else if (isEdit && msg.sType == QLatin1String("setfocus")) {
+        SelectAll(sender);
+    }
+    CPinDialogBase::Notify(msg);
+}
+
+}  // namespace kelvora

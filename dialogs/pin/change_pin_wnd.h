@@ -1,0 +1,51 @@
+// The change-PIN dialog: replaces the key's PIN. The current PIN is typed once and the new
+// one twice; refusals are shown under the fields, success in a message box, after which a
+// CTAP2 key is asked for a token with the new PIN. Modal result 1 after a change, 2 from the
+// close or Cancel button, 0 when the dialog was closed because the key went away.
+#pragma once
+
+#include "dialogs/pin/pin_dialog_base.h"
+#include "transport/pin_token.h"
+
+namespace kelvora {
+
+class CChangePINWnd : public CPinDialogBase {
+  public:
+    static constexpr std::uint32_t kWatchdogPeriodMs = 100;
+
+    // `layout` is "ChangePIN.xml".
+    CChangePINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
+
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+
+    // The result of the last change operation: the key's status (word), 0xFFEE for an entry
+    // error, or a failed key agreement; 0 before the first.
+    int GetResult() const { return result_; }
+
+  private:
+    void OnEnter() override;
+    void Confirm();
+    int ChangeOnKey();
+    // The first field whose entry breaks a rule gets its message; false then.
+    bool CheckEntries();
+    int ChangeOnLegacyKey(const QString& current, const QString& fresh);
+    int ChangeOnCtapKey(const QString& current, const QString& fresh);
+    int FetchToken(std::string_view pinUtf8);
+    void OnNewPinChanged();
+
+    CControlUI* okButton_ = nullptr;
+    CControlUI* currentEdit_ = nullptr;
+    CControlUI* newEdit_ = nullptr;
+    CControlUI* confirmEdit_ = nullptr;
+    CControlUI* currentLabel_ = nullptr;
+    CControlUI* newLabel_ = nullptr;
+    CControlUI* confirmLabel_ = nullptr;
+    int result_ = 0;
+    // The new PIN once the key has taken it, while its token is still missing: another
+    // confirmation only fetches the token. A second changePIN would present the old PIN,
+    // which the key now counts as a wrong one.
+    SecretBytes pinAwaitingToken_;
+};
+
+}  // namespace kelvora

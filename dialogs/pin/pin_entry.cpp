@@ -1,0 +1,36 @@
+#include "dialogs/pin/pin_entry.h"
+
+#include <mbedtls/platform_util.h>
+
+#include "ctap/status.h"
+
+namespace kelvora {
+
+QString PinLengthMessage(const QString& pin) {
+    if (pin.isEmpty()) {
+        return QString::fromUtf8(pin_text::kEnterPin);
+    }
+    if (pin.size() < kMinPinLength) {
+        return QString::fromUtf8(pin_text::kTooShort);
+    }
+    if (pin.size() > kMaxPinLength) {
+        return QString::fromUtf8(pin_text::kTooLong);
+    }
+    return {};
+}
+
+QString RetryText(long long retries) {
+    return QString::fromUtf8("PIN認証に失敗しました。（リトライ回数：残り%1回）").arg(retries);
+}
+
+Utf8Pin::~Utf8Pin() {
+    if (!bytes_.isEmpty()) {
+        mbedtls_platform_zeroize(bytes_.data(), static_cast<std::size_t>(bytes_.size()));
+    }
+}
+
+bool IsKeyAgreementFailure(int status) {
+    return status < 0 || status == kCtapErrInvalidCbor;
+}
+
+}  // namespace kelvora

@@ -1,0 +1,56 @@
+// What the PIN dialogs have in common about an entry: the length rules, the texts shown
+// under the fields, and the PIN's UTF-8 form for the key.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <string_view>
+
+namespace kelvora {
+
+// Texts shown under the fields and in the message boxes.
+namespace pin_text {
+inline constexpr const char* kEnterPin = "PINを入力してください。";
+inline constexpr const char* kTooShort = "PINは4文字以上で設定してください。";
+inline constexpr const char* kTooLong = "PINは63文字以内で設定してください。";
+inline constexpr const char* kMismatch = "PINが一致しません。";
+inline constexpr const char* kVerifyFailed = "PIN認証に失敗しました。";
+inline constexpr const char* kLocked = "デバイスはロックされました。";
+inline constexpr const char* kSetSucceeded = "PINの設定に成功しました。";
+inline constexpr const char* kSetFailed = "PINの設定に失敗しました。";
+inline constexpr const char* kChangeSucceeded = "PINの変更に成功しました。";
+inline constexpr const char* kChangeFailed = "PINの変更に失敗しました。";
+}  // namespace pin_text
+
+// Shortest and longest PIN the dialogs accept, in UTF-16 units.
+inline constexpr qsizetype kMinPinLength = 4;
+inline constexpr qsizetype kMaxPinLength = 63;
+
+// The message for an entry that breaks the length rules, or an empty string when it is
+// acceptable. Lengths count UTF-16 units, so a character outside the BMP counts twice.
+QString PinLengthMessage(const QString& pin);
+
+// "PIN認証に失敗しました。（リトライ回数：残り%d回）" with the count.
+QString RetryText(long long retries);
+
+// The PIN's UTF-8 bytes, wiped when they go.
+class Utf8Pin {
+  public:
+    explicit Utf8Pin(const QString& pin) : bytes_(pin.toUtf8()) {}
+    ~Utf8Pin();
+    Utf8Pin(const Utf8Pin&) = delete;
+    Utf8Pin& operator=(const Utf8Pin&) = delete;
+
+    std::string_view view() const {
+        return {bytes_.constData(), static_cast<std::size_t>(bytes_.size())};
+    }
+
+  private:
+    QByteArray bytes_;
+};
+
+// True for the failures of the key agreement that precedes every ClientPIN operation
+// (0x12, or a negative mbed TLS error), which the dialogs do not report.
+bool IsKeyAgreementFailure(int status);
+
+}  // namespace kelvora

@@ -1,0 +1,76 @@
+#include "dialogs/pin/pin_verify_wnd.h"
+
+#include "ctap/client_pin.h"
+#include "ctap/status.h"
+#include "dialogs/pin/pin_entry.h"
+#include "toolkit/control.h"
+
+namespace kelvora {
+
+CPINVerifyWnd::CPINVerifyWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
+    : CPinDialogBase(std::move(layout), device, pacer) {}
+
+void CPINVerifyWnd::InitWindow() {
+    pinEdit_ = FindControl(QStringLiteral("edit_pin"));
+    statusLabel_ = FindControl(QStringLiteral("label_status"));
+    Focus(pinEdit_);
+    StartWatchdog(kWatchdogPeriodMs, CloseDelivery::kSend);
+    RegisterDeviceNotification();
+}
+
+void CPINVerifyWnd::Confirm() {
+    result_ = Verify(TextOf(pinEdit_));
+    if (result_ == SuccessValue()) {
+        Close(1);
+    }
+}
+
+int CPINVerifyWnd::Verify(const QString& pin) {
+    if (const QString message = PinLengthMessage(pin); !message.isEmpty()) {
+        SetTextOf(statusLabel_, message);
+        return kStatusEntryError;
+    }
+    const Utf8Pin utf8(pin);
+    const int status = GetPinToken(Device(), utf8.view());
+    if (IsKeyAgreementFailure(status) || status == kNoPinToken || status == kCtapSuccess) {
+        return status;
+    }
+    if (status == kCtapErrPinInvalid) {
+        SetTextOf(statusLabel_, QString::fromUtf8(pin_text::kVerifyFailed));
+    } else if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked) {
+        SetTextOf(statusLabel_, QString::fromUtf8(pin_text::kLocked));
+    } else {
+        const std::uint32_t retries = GetPinRetries(Device());
+        SetTextOf(statusLabel_,
+                  retries == 0 ? QString::fromUtf8(pin_text::kLocked) : RetryText(retries));
+    }
+    return status;
+}
+
+void CPINVerifyWnd::Notify(TNotifyUI& msg) {
+    const QString name = msg.pSender == nullptr ? QString() : msg.pSender->GetName();
+    if (msg.sType == QLatin1String("click")) {
+        if (name == QLatin1String("btn_ok")) {
+            Confirm();
+        } else if (name == QLatin1String("closebtn")) {
+            Close(2);
+            return;  // the default handling would close with 1
+        }
+    } else if (msg.pSender == pinEdit_ && pinEdit_ != nullptr) {
+        if (msg.sType == QLatin1String("textchanged") && TextOf(pinEdit_).size() >= kMinPinLength) {
+            SetTextOf(statusLabel_, QString());
+        } else if (msg.sType == QLatin1String("setfocus")) {
+            SelectAll(pinEdit_);
+        }
+    }
+    CPinDialogBase::Notify(msg);
+}
+
+LRESULT CPINVerifyWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kWmDeviceChange) {
+        CloseOnKeyRemoval(wParam, lParam);
+    }
+    return CPinDialogBase::HandleMessage(msg, wParam, lParam);
+}
+
+}  // namespace kelvora

@@ -1,0 +1,143 @@
+#include "dialogs/pin/set_pin_wnd.h"
+
+#include "ctap/client_pin.h"
+#include "ctap/legacy_pin.h"
+#include "ctap/status.h"
+#include "dialogs/message_box/message_box.h"
+#include "dialogs/pin/pin_entry.h"
+#include "toolkit/control.h"
+
+namespace kelvora {
+
+namespace {
+// setPIN answers that the dialog leaves without a failure box.
+constexpr int kSilentSetFailure = kCtapErrInvalidParameter;
+
+std::span<const std::uint8_t> BytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+std::string_view TextOfBytes(const SecretBytes& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+}  // namespace
+
+CSetPINWnd::CSetPINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
+    : CPinDialogBase(std::move(layout), device, pacer) {}
+
+void CSetPINWnd::InitWindow() {
+    pinEdit_ = FindControl(QStringLiteral("edit_pin"));
+    confirmEdit_ = FindControl(QStringLiteral("edit_pin2"));
+    pinLabel_ = FindControl(QStringLiteral("label_pin"));
+    confirmLabel_ = FindControl(QStringLiteral("label_pin2"));
+    Focus(pinEdit_);
+    StartWatchdog(kWatchdogPeriodMs, CloseDelivery::kPost);
+    RegisterDeviceNotification();
+}
+
+void CSetPINWnd::Confirm() {
+    result_ = SetOnKey();
+    if (result_ == SuccessValue()) {
+        Close(1);
+    }
+}
+
+int CSetPINWnd::SetOnKey() {
+    if (!pinAwaitingToken_.empty()) {
+        return FetchToken(TextOfBytes(pinAwaitingToken_));
+    }
+    const QString pin = TextOf(pinEdit_);
+    if (const QString message = PinLengthMessage(pin); !message.isEmpty()) {
+        SetTextOf(pinLabel_, message);
+        return kStatusEntryError;
+    }
+    const QString confirmation = TextOf(confirmEdit_);
+    if (const QString message = PinLengthMessage(confirmation); !message.isEmpty()) {
+        SetTextOf(confirmLabel_, message);
+        return kStatusEntryError;
+    }
+    if (pin != confirmation) {
+        SetTextOf(confirmLabel_, QString::fromUtf8(pin_text::kMismatch));
+        return kStatusEntryError;
+    }
+    return IsLegacyKey() ? SetOnLegacyKey(pin) : SetOnCtapKey(pin);
+}
+
+int CSetPINWnd::SetOnLegacyKey(const QString& pin) {
+    const Utf8Pin utf8(pin);
+    const std::uint16_t word = SetPinLegacy(Device(), utf8.view());
+    if (word == kSwSuccess) {
+        ShowBox(pin_text::kSetSucceeded, kMbOk);
+    } else if (word != kSilentSetFailure) {
+        ShowBox(pin_text::kSetFailed, kMbIconError);
+    }
+    return word;
+}
+
+int CSetPINWnd::SetOnCtapKey(const QString& pin) {
+    const Utf8Pin utf8(pin);
+    const int status = SetPin(Device(), utf8.view());
+    if (IsKeyAgreementFailure(status)) {
+        return status;
+    }
+    if (status != kCtapSuccess) {
+        if (status != kSilentSetFailure) {
+            ShowBox(pin_text::kSetFailed, kMbIconError);
+        }
+        return status;
+    }
+    ShowBox(pin_text::kSetSucceeded, kMbOk);
+    if (IsClosed()) {
+        return status;  // the key went away while the box was shown
+    }
+    return FetchToken(utf8.view());
+}
+
+int CSetPINWnd::FetchToken(std::string_view pinUtf8) {
+    const int status = RefreshPinToken(Device(), pinUtf8);
+    if (status == kCtapSuccess) {
+        pinAwaitingToken_.Clear();
+    } else if (pinAwaitingToken_.empty()) {
+        pinAwaitingToken_ = SecretBytes(BytesOf(pinUtf8));
+    }
+    return status;
+}
+
+void CSetPINWnd::OnTextChanged() {
+    const QString pin = TextOf(pinEdit_);
+    const QString confirmation = TextOf(confirmEdit_);
+    if (pin.size() >= kMinPinLength) {
+        SetTextOf(pinLabel_, QString());
+    }
+    if (confirmation.size() >= kMinPinLength || pin != confirmation) {
+        SetTextOf(confirmLabel_, QString());
+    }
+}
+
+void CSetPINWnd::Notify(TNotifyUI& msg) {
+    const QString name = msg.pSender == nullptr ? QString() : msg.pSender->GetName();
+    if (msg.sType == QLatin1String("click")) {
+        if (name == QLatin1String("btn_ok")) {
+            Confirm();
+        } else if (name == QLatin1String("closebtn") || name == QLatin1String("btn_cancel")) {
+            result_ = kIdCancel;
+            Close(kIdCancel);
+            return;  // the default handling would close with 1
+        }
+    } else if (msg.pSender != nullptr && (msg.pSender == pinEdit_ || msg.pSender == confirmEdit_)) {
+        if (msg.sType == QLatin1String("textchanged")) {
+            OnTextChanged();
+        } else if (msg.sType == QLatin1String("setfocus")) {
+            SelectAll(msg.pSender);
+        }
+    }
+    CPinDialogBase::Notify(msg);
+}
+
+LRESULT CSetPINWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kWmDeviceChange) {
+        CloseOnKeyRemoval(wParam, lParam);
+    }
+    return CPinDialogBase::HandleMessage(msg, wParam, lParam);
+}
+
+}  // namespace kelvora

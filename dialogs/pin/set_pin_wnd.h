@@ -1,0 +1,49 @@
+// The set-PIN dialog: gives a key without a PIN its first one. The PIN is typed twice; on a
+// CTAP2 key a token is fetched with the new PIN after the success box, so the fingerprint
+// operations can follow without asking for it. Modal result 1 means the PIN was set (and,
+// on a CTAP2 key, the token fetched); 2 the close button; 0 a close because the key went
+// away.
+#pragma once
+
+#include "dialogs/pin/pin_dialog_base.h"
+#include "transport/pin_token.h"
+
+namespace kelvora {
+
+class CSetPINWnd : public CPinDialogBase {
+  public:
+    static constexpr std::uint32_t kWatchdogPeriodMs = 100;
+
+    // `layout` is "SetPIN.xml".
+    CSetPINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
+
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // The result of the last set operation: the key's status (word), 0xFFEE for an entry
+    // error shown under a field, a failed key agreement; 2 after the close button; 0 before.
+    int GetResult() const { return result_; }
+
+  private:
+    void OnEnter() override { Confirm(); }
+    void Confirm();
+    int SetOnKey();
+    int SetOnLegacyKey(const QString& pin);
+    int SetOnCtapKey(const QString& pin);
+    // Fetches the token with the PIN the key took; keeps that PIN for another try when the
+    // key agreement failed.
+    int FetchToken(std::string_view pinUtf8);
+    void OnTextChanged();
+
+    CControlUI* pinEdit_ = nullptr;
+    CControlUI* confirmEdit_ = nullptr;
+    CControlUI* pinLabel_ = nullptr;
+    CControlUI* confirmLabel_ = nullptr;
+    int result_ = 0;
+    // The PIN the key has taken while its token is still missing: another confirmation only
+    // fetches the token, as a second setPIN would be refused by a key that has a PIN.
+    SecretBytes pinAwaitingToken_;
+};
+
+}  // namespace kelvora

@@ -1,0 +1,134 @@
+#include "pin_dialog_fixture.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+#include <chrono>
+#include <thread>
+
+#include "ctap/client_pin.h"
+#include "ctap/legacy_pin.h"
+#include "ctap/status.h"
+#include "dialogs/message_box/message_box.h"
+#include "toolkit/container.h"
+#include "transport/connect.h"
+
+namespace kelvora::test {
+
+void FastPacer::Pause(std::uint32_t periodMs, StopSignal& stop) {
+    {
+        std::lock_guard lock(mutex_);
+        if (periods_.size() < 1000) {
+            periods_.push_back(periodMs);
+        }
+    }
+    stop.WaitFor(std::chrono::milliseconds(1));
+}
+
+std::vector<std::uint32_t> FastPacer::Periods() const {
+    std::lock_guard lock(mutex_);
+    return periods_;
+}
+
+QString Repeat(char ch, int count) {
+    return QString(count, QLatin1Char(ch));
+}
+
+void PinDialogTest::TearDown() {
+    backend.SetDeviceChangeObserver(nullptr);
+}
+
+void PinDialogTest::StartKey(int model, const std::string& pin) {
+    vkey::Config config;
+    config.model = model;
+    config.firmware = kAesFirmware;
+    key = std::make_unique<vkey::VirtualKey>(config, keyClock);
+    keyPath = backend.AddKey(*key);
+    // What the platform layer does with the system's device-interface notifications.
+    backend.SetDeviceChangeObserver([](const std::string& path, vkey::DeviceChange change) {
+        BroadcastDeviceChange(
+            change == vkey::DeviceChange::kRemoved ? kDbtDeviceRemoveComplete : kDbtDeviceArrival,
+            DeviceBroadcast{kDbtDevtypDeviceInterface, std::wstring(path.begin(), path.end())});
+    });
+    key->Plug();
+    ASSERT_TRUE(ConnectDevice(device, clock).connected);
+    if (!pin.empty()) {
+        ASSERT_EQ(Legacy() ? SetPinLegacy(device, pin) : SetPin(device, pin),
+                  SuccessStatus(keyState.selectedProductId));
+    }
+    UiDriver::ProcessEvents();  // the plug-in's arrival
+}
+
+void PinDialogTest::Replug() {
+    key->Unplug();
+    key->Plug();
+    ASSERT_TRUE(ConnectDevice(device, clock).connected);
+    UiDriver::ProcessEvents();
+}
+
+bool PinDialogTest::Legacy() const {
+    return key->config().isLegacy();
+}
+
+DialogRun PinDialogTest::Run(CPinDialogBase& dialog, const std::function<void(UiDriver&)>& script) {
+    DialogRun run;
+    ScopedModalHook hook([&](WindowImplBase& window) {
+        if (auto* box = dynamic_cast<CDuiMessageBox*>(&window)) {
+            UiDriver boxUi(window);
+            ShownBox shown;
+            if (auto* area = boxUi.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
+                area != nullptr && area->GetCount() > 0) {
+                shown.text = area->GetItemAt(0)->GetText();
+            }
+            shown.icon = box->GetIconFile();
+            shown.tokenWhenShown = !keyState.pinToken.Empty();
+            run.boxes.push_back(shown);
+            if (onBox) {
+                onBox(shown);
+            }
+            boxUi.Click(QStringLiteral("OK"));
+            return;
+        }
+        if (&window != &dialog) {
+            return;
+        }
+        // The offscreen platform leaves new windows inactive; a person would have the dialog
+        // in front, with the keyboard focus in it.
+        QApplication::setActiveWindow(window.GetWidget());
+        UiDriver::ProcessEvents();
+        UiDriver ui(window);
+        script(ui);
+        UiDriver::ProcessEvents();
+        run.closedByScript = window.IsClosed();
+        if (!window.IsClosed()) {
+            window.Close(kLeftOpen);
+        }
+    });
+    EXPECT_TRUE(dialog.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle));
+    dialog.CenterWindow();
+    run.modalResult = dialog.ShowModal();
+    return run;
+}
+
+bool PinDialogTest::KeyAccepts(const std::string& pin) {
+    if (Legacy()) {
+        return ChangePinLegacy(device, pin, pin) == kSwSuccess;
+    }
+    return GetPinToken(device, pin) == kCtapSuccess;
+}
+
+int PinDialogTest::KeyRetries() {
+    return static_cast<int>(key->SnapshotState().pinRetries);
+}
+
+bool PinDialogTest::WaitUntilClosed(WindowImplBase& window) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!window.IsClosed() && timer.elapsed() < 2000) {
+        UiDriver::ProcessEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return window.IsClosed();
+}
+
+}  // namespace kelvora::test
