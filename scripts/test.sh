@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds and runs every test: the normal build, the AddressSanitizer
 # build, a short run of every fuzz target and the compile check of the Windows sources.
-#   KELVORA_TEST_PRESETS="default asan"  which builds to test (tsan is opt-in: it is slow)
+#   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/setup.sh
-presets="${KELVORA_TEST_PRESETS:-default asan}"
+presets="${KELVORA_TEST_PRESETS:-default asan tsan}"
 for preset in $presets; do
   echo "=== build and test: $preset"
   ./scripts/build.sh "$preset"
