@@ -15,21 +15,26 @@ namespace {
 constexpr int kExitUsage = 2;
 constexpr int kExitCorruptState = 3;
 constexpr std::size_t kPinHashSize = 16;
+constexpr const char* kUsage =
+    "usage: kelvora-vkey --socket PATH [--model 1-7] [--firmware N] [--pin PIN]\n"
+    "                    [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace kelvora::vkey;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            (void)std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     std::string error;
     const std::optional<DaemonOptions> options =
         ParseDaemonOptions(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
-        (void)std::fprintf(
-            stderr,
-            "kelvora-vkey: %s\nusage: kelvora-vkey --socket PATH [--model 1-7] "
-            "[--firmware N] [--pin PIN] [--auto-touch MS] [--stranger] [--state FILE] "
-            "[--reset-window MS]\n",
-            error.c_str());
+        (void)std::fprintf(stderr, "kelvora-vkey: %s\n%s", error.c_str(), kUsage);
         return kExitUsage;
     }
     State state;
