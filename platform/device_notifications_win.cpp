@@ -3,6 +3,9 @@
 #include <dbt.h>
 
 #include "platform/device_notifications.h"
+#include "platform/hidden_window_win.h"
+
+#include <utility>
 
 namespace kelvora {
 namespace {
@@ -22,107 +25,55 @@ std::string ToUtf8(const wchar_t* text) {
     return out;
 }
 
-// A hidden top-level window on a thread of its own, so notifications arrive whatever the
-// user-interface toolkit does with its windows.
+// Device-interface notifications for USB devices, received by a hidden window.
 class WindowWatcher final : public DeviceInterfaceWatcher {
   public:
-    // The C++ thread classes are not available with every MinGW threading model, so the
-    // thread and the start-up signal are the system's own.
-    explicit WindowWatcher(DeviceChangeHandler handler) : handler_(std::move(handler)) {
-        started_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        thread_ = ::CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr);
-        if (thread_ != nullptr && started_ != nullptr) {
-            ::WaitForSingleObject(started_, INFINITE);
-        }
-    }
+    explicit WindowWatcher(DeviceChangeHandler handler)
+        : handler_(std::move(handler)),
+          window_(
+              kWindowClass,
+              [this](UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+                  return OnMessage(msg, wParam, lParam, result);
+              },
+              [this](HWND window) { Register(window); }, [this](HWND) { Unregister(); }) {}
 
-    ~WindowWatcher() override {
-        if (window_ != nullptr) {
-            ::PostMessageW(window_, WM_CLOSE, 0, 0);
-        }
-        if (thread_ != nullptr) {
-            ::WaitForSingleObject(thread_, INFINITE);
-            ::CloseHandle(thread_);
-        }
-        if (started_ != nullptr) {
-            ::CloseHandle(started_);
-        }
-    }
-
-    WindowWatcher(const WindowWatcher&) = delete;
-    WindowWatcher& operator=(const WindowWatcher&) = delete;
-
-    bool Running() const { return window_ != nullptr; }
+    bool Running() const { return window_.Running(); }
 
   private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<WindowWatcher*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_DEVICECHANGE && self != nullptr &&
-            (wParam == DBT_DEVICEARRIVAL || wParam == DBT_DEVICEREMOVECOMPLETE)) {
-            const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
-            if (header != nullptr && header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
-                const auto* record =
-                    reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
-                self->handler_(wParam == DBT_DEVICEARRIVAL ? DeviceChangeKind::kArrival
-                                                           : DeviceChangeKind::kRemoval,
-                               ToUtf8(record->dbcc_name));
-            }
-            return TRUE;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        if (msg != WM_DEVICECHANGE ||
+            (wParam != DBT_DEVICEARRIVAL && wParam != DBT_DEVICEREMOVECOMPLETE)) {
+            return false;
         }
-        if (msg == WM_CLOSE) {
-            ::DestroyWindow(hwnd);
-            return 0;
+        const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+        if (header != nullptr && header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {
+            const auto* record = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
+            handler_(wParam == DBT_DEVICEARRIVAL ? DeviceChangeKind::kArrival
+                                                 : DeviceChangeKind::kRemoval,
+                     ToUtf8(record->dbcc_name));
         }
-        if (msg == WM_DESTROY) {
-            ::PostQuitMessage(0);
-            return 0;
-        }
-        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+        result = TRUE;
+        return true;
     }
 
-    static DWORD WINAPI ThreadMain(void* self) {
-        static_cast<WindowWatcher*>(self)->Run();
-        return 0;
+    void Register(HWND window) {
+        DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+        filter.dbcc_size = sizeof filter;
+        filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        filter.dbcc_classguid = kUsbDeviceInterface;
+        notification_ = ::RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     }
 
-    void Run() {
-        HINSTANCE instance = ::GetModuleHandleW(nullptr);
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = &WindowProc;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = kWindowClass;
-        ::RegisterClassW(&windowClass);  // fails harmlessly when already registered
-        HWND window = ::CreateWindowExW(0, kWindowClass, L"", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
-                                        nullptr, instance, nullptr);
-        HDEVNOTIFY notification = nullptr;
-        if (window != nullptr) {
-            ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-            DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
-            filter.dbcc_size = sizeof filter;
-            filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-            filter.dbcc_classguid = kUsbDeviceInterface;
-            notification =
-                ::RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-        }
-        window_ = window;
-        ::SetEvent(started_);
-        if (window == nullptr) {
-            return;
-        }
-        MSG msg;
-        while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (notification != nullptr) {
-            ::UnregisterDeviceNotification(notification);
+    void Unregister() {
+        if (notification_ != nullptr) {
+            ::UnregisterDeviceNotification(notification_);
+            notification_ = nullptr;
         }
     }
 
     DeviceChangeHandler handler_;
-    HANDLE started_ = nullptr;
-    HANDLE thread_ = nullptr;
-    HWND window_ = nullptr;  // written by the thread before it signals `started_`
+    HDEVNOTIFY notification_ = nullptr;  // used on the window's thread only
+    HiddenWindow window_;                // last: its thread stops before the members above go
 };
 
 }  // namespace
