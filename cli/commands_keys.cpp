@@ -29,6 +29,7 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
     for (const auto& key : keys) {
         std::optional<int> firmware;
         std::string problem;
+        bool accessDenied = key.accessDenied;
         if (key.accessDenied) {
             problem = AccessDeniedMessage(key);
         } else {
@@ -36,8 +37,8 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
             if (session.OpenKey(env, env.backend, key)) {
                 firmware = ReadFirmwareByte(session.Device(), key.productId);
             } else {
-                problem = session.State().deviceAccessDenied ? AccessDeniedMessage(key)
-                                                             : "the key could not be opened";
+                accessDenied = session.State().deviceAccessDenied;
+                problem = accessDenied ? AccessDeniedMessage(key) : "the key could not be opened";
             }
         }
         Json entry = Json::Object();
@@ -46,7 +47,7 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
         entry.Set("productId", key.productId != 0 ? Json(Hex4(key.productId)) : Json());
         entry.Set("productName", key.productName);
         entry.Set("firmware", OptionalNumber(firmware));
-        entry.Set("accessDenied", key.accessDenied);
+        entry.Set("accessDenied", accessDenied);
         entry.Set("problem", problem.empty() ? Json() : Json(problem));
         array.Push(std::move(entry));
 
