@@ -85,7 +85,8 @@ TEST_F(PinTest, NewPinRulesAreCheckedBeforeTheKeyIsAsked) {
         // 21 three-byte characters fit the character limit but not CTAP's 63 bytes.
         {[] {
              std::string pin;
-             for (int i = 0; i < 22; ++i) pin += "\xE3\x81\x82";
+             for (int i = 0; i < 22; ++i)
+                 pin += "\xE3\x81\x82";
              return pin;
          }(),
          "63 bytes"},
@@ -153,10 +154,11 @@ TEST_F(FingerprintTest, EnrollNamesAndListsWithLocalTime) {
                          R"(07:08:00","command":"fingerprints enroll"})"
                          "\n");
     EXPECT_EQ(Run({"--json", "fingerprints", "list"}), kExitOk);
-    EXPECT_EQ(out.str(), "{\"ok\":true,\"fingerprints\":[{\"slot\":0,\"name\":\"\xE6\x8C\x87"
-                         "\xE7\xB4\x8B"
-                         "0\",\"enrolled\":\"2024-05-06 07:08:00\"},{\"slot\":1,\"name\":"
-                         "\"Work\",\"enrolled\":\"2024-05-06 07:08:00\"}]}\n");
+    EXPECT_EQ(out.str(),
+              "{\"ok\":true,\"fingerprints\":[{\"slot\":0,\"name\":\"\xE6\x8C\x87"
+              "\xE7\xB4\x8B"
+              "0\",\"enrolled\":\"2024-05-06 07:08:00\"},{\"slot\":1,\"name\":"
+              "\"Work\",\"enrolled\":\"2024-05-06 07:08:00\"}]}\n");
     // Stored in code page 932 behind the UTC stamp.
     EXPECT_EQ(keys[0]->SnapshotState().templates.at(1).name, "20240506070800Work");
 }

@@ -19,9 +19,9 @@ using ::testing::HasSubstr;
 
 TEST(OptionsTest, OptionsAnywhereAndTheirErrors) {
     CliOptions options;
-    EXPECT_EQ(ParseOptions({"fingerprints", "--json", "enroll", "--name=Home", "--pin-fd", "5"},
-                           options),
-              "");
+    EXPECT_EQ(
+        ParseOptions({"fingerprints", "--json", "enroll", "--name=Home", "--pin-fd", "5"}, options),
+        "");
     EXPECT_EQ(options.words, (std::vector<std::string>{"fingerprints", "enroll"}));
     EXPECT_TRUE(options.json);
     EXPECT_EQ(options.name, "Home");
