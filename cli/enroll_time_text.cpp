@@ -56,8 +56,10 @@ std::string EnrollTimeText(std::string_view storedName, const LocalTimeFunction&
     const std::tm local = localTime(utc);
     // Room for any int fields, so the formatting can never be cut short.
     char text[80];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    // The buffer holds any output, so the count needs no check.
+    static_cast<void>(std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d",
+                                    local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                    local.tm_hour, local.tm_min, local.tm_sec));
     return text;
 }
 

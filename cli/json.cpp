@@ -1,6 +1,6 @@
 #include "cli/json.h"
 
-#include <cstdio>
+#include <string_view>
 
 namespace kelvora::cli {
 
@@ -28,9 +28,10 @@ void AppendEscaped(std::string& out, std::string_view text) {
                 break;
             default:
                 if (byte < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-                    out += escape;
+                    constexpr std::string_view kHexDigits = "0123456789abcdef";
+                    out += "\\u00";
+                    out += kHexDigits[byte >> 4];
+                    out += kHexDigits[byte & 0x0F];
                 } else {
                     out += c;
                 }

@@ -82,11 +82,12 @@ TEST_F(PinTest, NewPinRulesAreCheckedBeforeTheKeyIsAsked) {
     } cases[] = {
         {"123", "at least 4"},
         {std::string(64, '7'), "at most 63 characters"},
-        // 21 three-byte characters fit the character limit but not CTAP's 63 bytes.
+        // 22 three-byte characters fit the character limit but not CTAP's 63 bytes.
         {[] {
              std::string pin;
-             for (int i = 0; i < 22; ++i)
+             for (int i = 0; i < 22; ++i) {
                  pin += "\xE3\x81\x82";
+             }
              return pin;
          }(),
          "63 bytes"},

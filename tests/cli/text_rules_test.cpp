@@ -67,7 +67,8 @@ TEST(SampleStatusTest, EveryCtapStatusHasItsOwnText) {
 
 TEST(EnrollTimeTest, StampsInLocalTime) {
     const LocalTimeFunction plusNine = [](std::time_t when) {
-        when += 9 * 3600;
+        constexpr std::time_t kNineHours = 9 * 3600;
+        when += kNineHours;
         std::tm broken{};
         gmtime_r(&when, &broken);
         return broken;
