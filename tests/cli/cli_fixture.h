@@ -23,17 +23,29 @@
 
 namespace kelvora::cli::test {
 
+// The tool's clock. Every reading moves it on a little, so that a loop that polls without
+// sleeping (the legacy verification) still reaches its time limit; sleeping moves the key's
+// clock too, as real time would.
 class HostClock final : public Clock {
   public:
-    std::uint64_t NowMs() override { return now; }
+    explicit HostClock(vkey::ManualClock& keyClock) : keyClock_(keyClock) {}
+    std::uint64_t NowMs() override { return now++; }
     void SleepMs(std::uint32_t milliseconds) override {
         now += milliseconds;
+        if (advanceKeyClock) {
+            keyClock_.Advance(milliseconds);
+        }
         if (onSleep) {
             onSleep();
         }
     }
-    std::uint64_t now = 0;
+    // Read from the worker that sends a reset while the tool counts down.
+    std::atomic<std::uint64_t> now{0};
+    std::atomic<bool> advanceKeyClock{true};
     std::function<void()> onSleep;
+
+  private:
+    vkey::ManualClock& keyClock_;
 };
 
 class ScriptedInput final : public Input {
@@ -122,7 +134,7 @@ class CliTest : public ::testing::Test {
     vkey::ManualClock keyClock{1000};
     std::vector<std::unique_ptr<vkey::VirtualKey>> keys;  // outlive the backend
     vkey::VirtualHidBackend backend;
-    HostClock clock;
+    HostClock clock{keyClock};
     ScriptedInput input;
     std::ostringstream out;
     WatchedBuffer errBuffer;

@@ -252,6 +252,8 @@ TEST_F(FingerprintTest, LegacyModelListsAndDeletesBySlot) {
     EXPECT_EQ(Run({"--json", "fingerprints", "list"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr(R"({"slot":1,)"));
     EXPECT_EQ(Run({"fingerprints", "rename", "0", "Home"}), kExitUsage);
+    EXPECT_EQ(Run({"fingerprints", "delete", "0"}), kExitOk);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.count(0), 0U);
 }
 
 class ResetTest : public CliTest {};
@@ -277,6 +279,9 @@ TEST_F(ResetTest, KeyPluggedTooLongAgoIsReplugged) {
             key.Unplug();
         } else if (sleeps == 6) {
             key.Plug();
+            // The countdown sleeps while the reset is on its way; the key's time must not
+            // race past its window meanwhile.
+            clock.advanceKeyClock = false;
         }
     };
     EXPECT_EQ(Run({"--yes", "--json", "reset"}), kExitOk);
