@@ -132,10 +132,16 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
     const BioSequenceServices services{env.clock, env.debug, env.wallClock};
     SequenceOutcome outcome;
     if (session.Legacy()) {
+        // The key is polled several times a second; only changes are worth a line.
+        std::optional<std::pair<int, std::uint16_t>> shown;
         outcome = RunLegacyEnrollment(
             session.Device(), freeSlot,
             [&](int accepted, std::uint16_t status) {
-                reporter.Note("sample " + std::to_string(accepted) + ": " +
+                if (shown == std::make_pair(accepted, status)) {
+                    return;
+                }
+                shown = std::make_pair(accepted, status);
+                reporter.Note("samples taken " + std::to_string(accepted) + ": " +
                               LegacySampleStatusText(status));
             },
             env.interrupted, services);

@@ -29,7 +29,12 @@ namespace kelvora::cli::test {
 class HostClock final : public Clock {
   public:
     explicit HostClock(vkey::ManualClock& keyClock) : keyClock_(keyClock) {}
-    std::uint64_t NowMs() override { return now++; }
+    std::uint64_t NowMs() override {
+        if (advanceKeyClock) {
+            keyClock_.Advance(1);
+        }
+        return now++;
+    }
     void SleepMs(std::uint32_t milliseconds) override {
         now += milliseconds;
         if (advanceKeyClock) {

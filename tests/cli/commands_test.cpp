@@ -248,10 +248,15 @@ TEST_F(FingerprintTest, CtrlCDuringEnrollmentCancelsOnTheKey) {
 }
 
 TEST_F(FingerprintTest, LegacyModelListsAndDeletesBySlot) {
-    AddKey(1, WithTemplates(2));
+    vkey::VirtualKey& key = AddKey(1, WithTemplates(2));
+    // A polled sensor needs time between touches to see the finger lifted.
+    key.SetAutoTouch(vkey::AutoTouch{300, false});
     EXPECT_EQ(Run({"--json", "fingerprints", "list"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr(R"({"slot":1,)"));
     EXPECT_EQ(Run({"fingerprints", "rename", "0", "Home"}), kExitUsage);
+    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    EXPECT_THAT(Err(), HasSubstr("samples taken 4: good sample"));
+    EXPECT_EQ(key.SnapshotState().templates.count(2), 1U);
     EXPECT_EQ(Run({"fingerprints", "delete", "0"}), kExitOk);
     EXPECT_EQ(keys[0]->SnapshotState().templates.count(0), 0U);
 }
