@@ -63,7 +63,8 @@ std::uint16_t ResetWithCountdown(CliEnv& env, Reporter& reporter, KeySession& se
         status = ResetAuthenticator(session.Device());
         finished = true;
     });
-    while (!finished) {
+    // Shown at least once: the user must hear about the touch before the key is waiting.
+    do {
         const std::uint64_t elapsed = env.clock.NowMs() - arrivedAtMs;
         const std::uint64_t left = elapsed >= kResetWindowMs ? 0 : kResetWindowMs - elapsed;
         reporter.Note("Touch the key to confirm the reset: " +
@@ -72,7 +73,7 @@ std::uint16_t ResetWithCountdown(CliEnv& env, Reporter& reporter, KeySession& se
              waited += kPollIntervalMs) {
             env.clock.SleepMs(kPollIntervalMs);
         }
-    }
+    } while (!finished);
     worker.join();
     return status;
 }
