@@ -1,0 +1,134 @@
+// `pin set`, `pin change`, `pin verify`, `pin retries`.
+#include "cli/commands.h"
+#include "cli/input_rules.h"
+#include "cli/key_session.h"
+#include "ctap/client_pin.h"
+#include "ctap/legacy_pin.h"
+#include "ctap/status.h"
+#include "transport/apdu.h"
+
+namespace kelvora::cli {
+
+namespace {
+
+Json CommandResult(std::string_view command) {
+    Json result = Json::Object();
+    result.Set("command", command);
+    return result;
+}
+
+std::optional<std::uint32_t> RetriesAfterFailure(KeySession& session, int status) {
+    if (session.Legacy()) {
+        if (status >= 0 && (status & 0xFFF0) == kSwPinRetriesBase) {
+            return static_cast<std::uint32_t>(status & kSwRetriesMask);
+        }
+        return std::nullopt;
+    }
+    if (status == kCtapErrPinInvalid) {
+        return GetPinRetries(session.Device());
+    }
+    return std::nullopt;
+}
+
+int PinSet(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session) {
+    if (session.State().pinSet) {
+        return reporter.Fail(kExitKeyError, "a PIN is already set; use 'pin change'");
+    }
+    int code = kExitOk;
+    const std::optional<std::string> pin =
+        ReadNewPin(env, options, reporter, options.pin ? options.pin : options.newPin, code);
+    if (!pin) {
+        return code;
+    }
+    const int status =
+        session.Legacy() ? SetPinLegacy(session.Device(), *pin) : SetPin(session.Device(), *pin);
+    if (status != SuccessStatus(session.Key().productId)) {
+        return reporter.FailWithStatus("setting the PIN", status);
+    }
+    return reporter.Done(CommandResult("pin set"), "The PIN was set.");
+}
+
+int PinChange(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session) {
+    if (!session.State().pinSet) {
+        return reporter.Fail(kExitKeyError, "no PIN is set; use 'pin set'");
+    }
+    int code = kExitOk;
+    const std::optional<std::string> current =
+        ReadPin(env, reporter, "Current PIN: ", options.pin, code);
+    if (!current) {
+        return code;
+    }
+    const std::optional<std::string> next =
+        ReadNewPin(env, options, reporter, options.newPin, code);
+    if (!next) {
+        return code;
+    }
+    const int status = session.Legacy() ? ChangePinLegacy(session.Device(), *current, *next)
+                                        : ChangePin(session.Device(), *current, *next);
+    if (status != SuccessStatus(session.Key().productId)) {
+        return reporter.FailWithStatus("changing the PIN", status,
+                                       RetriesAfterFailure(session, status));
+    }
+    return reporter.Done(CommandResult("pin change"), "The PIN was changed.");
+}
+
+int PinVerify(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session) {
+    if (!session.State().pinSet) {
+        return reporter.Fail(kExitKeyError, "no PIN is set; use 'pin set'");
+    }
+    int code = kExitOk;
+    const std::optional<std::string> pin = ReadPin(env, reporter, "PIN: ", options.pin, code);
+    if (!pin) {
+        return code;
+    }
+    const int status = GetPinToken(session.Device(), *pin);
+    if (status != kCtapSuccess) {
+        return reporter.FailWithStatus("verifying the PIN", status,
+                                       RetriesAfterFailure(session, status));
+    }
+    Json result = CommandResult("pin verify");
+    result.Set("verified", true);
+    return reporter.Done(result, "The PIN is correct.");
+}
+
+int PinRetries(Reporter& reporter, KeySession& session) {
+    const std::uint32_t retries = GetPinRetries(session.Device());
+    Json result = CommandResult("pin retries");
+    result.Set("pinSet", session.State().pinSet.load());
+    result.Set("retries", static_cast<std::int64_t>(retries));
+    return reporter.Done(result, "PIN retries left: " + std::to_string(retries));
+}
+
+}  // namespace
+
+int RunPinCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
+    const std::string sub = options.words.size() > 1 ? options.words[1] : std::string();
+    if (sub != "set" && sub != "change" && sub != "verify" && sub != "retries") {
+        return reporter.Fail(kExitUsage, sub.empty() ? "pin: say set, change, verify or retries"
+                                                     : "pin: unknown subcommand '" + sub + "'");
+    }
+    if (options.words.size() > 2) {
+        return reporter.Fail(kExitUsage, "pin " + sub + " takes no arguments");
+    }
+    KeySession session;
+    if (const int code = session.Open(env, options, reporter); code != kExitOk) {
+        return code;
+    }
+    if (session.Legacy() && (sub == "verify" || sub == "retries")) {
+        return reporter.Fail(kExitKeyError,
+                             "this model cannot tell its PIN retries or check a "
+                             "PIN on its own; 'pin change' checks the PIN");
+    }
+    if (sub == "set") {
+        return PinSet(env, options, reporter, session);
+    }
+    if (sub == "change") {
+        return PinChange(env, options, reporter, session);
+    }
+    if (sub == "verify") {
+        return PinVerify(env, options, reporter, session);
+    }
+    return PinRetries(reporter, session);
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,66 @@
+#include "cli/identity_check.h"
+
+#include "cli/input_rules.h"
+#include "ctap/bio_status.h"
+#include "ctap/client_pin.h"
+#include "ctap/status.h"
+
+namespace kelvora::cli {
+
+int CheckFingerprint(CliEnv& env, Reporter& reporter, KeySession& session) {
+    reporter.Note("Touch the sensor with an enrolled finger (Ctrl-C to stop).");
+    const BioSequenceServices services{env.clock, env.debug, env.wallClock};
+    const VerificationOutcome outcome =
+        RunVerificationTest(session.Device(), {}, env.interrupted, services);
+    if (outcome.end == SequenceEnd::kCancelled) {
+        return reporter.Fail(kExitCancelled, "cancelled");
+    }
+    if (outcome.end != SequenceEnd::kFinished) {
+        return reporter.Fail(kExitNoKey, "the key was removed");
+    }
+    const Verdict verdict = session.Legacy()
+                                ? LegacyVerdict(outcome.lastStatus)
+                                : CtapVerdict(static_cast<std::uint8_t>(outcome.lastStatus));
+    switch (verdict) {
+        case Verdict::kVerified:
+            return kExitOk;
+        case Verdict::kNotVerified:
+            return reporter.Fail(kExitNotVerified, "the finger did not match", outcome.lastStatus);
+        case Verdict::kNoVerdict:
+            break;
+    }
+    return reporter.FailWithStatus("the fingerprint check", outcome.lastStatus);
+}
+
+int ProveIdentity(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session,
+                  Proof& proof) {
+    proof = Proof::kNone;
+    // The legacy models take their fingerprint commands under secure messaging without a PIN
+    // token and have no way to check a PIN alone; they prove a finger when one is enrolled.
+    if (session.State().pinSet && !session.Legacy()) {
+        int code = kExitOk;
+        const std::optional<std::string> pin = ReadPin(env, reporter, "PIN: ", options.pin, code);
+        if (!pin) {
+            return code;
+        }
+        const int status = GetPinToken(session.Device(), *pin);
+        if (status != kCtapSuccess) {
+            return reporter.FailWithStatus(
+                "verifying the PIN", status,
+                status == kCtapErrPinInvalid
+                    ? std::optional<std::uint32_t>(GetPinRetries(session.Device()))
+                    : std::nullopt);
+        }
+        proof = Proof::kPin;
+        return kExitOk;
+    }
+    if (session.State().uvConfigured) {
+        if (const int code = CheckFingerprint(env, reporter, session); code != kExitOk) {
+            return code;
+        }
+        proof = Proof::kFingerprint;
+    }
+    return kExitOk;
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,174 @@
+#include "cli/key_session.h"
+
+#include "platform/text.h"
+#include "transport/connect.h"
+#include "transport/device_ids.h"
+
+namespace kelvora::cli {
+
+namespace {
+
+constexpr char kIdentitySeparator = '#';
+constexpr std::string_view kMakerVendorTag = "vid_4b56";
+constexpr std::string_view kUdevRules = "packaging/70-kelvora-fido2.rules";
+
+// The chosen interface alone, so that the session's discovery cannot pick another key.
+class OneInterfaceBackend final : public HidBackend {
+  public:
+    OneInterfaceBackend(HidBackend& inner, std::string path)
+        : inner_(inner), path_(std::move(path)) {}
+
+    std::vector<HidInterfaceInfo> Enumerate() override {
+        std::vector<HidInterfaceInfo> chosen;
+        for (auto& info : inner_.Enumerate()) {
+            if (info.path == path_) {
+                chosen.push_back(std::move(info));
+            }
+        }
+        return chosen;
+    }
+    HidOpenResult Open(const HidInterfaceInfo& info) override { return inner_.Open(info); }
+
+  private:
+    HidBackend& inner_;
+    std::string path_;
+};
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string NodePath(const std::string& path) {
+    return path.substr(0, path.find(kIdentitySeparator));
+}
+
+std::vector<FoundKey> FindKeys(HidBackend& backend) {
+    std::vector<FoundKey> keys;
+    for (const auto& info : backend.Enumerate()) {
+        const bool makers = info.vendorId == kMakerVendorId ||
+                            LowerAscii(info.path).find(kMakerVendorTag) != std::string::npos;
+        if (!makers) {
+            continue;
+        }
+        if (!info.accessDenied && !IsSupportedProduct(info.productId)) {
+            continue;
+        }
+        FoundKey key;
+        key.path = info.path;
+        key.nodePath = NodePath(info.path);
+        key.productId = info.productId;
+        key.model = SupportedProductIndex(info.productId) + 1;
+        key.productName =
+            info.productNameAvailable ? text::AnsiToUtf8(info.productName) : std::string();
+        key.accessDenied = info.accessDenied;
+        keys.push_back(std::move(key));
+    }
+    return keys;
+}
+
+std::vector<FoundKey> SelectKeys(std::vector<FoundKey> keys, const CliOptions& options) {
+    if (!options.device) {
+        return keys;
+    }
+    std::vector<FoundKey> chosen;
+    for (auto& key : keys) {
+        if (key.path == *options.device || key.nodePath == *options.device) {
+            chosen.push_back(std::move(key));
+        }
+    }
+    return chosen;
+}
+
+std::string AccessDeniedMessage(const FoundKey& key) {
+    return "a supported key is present but " + key.nodePath + " cannot be opened; install " +
+           std::string(kUdevRules) + " (see docs/cli.md)";
+}
+
+KeySession::~KeySession() {
+    Close();
+}
+
+void KeySession::Close() {
+    if (device_) {
+        device_->CloseAllDevices();
+    }
+    device_.reset();
+    backend_.reset();
+}
+
+bool KeySession::Legacy() const {
+    return IsLegacyModel(key_.productId);
+}
+
+bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) {
+    Close();
+    key_ = key;
+    backend_ = std::make_unique<OneInterfaceBackend>(backend, key.path);
+    device_ = std::make_unique<FidoDevice>(*backend_, state_, env.clock, env.debug);
+    const ConnectResult result = ConnectDevice(*device_, env.clock);
+    if (!result.connected) {
+        return false;
+    }
+    RefreshInfo();
+    return true;
+}
+
+std::uint16_t KeySession::RefreshInfo() {
+    caps_ = {};
+    const std::uint16_t status = GetAuthenticatorInfo(*device_, caps_);
+    if (Legacy()) {
+        state_.pinSet = caps_.pinSet != 0;
+        state_.uvConfigured = caps_.uvConfigured != 0;
+        state_.bioEnrollmentSupported = false;
+    } else {
+        state_.pinSet = caps_.pinSet != 0;
+        state_.uvConfigured = caps_.uvConfigured != 0;
+    }
+    return status;
+}
+
+int KeySession::Open(CliEnv& env, const CliOptions& options, Reporter& reporter) {
+    const std::vector<FoundKey> keys = SelectKeys(FindKeys(env.backend), options);
+    std::vector<const FoundKey*> usable;
+    const FoundKey* denied = nullptr;
+    for (const auto& key : keys) {
+        if (key.accessDenied) {
+            denied = denied ? denied : &key;
+        } else {
+            usable.push_back(&key);
+        }
+    }
+    if (usable.size() > 1) {
+        std::string message = std::to_string(usable.size()) +
+                              " supported keys are attached; choose one with --device:";
+        for (const auto* key : usable) {
+            message += " " + key->nodePath;
+        }
+        return reporter.Fail(kExitUsage, message);
+    }
+    if (usable.empty()) {
+        if (denied) {
+            return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*denied));
+        }
+        return reporter.Fail(kExitNoKey, options.device
+                                             ? "no supported key at " + *options.device
+                                             : std::string("no supported key is attached"));
+    }
+    if (!OpenKey(env, env.backend, *usable.front())) {
+        if (state_.deviceAccessDenied) {
+            return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*usable.front()));
+        }
+        return reporter.Fail(kExitNoKey,
+                             "the key at " + usable.front()->nodePath + " could not be opened");
+    }
+    return kExitOk;
+}
+
+}  // namespace kelvora::cli

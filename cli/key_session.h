@@ -1,0 +1,74 @@
+// Finding the supported keys and opening a session with the one the user chose.
+//
+// Several keys attached at once are not guessed between: the user names one with --device.
+// A key that is present but cannot be opened is reported as an access problem, never as "no
+// key".
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli_env.h"
+#include "cli/options.h"
+#include "cli/reporter.h"
+#include "ctap/get_info.h"
+#include "transport/fido_device.h"
+#include "transport/key_state.h"
+
+namespace kelvora::cli {
+
+struct FoundKey {
+    std::string path;      // the backend's interface path
+    std::string nodePath;  // what the user passes to --device (/dev/hidrawN)
+    std::uint16_t productId = 0;
+    int model = 0;            // 1-7, the position in the supported product list; 0 when unknown
+    std::string productName;  // UTF-8
+    bool accessDenied = false;
+};
+
+// The interface path without the identity suffix discovery appends ("#vid_...").
+std::string NodePath(const std::string& path);
+
+// The maker's supported keys the backend lists, plus the maker's interfaces that could not be
+// opened, in enumeration order.
+std::vector<FoundKey> FindKeys(HidBackend& backend);
+
+// Keeps the keys --device names (all of them without --device).
+std::vector<FoundKey> SelectKeys(std::vector<FoundKey> keys, const CliOptions& options);
+
+// The message for a key that cannot be opened.
+std::string AccessDeniedMessage(const FoundKey& key);
+
+class KeySession {
+  public:
+    KeySession() = default;
+    KeySession(const KeySession&) = delete;
+    KeySession& operator=(const KeySession&) = delete;
+    ~KeySession();
+
+    // Opens the chosen key and reads its capabilities. Returns kExitOk, or reports the
+    // failure and returns its exit status.
+    int Open(CliEnv& env, const CliOptions& options, Reporter& reporter);
+    // Opens `key` (already chosen); false when it could not be connected.
+    bool OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key);
+    void Close();
+
+    FidoDevice& Device() { return *device_; }
+    KeyState& State() { return state_; }
+    const FoundKey& Key() const { return key_; }
+    bool Legacy() const;
+    // Re-reads GetInfo into the key state and caps.
+    std::uint16_t RefreshInfo();
+    const AuthenticatorCaps& Caps() const { return caps_; }
+
+  private:
+    KeyState state_;
+    FoundKey key_;
+    std::unique_ptr<HidBackend> backend_;
+    std::unique_ptr<FidoDevice> device_;
+    AuthenticatorCaps caps_;
+};
+
+}  // namespace kelvora::cli

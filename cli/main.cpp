@@ -1,0 +1,59 @@
+// kelvora-fido2: builds the environment (backend, input, interrupt handling) and runs the
+// command; everything else lives in the command functions.
+#include <iostream>
+#include <memory>
+#include <optional>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/system_io.h"
+#include "cli/virtual_key_setup.h"
+#include "transport/default_hid_backend.h"
+
+int main(int argc, char** argv) {
+    using namespace kelvora;
+    using namespace kelvora::cli;
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    CliOptions options;
+    static std::atomic<bool> interrupted{false};
+    const std::string parseError = ParseOptions(args, options);
+
+    std::unique_ptr<Input> input =
+        options.pinSource == PinSource::kPrompt
+            ? MakeTerminalInput()
+            : MakeDescriptorInput(options.pinSource == PinSource::kFd ? options.pinFd : 0);
+    std::unique_ptr<InProcessKey> virtualKey;
+    std::unique_ptr<HidBackend> systemBackend;
+    std::string setupError;
+    if (parseError.empty() && options.virtualModel) {
+        virtualKey = MakeInProcessKey(*options.virtualModel, options.stateFile, setupError);
+    } else if (parseError.empty() && options.stateFile) {
+        setupError = "--state needs --virtual";
+    }
+    std::string vkeyWarning;
+    if (!virtualKey) {
+        systemBackend = MakeDefaultHidBackend(vkeyWarning);
+    }
+    HidBackend& backend = virtualKey ? virtualKey->Backend() : *systemBackend;
+    CliEnv env{backend, SystemClock(), std::cout, std::cerr, *input, interrupted};
+    Reporter reporter(env, options.json);
+    if (!parseError.empty() || !setupError.empty()) {
+        return reporter.Fail(kExitUsage, parseError.empty() ? setupError : parseError);
+    }
+    if (!vkeyWarning.empty()) {
+        reporter.Note("warning: " + vkeyWarning);
+    }
+
+    // An enrollment is cancelled on the key before the program ends; everything else just
+    // stops waiting.
+    const bool enrolling = options.words.size() >= 2 && options.words[0] == "fingerprints" &&
+                           options.words[1] == "enroll";
+    InstallInterruptHandler(interrupted, !enrolling);
+
+    const int code = RunCli(env, options);
+    if (virtualKey && !virtualKey->Save(setupError)) {
+        reporter.Note("warning: " + setupError);
+    }
+    return code;
+}

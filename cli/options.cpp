@@ -1,0 +1,94 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace kelvora::cli {
+
+namespace {
+
+bool ParseFd(std::string_view text, int& fd) {
+    const auto* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, fd);
+    return error == std::errc() && ptr == end && fd >= 0;
+}
+
+}  // namespace
+
+std::string ParseOptions(const std::vector<std::string>& args, CliOptions& options) {
+    bool onlyWords = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (onlyWords || arg.empty() || arg[0] != '-' || arg == "-") {
+            options.words.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyWords = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const auto eq = arg.find('='); eq != std::string::npos && arg.starts_with("--")) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto value = [&](std::optional<std::string>& target) -> std::string {
+            if (inlineValue) {
+                target = *inlineValue;
+                return {};
+            }
+            if (i + 1 >= args.size()) {
+                return name + " needs a value";
+            }
+            target = args[++i];
+            return {};
+        };
+        auto flag = [&](bool& target) -> std::string {
+            if (inlineValue) {
+                return name + " takes no value";
+            }
+            target = true;
+            return {};
+        };
+        std::string error;
+        if (name == "--json") {
+            error = flag(options.json);
+        } else if (name == "--help" || name == "-h") {
+            error = flag(options.help);
+        } else if (name == "--yes" || name == "-y") {
+            error = flag(options.yes);
+        } else if (name == "--device") {
+            error = value(options.device);
+        } else if (name == "--virtual") {
+            error = value(options.virtualModel);
+        } else if (name == "--state") {
+            error = value(options.stateFile);
+        } else if (name == "--name") {
+            error = value(options.name);
+        } else if (name == "--pin") {
+            error = value(options.pin);
+        } else if (name == "--new-pin") {
+            error = value(options.newPin);
+        } else if (name == "--pin-stdin") {
+            bool set = false;
+            error = flag(set);
+            options.pinSource = PinSource::kStdin;
+        } else if (name == "--pin-fd") {
+            std::optional<std::string> fd;
+            error = value(fd);
+            if (error.empty() && !ParseFd(*fd, options.pinFd)) {
+                error = "--pin-fd needs a file descriptor number, not '" + *fd + "'";
+            }
+            options.pinSource = PinSource::kFd;
+        } else {
+            error = "unknown option " + name;
+        }
+        if (!error.empty()) {
+            return error;
+        }
+    }
+    return {};
+}
+
+}  // namespace kelvora::cli

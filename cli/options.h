@@ -1,0 +1,31 @@
+// The command line, parsed: the command words and the options that may appear anywhere.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvora::cli {
+
+enum class PinSource { kPrompt, kStdin, kFd };
+
+struct CliOptions {
+    std::vector<std::string> words;  // command, subcommand and their arguments
+    bool json = false;
+    bool help = false;
+    bool yes = false;  // reset: skip the confirmation question
+    std::optional<std::string> device;
+    std::optional<std::string> virtualModel;
+    std::optional<std::string> stateFile;
+    std::optional<std::string> name;
+    std::optional<std::string> pin;     // given on the command line (discouraged)
+    std::optional<std::string> newPin;  // the same for the new PIN
+    PinSource pinSource = PinSource::kPrompt;
+    int pinFd = -1;
+};
+
+// Parses argv without the program name. Returns an empty string on success, otherwise the
+// message for the usage error.
+std::string ParseOptions(const std::vector<std::string>& args, CliOptions& options);
+
+}  // namespace kelvora::cli

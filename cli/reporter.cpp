@@ -1,0 +1,122 @@
+#include "cli/reporter.h"
+
+#include "ctap/status.h"
+#include "transport/apdu.h"
+#include "transport/fido_device.h"
+
+namespace kelvora::cli {
+
+int ExitForStatus(int status) {
+    if (status == kCtapErrPinInvalid) {
+        return kExitWrongPin;
+    }
+    if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked ||
+        status == kSwPinBlocked) {
+        return kExitBlocked;
+    }
+    if (status >= 0 && (status & 0xFFF0) == kSwPinRetriesBase) {
+        return (status & kSwRetriesMask) == 0 ? kExitBlocked : kExitWrongPin;
+    }
+    if (status == kCtapTransportFailure || status == kSwTransportFailure) {
+        return kExitNoKey;
+    }
+    return kExitKeyError;
+}
+
+int Reporter::Done(const Json& result, std::string_view text) {
+    if (json_) {
+        Json object = Json::Object();
+        object.Set("ok", true);
+        object.Merge(result);
+        env_.out << object.Dump() << '\n';
+    } else if (!text.empty()) {
+        env_.out << text;
+        if (text.back() != '\n') {
+            env_.out << '\n';
+        }
+    }
+    env_.out.flush();
+    return kExitOk;
+}
+
+int Reporter::Fail(int exitCode, std::string_view message, std::optional<int> keyStatus) {
+    if (json_) {
+        Json error = Json::Object();
+        error.Set("code", ExitCodeName(exitCode));
+        error.Set("exit", exitCode);
+        error.Set("message", message);
+        if (keyStatus) {
+            error.Set("status", *keyStatus);
+            error.Set("statusText", StatusText(*keyStatus));
+        }
+        Json object = Json::Object();
+        object.Set("ok", false);
+        object.Set("error", std::move(error));
+        env_.out << object.Dump() << '\n';
+        env_.out.flush();
+    } else {
+        env_.err << "kelvora-fido2: " << message;
+        if (keyStatus) {
+            env_.err << " (" << StatusText(*keyStatus) << ")";
+        }
+        env_.err << '\n';
+    }
+    return exitCode;
+}
+
+int Reporter::FailWithStatus(std::string_view what, int status,
+                             std::optional<std::uint32_t> retries) {
+    const int code = ExitForStatus(status);
+    std::string message(what);
+    switch (code) {
+        case kExitWrongPin:
+            message += " failed: wrong PIN";
+            if (retries) {
+                message += "; " + std::to_string(*retries) + " retries left";
+            }
+            break;
+        case kExitBlocked:
+            message += status == kCtapErrPinAuthBlocked
+                           ? " failed: too many wrong PINs; unplug and re-plug the key to try again"
+                           : " failed: the PIN is blocked; only a reset makes the key usable again";
+            break;
+        case kExitNoKey:
+            message += " failed: the key did not answer (was it unplugged?)";
+            break;
+        default:
+            message += " failed";
+    }
+    return Fail(code, message, status);
+}
+
+void Reporter::Note(std::string_view text) {
+    env_.err << text << '\n';
+    env_.err.flush();
+}
+
+std::string_view ExitCodeName(int code) {
+    switch (code) {
+        case kExitOk:
+            return "ok";
+        case kExitKeyError:
+            return "key-error";
+        case kExitUsage:
+            return "usage";
+        case kExitNoKey:
+            return "no-key";
+        case kExitAccessDenied:
+            return "access-denied";
+        case kExitWrongPin:
+            return "wrong-pin";
+        case kExitBlocked:
+            return "blocked";
+        case kExitNotVerified:
+            return "not-verified";
+        case kExitCancelled:
+            return "cancelled";
+        default:
+            return "unknown";
+    }
+}
+
+}  // namespace kelvora::cli

@@ -1,0 +1,116 @@
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+
+#include "cli/system_io.h"
+
+namespace kelvora::cli {
+
+namespace {
+
+std::atomic<bool>* gInterruptFlag = nullptr;
+std::atomic<bool> gExitAtOnce{false};
+
+constexpr char kCancelledLine[] = "\nkelvora-fido2: cancelled\n";
+constexpr int kCancelledExit = 130;
+
+extern "C" void OnInterrupt(int /*signal*/) {
+    const bool second = gInterruptFlag != nullptr && gInterruptFlag->exchange(true);
+    if (gExitAtOnce || second) {
+        // write() and _exit() are async-signal-safe; nothing else is done here.
+        [[maybe_unused]] const auto written =
+            ::write(STDERR_FILENO, kCancelledLine, sizeof kCancelledLine - 1);
+        ::_exit(kCancelledExit);
+    }
+}
+
+// Reads one line byte by byte so that nothing beyond it is consumed (a PIN file may hold
+// several lines for several questions). nullopt at the end of the input.
+std::optional<std::string> ReadFdLine(int fd) {
+    std::string line;
+    char c = 0;
+    for (;;) {
+        const ssize_t got = ::read(fd, &c, 1);
+        if (got < 0 && errno == EINTR) {
+            return std::nullopt;
+        }
+        if (got <= 0) {
+            return line.empty() ? std::nullopt : std::optional<std::string>(line);
+        }
+        if (c == '\n') {
+            break;
+        }
+        line += c;
+    }
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+class DescriptorInput final : public Input {
+  public:
+    explicit DescriptorInput(int fd) : fd_(fd) {}
+    std::optional<std::string> ReadLine(std::string_view /*prompt*/, bool /*secret*/) override {
+        return ReadFdLine(fd_);
+    }
+
+  private:
+    int fd_;
+};
+
+class TerminalInput final : public Input {
+  public:
+    std::optional<std::string> ReadLine(std::string_view prompt, bool secret) override {
+        std::cerr << prompt << std::flush;
+        termios saved{};
+        const bool terminal = ::isatty(STDIN_FILENO) != 0 && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+        if (secret && terminal) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+        std::optional<std::string> line = ReadFdLine(STDIN_FILENO);
+        if (secret && terminal) {
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+            std::cerr << '\n';
+        }
+        return line;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Input> MakeTerminalInput() {
+    return std::make_unique<TerminalInput>();
+}
+
+std::unique_ptr<Input> MakeDescriptorInput(int fd) {
+    return std::make_unique<DescriptorInput>(fd);
+}
+
+void InstallInterruptHandler(std::atomic<bool>& flag, bool exitAtOnce) {
+    gInterruptFlag = &flag;
+    gExitAtOnce = exitAtOnce;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;  // no SA_RESTART: a blocked read returns EINTR
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+LocalTimeFunction SystemLocalTime() {
+    return [](std::time_t when) {
+        std::tm local{};
+        ::localtime_r(&when, &local);
+        return local;
+    };
+}
+
+}  // namespace kelvora::cli

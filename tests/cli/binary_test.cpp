@@ -1,0 +1,94 @@
+// The real program: the in-process virtual key, its state file between runs, PINs on stdin.
+#include <gmock/gmock.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace {
+
+using ::testing::HasSubstr;
+
+struct Result {
+    int exit = -1;
+    std::string out;
+};
+
+// Runs the program with `arguments`, feeding `input` (printf format) to its standard input.
+Result RunBinary(const std::string& arguments, const std::string& input = "",
+                 const std::string& environment = "") {
+    const std::string command = "printf '" + input + "' | " + environment + KELVORA_CLI_BINARY +
+                                " " + arguments + " 2>/dev/null";
+    Result result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        result.out += buffer;
+    }
+    const int status = ::pclose(pipe);
+    result.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TEST(BinaryTest, StateFileKeepsThePinBetweenRuns) {
+    const auto state =
+        std::filesystem::temp_directory_path() / ("kelvora-cli-test-" + std::to_string(::getpid()));
+    std::filesystem::remove(state);
+    const std::string key = "--virtual 4 --state " + state.string();
+
+    EXPECT_EQ(RunBinary(key + " --pin-stdin pin set", "1234\\n").exit, 0);
+    Result wrong = RunBinary(key + " --json --pin 9999 pin verify");
+    EXPECT_EQ(wrong.exit, 5);
+    EXPECT_THAT(wrong.out, HasSubstr(R"("code":"wrong-pin")"));
+    EXPECT_EQ(RunBinary(key + " --pin 1234 pin verify").exit, 0);
+    std::filesystem::remove(state);
+}
+
+TEST(BinaryTest, UsageErrorsAndHelp) {
+    EXPECT_EQ(RunBinary("--virtual 9 info").exit, 2);
+    EXPECT_EQ(RunBinary("--frob").exit, 2);
+    Result help = RunBinary("fingerprints enroll --help");
+    EXPECT_EQ(help.exit, 0);
+    EXPECT_THAT(help.out, HasSubstr("Usage: kelvora-fido2 fingerprints enroll"));
+}
+
+#ifdef KELVORA_VKEY_DAEMON
+// The daemon serves a virtual key on a socket; the program finds it through KELVORA_VKEY.
+TEST(BinaryTest, VirtualKeyDaemonThroughTheEnvironment) {
+    const auto socket =
+        std::filesystem::temp_directory_path() / ("kelvora-cli-vkey-" + std::to_string(::getpid()));
+    std::filesystem::remove(socket);
+    const pid_t daemon = ::fork();
+    ASSERT_GE(daemon, 0);
+    if (daemon == 0) {
+        ::execl(KELVORA_VKEY_DAEMON, KELVORA_VKEY_DAEMON, "--socket", socket.c_str(), "--model",
+                "5", "--auto-touch", "1", "--pin", "1234", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const std::string env = "KELVORA_VKEY=" + socket.string() + ":5 ";
+    const Result info = RunBinary("--json info", "", env);
+    EXPECT_EQ(info.exit, 0);
+    EXPECT_THAT(info.out, HasSubstr(R"("model":5)"));
+    EXPECT_THAT(info.out, HasSubstr(R"("pinSet":true)"));
+    EXPECT_EQ(RunBinary("--pin-stdin fingerprints enroll --name Daemon", "1234\\n", env).exit, 0);
+    const Result list = RunBinary("--json fingerprints list", "", env);
+    EXPECT_THAT(list.out, HasSubstr(R"("name":"Daemon")"));
+    EXPECT_EQ(RunBinary("--pin-stdin pin verify", "0000\\n", env).exit, 5);
+
+    ::kill(daemon, SIGTERM);
+    ::waitpid(daemon, nullptr, 0);
+    std::filesystem::remove(socket);
+}
+#endif
+
+}  // namespace

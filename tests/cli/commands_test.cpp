@@ -1,0 +1,312 @@
+// The commands end to end against in-process virtual keys: outcomes, exit statuses, JSON.
+#include <gmock/gmock.h>
+
+#include "cli/exit_codes.h"
+#include "cli_fixture.h"
+
+namespace kelvora::cli::test {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+constexpr const char* kPin = "1234";
+
+vkey::State WithTemplates(int count) {
+    vkey::State state;
+    for (int slot = 0; slot < count; ++slot) {
+        state.templates[static_cast<std::uint16_t>(slot)] = {"20240101000000Finger", slot + 1};
+    }
+    return state;
+}
+
+class KeyChoiceTest : public CliTest {};
+
+TEST_F(KeyChoiceTest, NoKeyIsReportedInTextAndJson) {
+    EXPECT_EQ(Run({"info"}), kExitNoKey);
+    EXPECT_THAT(Err(), HasSubstr("no supported key"));
+    EXPECT_EQ(Run({"--json", "fingerprints", "list"}), kExitNoKey);
+    EXPECT_THAT(out.str(), StartsWith(R"({"ok":false,"error":{"code":"no-key","exit":3,)"));
+    EXPECT_EQ(Run({"list"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr("no supported key found"));
+}
+
+TEST_F(KeyChoiceTest, TwoKeysNeedDevice) {
+    AddKey(3);
+    AddKey(5);
+    EXPECT_EQ(Run({"info"}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr("choose one with --device"));
+    EXPECT_EQ(Run({"--device", "virtual/key1", "--json", "info"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("model":5)"));
+    EXPECT_EQ(Run({"--device", "/dev/nothing", "info"}), kExitNoKey);
+    EXPECT_EQ(Run({"--json", "list"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("path":"virtual/key0","model":3)"));
+    EXPECT_THAT(out.str(), HasSubstr(R"("path":"virtual/key1","model":5)"));
+}
+
+TEST_F(KeyChoiceTest, UnopenableKeyIsAnAccessProblemNotNoKey) {
+    AddKey(3, {}, /*unopenable=*/true);
+    EXPECT_EQ(Run({"info"}), kExitAccessDenied);
+    EXPECT_THAT(Err(), HasSubstr("a supported key is present but virtual/key0 cannot be opened"));
+    EXPECT_THAT(Err(), HasSubstr("packaging/70-kelvora-fido2.rules"));
+    EXPECT_EQ(Run({"--json", "list"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("accessDenied":true)"));
+    EXPECT_EQ(Run({"--json", "pin", "retries"}), kExitAccessDenied);
+    EXPECT_THAT(out.str(), HasSubstr(R"("code":"access-denied")"));
+}
+
+TEST_F(KeyChoiceTest, InfoTellsTheKeysState) {
+    AddKey(3, WithTemplates(1));
+    EXPECT_EQ(Run({"--json", "info"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("firmware":17,"pinSet":false,"pinRetries":null,)"
+                                     R"("fingerprintsConfigured":true,"enrollmentSupported":true,)"
+                                     R"("commandSet":"standard","secureMessaging":"aes")"));
+    EXPECT_EQ(Run({"info"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr("fingerprints:         configured"));
+}
+
+class PinTest : public CliTest {
+  protected:
+    void SetUp() override { AddKey(3); }
+    int SetPinFromStdin(const std::string& pin) {
+        input.lines = {pin};
+        return Run({"--pin-stdin", "pin", "set"});
+    }
+};
+
+TEST_F(PinTest, NewPinRulesAreCheckedBeforeTheKeyIsAsked) {
+    const struct {
+        std::string pin;
+        std::string message;
+    } cases[] = {
+        {"123", "at least 4"},
+        {std::string(64, '7'), "at most 63 characters"},
+        // 22 three-byte characters fit the character limit but not CTAP's 63 bytes.
+        {[] {
+             std::string pin;
+             for (int i = 0; i < 22; ++i) {
+                 pin += "\xE3\x81\x82";
+             }
+             return pin;
+         }(),
+         "63 bytes"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SetPinFromStdin(c.pin), kExitUsage) << c.message;
+        EXPECT_THAT(Err(), HasSubstr(c.message));
+    }
+    EXPECT_FALSE(keys[0]->SnapshotState().pinSet());
+    EXPECT_EQ(SetPinFromStdin(std::string(63, '7')), kExitOk);
+}
+
+TEST_F(PinTest, PromptAsksTwiceWithoutEchoAndRejectsAMismatch) {
+    input.lines = {"12345", "12346"};
+    EXPECT_EQ(Run({"pin", "set"}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr("do not match"));
+    EXPECT_EQ(input.secrets, (std::vector<bool>{true, true}));
+    input.lines = {"12345", "12345"};
+    EXPECT_EQ(Run({"pin", "set"}), kExitOk);
+    EXPECT_TRUE(keys[0]->SnapshotState().pinSet());
+}
+
+TEST_F(PinTest, VerifyChangeAndRetries) {
+    ASSERT_EQ(SetPinFromStdin(kPin), kExitOk);
+    EXPECT_EQ(SetPinFromStdin("5678"), kExitKeyError);  // a PIN is set already
+    EXPECT_THAT(Err(), HasSubstr("pin change"));
+
+    input.lines = {"9999"};
+    EXPECT_EQ(Run({"--json", "--pin-stdin", "pin", "verify"}), kExitWrongPin);
+    EXPECT_THAT(out.str(), HasSubstr(R"("code":"wrong-pin","exit":5,)"));
+    EXPECT_THAT(out.str(), HasSubstr("7 retries left"));
+    EXPECT_EQ(Run({"--json", "pin", "retries"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("retries":7)"));
+
+    input.lines = {kPin, "abcdef"};
+    EXPECT_EQ(Run({"--pin-stdin", "pin", "change"}), kExitOk);
+    input.lines = {"abcdef"};
+    EXPECT_EQ(Run({"--pin-stdin", "--json", "pin", "verify"}), kExitOk);
+    EXPECT_EQ(out.str(), R"({"ok":true,"command":"pin verify","verified":true})"
+                         "\n");
+    EXPECT_EQ(Run({"--pin", "abcdef", "pin", "verify"}), kExitOk);
+    EXPECT_THAT(Err(), HasSubstr("warning: a PIN given on the command line"));
+}
+
+TEST_F(PinTest, BlockedPinAndMissingPin) {
+    input.lines = {};
+    EXPECT_EQ(Run({"--pin-stdin", "pin", "verify"}), kExitKeyError);  // no PIN set
+    ASSERT_EQ(SetPinFromStdin(kPin), kExitOk);
+    input.lines = {};
+    EXPECT_EQ(Run({"--pin-stdin", "pin", "verify"}), kExitUsage);  // end of input: no PIN
+    keys[0]->EditState([](vkey::State& state) { state.pinRetries = 1; });
+    input.lines = {"9999"};
+    EXPECT_EQ(Run({"--pin-stdin", "--json", "pin", "verify"}), kExitBlocked);
+    EXPECT_THAT(out.str(), HasSubstr(R"("code":"blocked")"));
+}
+
+class FingerprintTest : public CliTest {};
+
+TEST_F(FingerprintTest, EnrollNamesAndListsWithLocalTime) {
+    AddKey(3);
+    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    EXPECT_THAT(Err(), HasSubstr("sample 1: good sample; 3 more to go"));
+    EXPECT_EQ(Run({"--json", "fingerprints", "enroll", "--name", "Work"}), kExitOk);
+    EXPECT_EQ(out.str(), R"({"ok":true,"slot":1,"name":"Work","enrolled":"2024-05-06 )"
+                         R"(07:08:00","command":"fingerprints enroll"})"
+                         "\n");
+    EXPECT_EQ(Run({"--json", "fingerprints", "list"}), kExitOk);
+    EXPECT_EQ(out.str(),
+              "{\"ok\":true,\"fingerprints\":[{\"slot\":0,\"name\":\"\xE6\x8C\x87"
+              "\xE7\xB4\x8B"
+              "0\",\"enrolled\":\"2024-05-06 07:08:00\"},{\"slot\":1,\"name\":"
+              "\"Work\",\"enrolled\":\"2024-05-06 07:08:00\"}]}\n");
+    // Stored in code page 932 behind the UTC stamp.
+    EXPECT_EQ(keys[0]->SnapshotState().templates.at(1).name, "20240506070800Work");
+}
+
+TEST_F(FingerprintTest, BadInputIsRefusedBeforeTheKeyIsTouched) {
+    AddKey(3, WithTemplates(1));
+    const std::vector<std::vector<std::string>> cases = {
+        {"fingerprints", "rename", "0", "A"},
+        {"fingerprints", "rename", "0", "NineChars"},
+        {"fingerprints", "rename", "256", "Home"},
+        {"fingerprints", "rename", "--", "-1", "Home"},
+        {"fingerprints", "delete", "x"},
+        {"fingerprints", "delete", "3"},  // empty slot
+        {"fingerprints", "enroll", "--name", "B"},
+        {"fingerprints", "delete"},
+        {"fingerprints", "frobnicate"},
+        {"pin"},
+        {"bogus"},
+    };
+    for (const auto& args : cases) {
+        EXPECT_EQ(Run(args), kExitUsage) << testing::PrintToString(args);
+    }
+    EXPECT_EQ(keys[0]->SnapshotState().templates.size(), 1U);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.at(0).name, "20240101000000Finger");
+}
+
+TEST_F(FingerprintTest, RenameKeepsTheStampAndAcceptsEightCharacters) {
+    AddKey(3, WithTemplates(1));
+    EXPECT_EQ(Run({"fingerprints", "rename", "0", "\xE5\x8F\xB3\xE6\x89\x8B"}), kExitOk);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.at(0).name, "20240101000000\x89\x45\x8E\xE8");
+    EXPECT_EQ(Run({"fingerprints", "rename", "0", "EightChr"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr("0\tEightChr\t2024-01-01 00:00:00"));
+}
+
+TEST_F(FingerprintTest, LastFingerprintOfAKeyWithoutPinStays) {
+    AddKey(3, WithTemplates(1));
+    EXPECT_EQ(Run({"fingerprints", "delete", "0"}), kExitKeyError);
+    EXPECT_THAT(Err(), HasSubstr("last fingerprint"));
+    EXPECT_EQ(keys[0]->SnapshotState().templates.size(), 1U);
+}
+
+TEST_F(FingerprintTest, DeleteNeedsTheRightPin) {
+    AddKey(3, WithTemplates(2));
+    input.lines = {kPin};
+    ASSERT_EQ(Run({"--pin-stdin", "pin", "set"}), kExitOk);
+    input.lines = {"0000"};
+    EXPECT_EQ(Run({"--pin-stdin", "fingerprints", "delete", "1"}), kExitWrongPin);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.size(), 2U);
+    input.lines = {kPin};
+    EXPECT_EQ(Run({"--pin-stdin", "--json", "fingerprints", "delete", "1"}), kExitOk);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.count(1), 0U);
+}
+
+TEST_F(FingerprintTest, FortyNineFingerprintsFillTheKey) {
+    AddKey(3, WithTemplates(49));
+    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitKeyError);
+    EXPECT_THAT(Err(), HasSubstr("49 fingerprints"));
+    EXPECT_EQ(keys[0]->SnapshotState().templates.size(), 49U);
+}
+
+TEST_F(FingerprintTest, VerifyMatchesOrNot) {
+    vkey::VirtualKey& key = AddKey(3);
+    EXPECT_EQ(Run({"fingerprints", "verify"}), kExitKeyError);  // nothing enrolled
+    ASSERT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    EXPECT_EQ(Run({"--json", "fingerprints", "verify"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("verified":true)"));
+    key.SetAutoTouch(vkey::AutoTouch{0, /*stranger=*/true});
+    EXPECT_EQ(Run({"fingerprints", "verify"}), kExitNotVerified);
+}
+
+TEST_F(FingerprintTest, CtrlCDuringEnrollmentCancelsOnTheKey) {
+    AddKey(3);
+    errBuffer.onFlush = [this](const std::string& text) {
+        if (text.find("sample 2") != std::string::npos) {
+            interrupted = true;
+        }
+    };
+    EXPECT_EQ(Run({"--json", "fingerprints", "enroll"}), kExitCancelled);
+    EXPECT_THAT(out.str(), HasSubstr(R"("code":"cancelled")"));
+    EXPECT_TRUE(keys[0]->SnapshotState().templates.empty());
+    // The key is left clean: the next enrollment starts afresh.
+    errBuffer.onFlush = nullptr;
+    interrupted = false;
+    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.size(), 1U);
+}
+
+TEST_F(FingerprintTest, LegacyModelListsAndDeletesBySlot) {
+    vkey::VirtualKey& key = AddKey(1, WithTemplates(2));
+    // A polled sensor needs time between touches to see the finger lifted.
+    key.SetAutoTouch(vkey::AutoTouch{300, false});
+    EXPECT_EQ(Run({"--json", "fingerprints", "list"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"({"slot":1,)"));
+    EXPECT_EQ(Run({"fingerprints", "rename", "0", "Home"}), kExitUsage);
+    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    EXPECT_THAT(Err(), HasSubstr("samples taken 4: good sample"));
+    EXPECT_EQ(key.SnapshotState().templates.count(2), 1U);
+    EXPECT_EQ(Run({"fingerprints", "delete", "0"}), kExitOk);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.count(0), 0U);
+}
+
+class ResetTest : public CliTest {};
+
+TEST_F(ResetTest, FreshKeyResetsAfterConfirmation) {
+    AddKey(3, WithTemplates(1));
+    input.lines = {"no"};
+    EXPECT_EQ(Run({"reset"}), kExitCancelled);
+    EXPECT_EQ(keys[0]->SnapshotState().templates.size(), 1U);
+    input.lines = {"yes"};
+    EXPECT_EQ(Run({"reset"}), kExitOk);
+    EXPECT_THAT(Err(), HasSubstr("erased"));
+    EXPECT_TRUE(keys[0]->SnapshotState().templates.empty());
+}
+
+TEST_F(ResetTest, KeyPluggedTooLongAgoIsReplugged) {
+    vkey::VirtualKey& key = AddKey(3, WithTemplates(1));
+    keyClock.Advance(60000);  // far beyond the reset window
+    int sleeps = 0;
+    clock.onSleep = [&] {
+        ++sleeps;
+        if (sleeps == 3) {
+            key.Unplug();
+        } else if (sleeps == 6) {
+            key.Plug();
+            // The countdown sleeps while the reset is on its way; the key's time must not
+            // race past its window meanwhile.
+            clock.advanceKeyClock = false;
+        }
+    };
+    EXPECT_EQ(Run({"--yes", "--json", "reset"}), kExitOk);
+    EXPECT_EQ(out.str(), R"({"ok":true,"command":"reset","replugged":true})"
+                         "\n");
+    EXPECT_THAT(Err(), HasSubstr("Unplug it now"));
+    EXPECT_THAT(Err(), HasSubstr("s left"));
+    EXPECT_TRUE(key.SnapshotState().templates.empty());
+}
+
+TEST_F(ResetTest, ReplugThatNeverComesChangesNothing) {
+    vkey::VirtualKey& key = AddKey(3, WithTemplates(1));
+    keyClock.Advance(60000);
+    EXPECT_EQ(Run({"--yes", "reset"}), kExitKeyError);
+    EXPECT_THAT(Err(), HasSubstr("not re-plugged in time"));
+    EXPECT_EQ(key.SnapshotState().templates.size(), 1U);
+
+    clock.onSleep = [this] { interrupted = true; };
+    EXPECT_EQ(Run({"--yes", "reset"}), kExitCancelled);
+}
+
+}  // namespace
+}  // namespace kelvora::cli::test
