@@ -72,7 +72,7 @@ TEST_F(EditNameTest, LengthIsCountedInCharacters) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.typed);
             ui.Notify(kEdit, QStringLiteral("setfocus"));
-            ui.KeyDown(0x2E);  // Delete the selection
+            ui.KeyDown(0x08);  // Backspace over the selection
             ui.Type(kEdit, QString::fromUtf8(c.typed));
             ui.Click(QStringLiteral("btn_ok"));
             EXPECT_EQ(ui.Text(kMessage), QString::fromUtf8(c.message));

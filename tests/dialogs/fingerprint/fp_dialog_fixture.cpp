@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QWidget>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "dialogs/message_box/message_box.h"
@@ -24,6 +25,9 @@ void SteppingClock::SleepMs(std::uint32_t milliseconds) {
         sleeps_.push_back(milliseconds);
     }
     released_.wait(lock, [&] { return heldMs_ != milliseconds; });
+    lock.unlock();
+    // A moment of real time, so that a polling worker does not flood its window.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void SteppingClock::HoldPausesOf(std::uint32_t milliseconds) {
@@ -56,6 +60,15 @@ void FastPacer::Pause(std::uint32_t /*periodMs*/, StopSignal& stop) {
 }
 
 void FpDialogTest::TearDown() {
+    if (HasFailure() && key != nullptr) {
+        for (const vkey::HistoryEntry& entry : key->SnapshotState().history) {
+            std::string hex;
+            for (const std::uint8_t byte : entry.request) {
+                hex += QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toStdString();
+            }
+            std::fprintf(stderr, "key saw %s -> %x\n", hex.substr(0, 48).c_str(), entry.status);
+        }
+    }
     workerClock.Release();
     backend.SetDeviceChangeObserver(nullptr);
 }
@@ -68,8 +81,10 @@ void FpDialogTest::StartKey(int model, std::uint8_t firmware, int samplesPerTemp
     if (key != nullptr && key->plugged()) {
         key->Unplug();
     }
+    // Each key starts as in a fresh run of the tool.
     keyState.deviceAbsent = false;
     keyState.systemSuspended = false;
+    keyState.vendorCommandSet = false;
     keys.push_back(std::make_unique<vkey::VirtualKey>(config, keyClock));
     key = keys.back().get();
     backend.AddKey(*key);

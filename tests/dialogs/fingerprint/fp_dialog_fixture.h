@@ -32,8 +32,8 @@ inline constexpr int kOwnBioModel = 6;  // sixth model: its own bio subcommands,
 inline constexpr std::uint8_t kStandardFirmware = 17;
 inline constexpr std::uint8_t kVendorFirmware = 18;  // takes the vendor command bytes
 
-// A clock safe for the workers: sleeping returns at once, and every reading moves time on a
-// little, so loops bounded by time end without real waiting.
+// A clock safe for the workers: a pause lasts a real millisecond whatever its length, and
+// every reading moves time on a little, so loops bounded by time end without real waiting.
 class SteppingClock final : public Clock {
   public:
     explicit SteppingClock(std::uint64_t stepMs) : stepMs_(stepMs) {}

@@ -47,7 +47,6 @@ TEST_F(ResetTest, OutcomeOnEveryKind) {
         workerClock.HoldPausesOf(kResetOutcomeShownMs);
         CResetWnd dialog(kLayout, device, workerClock);
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
-            EXPECT_EQ(ui.Text(kText), QString::fromUtf8("指紋センサーをタッチしてください。"));
             ui.KeyDown(kVkEscape);
             ui.KeyDown(kVkReturn);
             key->PlaceFinger(1);  // the touch a CTAP2 key asks for
@@ -79,9 +78,9 @@ TEST_F(ResetTest, RemovalDuringTheExchangeIsNoReset) {
     CResetWnd dialog(kLayout, device, workerClock);
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
+        EXPECT_EQ(ui.Text(kText), QString::fromUtf8("指紋センサーをタッチしてください。"));
         RemoveKey();
         EXPECT_TRUE(WaitUntilClosed(dialog));
-        EXPECT_EQ(ui.Image(kImage), QStringLiteral("Rec_Finger_Add.png"));
     });
     EXPECT_TRUE(run.closedByScript);
     EXPECT_EQ(run.modalResult, kResetClosedWithoutOutcome);

@@ -56,9 +56,10 @@ TEST_F(VerifyTest, VerdictsOnEveryKind) {
          "検証に成功しました。", 0},
         {"match, own subcommands", kOwnBioModel, kStandardFirmware, kEnrolledFinger, 5,
          "Pass.png", "検証に成功しました。", 0},
-        {"mismatch, two left", kCtapModel, kStandardFirmware, kOtherFinger, 3, "Fail.png",
+        // The retry query of the models with their own subcommands.
+        {"mismatch, two left", kOwnBioModel, kStandardFirmware, kOtherFinger, 3, "Fail.png",
          "指紋認証に失敗しました。（リトライ回数：残り2回）", 0x28},
-        {"mismatch, none left", kCtapModel, kStandardFirmware, kOtherFinger, 1, "Fail.png",
+        {"mismatch, none left", kOwnBioModel, kStandardFirmware, kOtherFinger, 1, "Fail.png",
          "デバイスはロックされました。", 0x28},
         {"legacy match", kLegacyModel, kStandardFirmware, kEnrolledFinger, 5, "Pass.png",
          "検証に成功しました。", 0},
