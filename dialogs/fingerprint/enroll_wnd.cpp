@@ -9,7 +9,7 @@
 namespace kelvora {
 
 CFPRegistWnd::CFPRegistWnd(QString layout, FidoDevice& device, int legacySlot,
-                           BioSequenceServices services)
+                           const BioSequenceServices& services)
     : CFingerprintDialogBase(std::move(layout)),
       device_(device),
       legacySlot_(legacySlot),

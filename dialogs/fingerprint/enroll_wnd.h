@@ -27,7 +27,7 @@ class CFPRegistWnd final : public CFingerprintDialogBase {
     // `legacySlot` is the slot a legacy model enrols into; a CTAP2 key chooses its own.
     // `device` and the services' clock must outlive the dialog.
     CFPRegistWnd(QString layout, FidoDevice& device, int legacySlot,
-                 BioSequenceServices services = {});
+                 const BioSequenceServices& services = {});
 
     std::uint32_t enrollResult = kNoEnrollResult;
 

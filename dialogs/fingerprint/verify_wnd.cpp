@@ -9,7 +9,7 @@
 namespace kelvora {
 
 CFPVerifyWnd::CFPVerifyWnd(QString layout, FidoDevice& device, QString caption,
-                           BioSequenceServices services)
+                           const BioSequenceServices& services)
     : CFingerprintDialogBase(std::move(layout)),
       device_(device),
       caption_(std::move(caption)),

@@ -22,7 +22,7 @@ class CFPVerifyWnd final : public CFingerprintDialogBase {
 
     // `device` and the services' clock must outlive the dialog.
     CFPVerifyWnd(QString layout, FidoDevice& device, QString caption,
-                 BioSequenceServices services = {});
+                 const BioSequenceServices& services = {});
 
     std::uint32_t verifyResult = kNoVerdict;
 

@@ -36,10 +36,8 @@ TEST_F(ChoiceTest, EitherButtonOfARowChooses) {
         std::uint32_t choice;
     };
     const Case cases[] = {
-        {"btn_pin", 0, 1, kChosePin},
-        {"btn_pin", 1, 1, kChosePin},
-        {"btn_fp", 0, 1, kChoseFingerprint},
-        {"btn_fp", 1, 1, kChoseFingerprint},
+        {"btn_pin", 0, 1, kChosePin},        {"btn_pin", 1, 1, kChosePin},
+        {"btn_fp", 0, 1, kChoseFingerprint}, {"btn_fp", 1, 1, kChoseFingerprint},
         {"closebtn", 0, 2, kNoChoice},
     };
     for (const bool option : {true, false}) {

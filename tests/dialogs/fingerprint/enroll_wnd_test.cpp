@@ -118,8 +118,9 @@ TEST_F(EnrollTest, CancelWaitsForTheExchangeThenTellsTheKey) {
     EXPECT_EQ(run.modalResult, CFPRegistWnd::kCloseCode);
     EXPECT_EQ(dialog.enrollResult, CFPRegistWnd::kNoEnrollResult);
     const vkey::State state = key->SnapshotState();
-    EXPECT_TRUE(std::any_of(state.history.begin(), state.history.end(),
-                            [](const vkey::HistoryEntry& e) { return IsCancelRequest(e.request); }));
+    EXPECT_TRUE(
+        std::any_of(state.history.begin(), state.history.end(),
+                    [](const vkey::HistoryEntry& e) { return IsCancelRequest(e.request); }));
     EXPECT_TRUE(state.templates.empty());
 }
 
@@ -128,9 +129,8 @@ TEST_F(EnrollTest, LegacyModelCountsLiftedTouches) {
     workerClock.HoldPausesOf(CFPRegistWnd::kDoneShownMs);
     CFPRegistWnd dialog(kLayout, device, kLegacySlot, Services());
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
-        ASSERT_TRUE(WaitFor([&] {
-            return ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ");
-        }));
+        ASSERT_TRUE(
+            WaitFor([&] { return ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ"); }));
         ASSERT_TRUE(Touch(ui, Finger(1)));
         // The finger stays: the sensor's complaint until it is lifted.
         ASSERT_TRUE(WaitFor([&] {

@@ -102,7 +102,9 @@ void FpDialogTest::StartKey(int model, std::uint8_t firmware, int samplesPerTemp
 }
 
 void FpDialogTest::Enrol(std::uint16_t slot, int finger, const std::string& name) {
-    key->EditState([&](vkey::State& state) { state.templates[slot] = vkey::Template{name, finger}; });
+    key->EditState([&](vkey::State& state) {
+        state.templates[slot] = vkey::Template{name, finger};
+    });
 }
 
 bool FpDialogTest::Legacy() const {

@@ -17,8 +17,8 @@
 
 #include "ctap/bio_sequence.h"
 #include "dialogs/pin/device_watchdog.h"
-#include "toolkit/test_driver.h"
 #include "platform/debug_output.h"
+#include "toolkit/test_driver.h"
 #include "transport/fido_device.h"
 #include "transport/key_state.h"
 #include "vkey/virtual_hid_backend.h"

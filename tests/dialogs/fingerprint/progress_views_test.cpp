@@ -85,8 +85,8 @@ TEST(VerdictViewTest, CtapVerdicts) {
         {0x00, 0, "Pass.png", "検証に成功しました。", true, false},
         {kCtapPinAuthInvalid, 0, "Pass.png", "検証に成功しました。", true, false},
         {kCtapPinNotSet, 0, "Pass.png", "検証に成功しました。", true, false},
-        {kCtapUserActionTimeout, 2, "Fail.png",
-         "指紋認証に失敗しました。（リトライ回数：残り2回）", false, true},
+        {kCtapUserActionTimeout, 2, "Fail.png", "指紋認証に失敗しました。（リトライ回数：残り2回）",
+         false, true},
         {kCtapKeyStoreFull, 0, "Fail.png", "デバイスはロックされました。", false, true},
         {kCtapKeyStoreFull, std::nullopt, "Fail.png", "もう一度やり直してください。", false, true},
         // A key error or a transport failure is no verdict.

@@ -50,13 +50,13 @@ TEST_F(ResetTest, OutcomeOnEveryKind) {
             ui.KeyDown(kVkEscape);
             ui.KeyDown(kVkReturn);
             key->PlaceFinger(1);  // the touch a CTAP2 key asks for
-            ASSERT_TRUE(WaitFor([&] {
-                return ui.Image(kImage) != QStringLiteral("Rec_Finger_Add.png");
-            }));
-            EXPECT_EQ(ui.Image(kImage), c.success ? QStringLiteral("Pass.png")
-                                                  : QStringLiteral("Fail.png"));
-            EXPECT_EQ(ui.Text(kText), QString::fromUtf8(c.success ? "リセット完了"
-                                                                  : "デバイスのリセットに失敗しました。"));
+            ASSERT_TRUE(
+                WaitFor([&] { return ui.Image(kImage) != QStringLiteral("Rec_Finger_Add.png"); }));
+            EXPECT_EQ(ui.Image(kImage),
+                      c.success ? QStringLiteral("Pass.png") : QStringLiteral("Fail.png"));
+            EXPECT_EQ(ui.Text(kText),
+                      QString::fromUtf8(c.success ? "リセット完了"
+                                                  : "デバイスのリセットに失敗しました。"));
             if (c.success && c.model == kCtapModel) {
                 ui.SaveScreenshot(QDir(ScreenshotFolder()).filePath("reset_done.png"));
             }
