@@ -1,0 +1,84 @@
+#include "dialogs/fingerprint/enroll_wnd.h"
+
+#include "ctap/bio_enrollment.h"
+#include "ctap/legacy_bio.h"
+#include "dialogs/fingerprint/progress_views.h"
+#include "toolkit/control.h"
+#include "transport/device_ids.h"
+
+namespace kelvora {
+
+CFPRegistWnd::CFPRegistWnd(QString layout, FidoDevice& device, int legacySlot,
+                           const BioSequenceServices& services)
+    : CFingerprintDialogBase(std::move(layout)),
+      device_(device),
+      legacySlot_(legacySlot),
+      services_(services) {}
+
+void CFPRegistWnd::InitWindow() {
+    StopFlag().store(false);
+    closeButton_ = FindControl(QStringLiteral("closebtn"));
+    image_ = FindControl(QStringLiteral("image_show"));
+    text_ = FindControl(QStringLiteral("txt_show"));
+    hint_ = FindControl(QStringLiteral("text_2"));
+    // Decided once, so that the reports are read the way the worker sends them.
+    legacy_ = !device_.State().bioEnrollmentSupported.load();
+    StartWorker([this](WindowHandle window) { RunWorker(window); });
+}
+
+void CFPRegistWnd::RunWorker(WindowHandle window) {
+    const auto post = [window](int count, int status) {
+        PostWindowMessage(window, WM_ENROLL_PROGRESS, static_cast<WPARAM>(count),
+                          static_cast<LPARAM>(status));
+    };
+    const SequenceOutcome outcome =
+        legacy_ ? RunLegacyEnrollment(device_, legacySlot_, post, StopFlag(), services_)
+                : RunEnrollmentSequence(device_, post, StopFlag(), services_);
+    if (outcome.end == SequenceEnd::kFinished) {
+        PostWindowMessage(window, WM_ENROLL_DONE, 0, outcome.result);
+        services_.clock.SleepMs(kDoneShownMs);
+    }
+    PostWindowMessage(window, WM_ENROLL_CLOSE);
+}
+
+void CFPRegistWnd::ShowProgress(int count, int status) {
+    const EnrollView view = legacy_ ? LegacyEnrollView(count, static_cast<std::uint16_t>(status))
+                                    : CtapEnrollView(count, status);
+    if (view.clearHint) {
+        SetTextOf(hint_, QString());
+    }
+    if (!view.image.isEmpty()) {
+        SetImageOf(image_, view.image);
+    }
+    if (!view.keepText) {
+        SetTextOf(text_, view.text);
+    }
+}
+
+LRESULT CFPRegistWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_ENROLL_PROGRESS) {
+        // wParam carries a signed count: a key may report more samples than it takes.
+        ShowProgress(static_cast<int>(static_cast<std::intptr_t>(wParam)),
+                     static_cast<int>(lParam));
+    } else if (msg == WM_ENROLL_DONE) {
+        enrollResult = static_cast<std::uint32_t>(lParam);
+        SetImageOf(image_, QString::fromUtf8(fp_image::kPass));
+        SetTextOf(text_, QString::fromUtf8(fp_text::kEnrolled));
+    } else if (msg == WM_ENROLL_CLOSE) {
+        Close(kCloseCode);
+    }
+    return CFingerprintDialogBase::HandleMessage(msg, wParam, lParam);
+}
+
+void CFPRegistWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == QLatin1String("click") && msg.pSender != nullptr &&
+        msg.pSender == closeButton_) {
+        closeButton_->SetEnabled(false);
+        StopFlag().store(true);
+        SetTextOf(text_, QString::fromUtf8(fp_text::kCancelling));
+        return;  // the worker closes the dialog once the key has been told
+    }
+    CFingerprintDialogBase::Notify(msg);
+}
+
+}  // namespace kelvora

@@ -1,0 +1,52 @@
+// The enrollment dialog: a worker runs the enrollment sequence of the key's family and posts
+// its progress; the dialog shows a picture and a text per sample, lets the user cancel, and
+// hands the result back to the main window.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "ctap/bio_sequence.h"
+#include "dialogs/fingerprint/fingerprint_dialog_base.h"
+#include "transport/fido_device.h"
+
+namespace kelvora {
+
+inline constexpr UINT WM_ENROLL_DONE = kWmUser + 101;
+inline constexpr UINT WM_ENROLL_CLOSE = kWmUser + 104;
+inline constexpr UINT WM_ENROLL_PROGRESS = kWmUser + 106;
+
+class CFPRegistWnd final : public CFingerprintDialogBase {
+  public:
+    // The result of a dialog that closed without one (cancelled, key removed, suspend):
+    // neither success value, so the main window never takes it for an enrollment.
+    static constexpr std::uint32_t kNoEnrollResult = 0xFFFF;
+    static constexpr int kCloseCode = 2;
+    static constexpr std::uint32_t kDoneShownMs = 500;
+
+    // `legacySlot` is the slot a legacy model enrols into; a CTAP2 key chooses its own.
+    // `device` and the services' clock must outlive the dialog.
+    CFPRegistWnd(QString layout, FidoDevice& device, int legacySlot,
+                 const BioSequenceServices& services = {});
+
+    std::uint32_t enrollResult = kNoEnrollResult;
+
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    void RunWorker(WindowHandle window);
+    void ShowProgress(int count, int status);
+
+    FidoDevice& device_;
+    int legacySlot_;
+    BioSequenceServices services_;
+    bool legacy_ = false;
+    CControlUI* closeButton_ = nullptr;
+    CControlUI* image_ = nullptr;
+    CControlUI* text_ = nullptr;
+    CControlUI* hint_ = nullptr;
+};
+
+}  // namespace kelvora

@@ -1,0 +1,121 @@
+// The identity-choice windows and the welcome window: choices from either button of a row,
+// keys, closing when the key goes away, and the links.
+#include <memory>
+
+#include "dialogs/fingerprint/choice_wnds.h"
+#include "fp_dialog_fixture.h"
+
+namespace kelvora::test {
+namespace {
+
+class RecordingOpener final : public LinkOpener {
+  public:
+    bool Open(const std::string& url) override {
+        opened.push_back(url);
+        return true;
+    }
+    std::vector<std::string> opened;
+};
+
+class ChoiceTest : public FpDialogTest {
+  protected:
+    std::unique_ptr<CChoiceWnd> Make(bool option) {
+        if (option) {
+            return std::make_unique<CVerifyOptionWnd>(QStringLiteral("VerifyOption.xml"),
+                                                      keyState.deviceAbsent, pacer);
+        }
+        return std::make_unique<CVerifyModeWnd>(QStringLiteral("VerifyMode.xml"));
+    }
+};
+
+TEST_F(ChoiceTest, EitherButtonOfARowChooses) {
+    struct Case {
+        const char* button;
+        int index;  // 0: the picture, 1: the text
+        int result;
+        std::uint32_t choice;
+    };
+    const Case cases[] = {
+        {"btn_pin", 0, 1, kChosePin},        {"btn_pin", 1, 1, kChosePin},
+        {"btn_fp", 0, 1, kChoseFingerprint}, {"btn_fp", 1, 1, kChoseFingerprint},
+        {"closebtn", 0, 2, kNoChoice},
+    };
+    for (const bool option : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << option << c.button << c.index);
+            auto window = Make(option);
+            const WindowRun run = Run(*window, [&](UiDriver& ui) {
+                // Neither key closes these windows.
+                ui.KeyDown(kVkEscape);
+                ui.KeyDown(kVkReturn);
+                UiDriver::ProcessEvents();
+                EXPECT_FALSE(window->IsClosed());
+                EXPECT_TRUE(ui.Click(QString::fromUtf8(c.button), c.index));
+            });
+            EXPECT_EQ(run.modalResult, c.result);
+            EXPECT_EQ(window->optionChoice, c.choice);
+        }
+    }
+}
+
+TEST_F(ChoiceTest, KeyRemovalClosesWithoutAChoice) {
+    // The option window watches the flag; the mode window the notifications of the first
+    // five models only.
+    struct Case {
+        const char* name;
+        bool option;
+        int model;
+        bool closes;
+    };
+    const Case cases[] = {
+        {"option window", true, kCtapModel, true},
+        {"mode window", false, kCtapModel, true},
+        {"mode window, sixth model", false, kOwnBioModel, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartKey(c.model);
+        auto window = Make(c.option);
+        const WindowRun run = Run(*window, [&](UiDriver&) {
+            if (c.option) {
+                keyState.deviceAbsent = true;
+            } else {
+                key->Unplug();
+            }
+            EXPECT_EQ(WaitFor([&] { return window->IsClosed(); }) || window->IsClosed(), c.closes);
+        });
+        EXPECT_NE(run.modalResult, 1);
+        EXPECT_EQ(window->optionChoice, kNoChoice);
+    }
+}
+
+TEST_F(ChoiceTest, WelcomeOpensLinksAndEscapeCloses) {
+    StartKey(kCtapModel);
+    RecordingOpener opener;
+    CWelcomeWnd window(QStringLiteral("welcome.xml"), opener);
+    const WindowRun run = Run(window, [&](UiDriver& ui) {
+        for (int i = 1; i <= 5; ++i) {
+            EXPECT_TRUE(ui.Click(QStringLiteral("btn_%1").arg(i)));
+        }
+        ui.KeyDown(kVkReturn);
+        UiDriver::ProcessEvents();
+        EXPECT_FALSE(window.IsClosed());
+        ui.KeyDown(kVkEscape);
+    });
+    EXPECT_EQ(run.modalResult, 1);
+    ASSERT_EQ(opener.opened.size(), kWelcomeLinks.size());
+    for (std::size_t i = 0; i < kWelcomeLinks.size(); ++i) {
+        EXPECT_EQ(opener.opened[i], kWelcomeLinks[i]);
+        EXPECT_EQ(opener.opened[i].rfind("https://", 0), 0u);
+    }
+
+    CWelcomeWnd second(QStringLiteral("welcome.xml"), opener);
+    const WindowRun removed = Run(second, [&](UiDriver&) {
+        key->Unplug();
+        EXPECT_TRUE(WaitUntilClosed(second));
+    });
+    EXPECT_EQ(removed.modalResult, 0);
+}
+
+}  // namespace
+}  // namespace kelvora::test

@@ -1,0 +1,118 @@
+// The pictures and texts the enrollment and verification dialogs show per report.
+#include <gtest/gtest.h>
+
+#include "ctap/bio_status.h"
+#include "dialogs/fingerprint/progress_views.h"
+#include "transport/apdu.h"
+
+namespace kelvora::test {
+namespace {
+
+QString U(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+TEST(EnrollViewTest, CtapReports) {
+    struct Case {
+        int remaining;
+        int status;
+        const char* image;
+        const char* text;
+    };
+    const Case cases[] = {
+        {3, kSampleGood, "Rec_Finger_1.png", "指紋センサーをタッチ（残り3回）"},
+        {2, kSampleGood, "Rec_Finger_2.png", "指紋センサーをタッチ（残り2回）"},
+        {1, kSampleGood, "Rec_Finger_3.png", "指紋センサーをタッチ（残り1回）"},
+        {0, kSampleGood, "Rec_Finger_4.png", "指紋センサーをタッチ"},
+        // A key that asks for more than four samples: no picture of that number exists.
+        {5, kSampleGood, "Rec_Finger_-1.png", "ユーザがタッチしていない"},
+        {4, kSampleGood, "Rec_Finger_0.png", "ユーザがタッチしていない"},
+        // The sample's status wins over the count.
+        {2, kSampleNoUserActivity, "Rec_Finger_Add.png", "ユーザがタッチしてはありません。"},
+        {2, kSampleNoUpTransition, "Rec_Finger_2.png",
+         "ユーザーがセンサーから指を離しませんでした。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.remaining);
+        const EnrollView view = CtapEnrollView(c.remaining, c.status);
+        EXPECT_EQ(view.image, U(c.image));
+        EXPECT_EQ(view.text, U(c.text));
+        EXPECT_FALSE(view.keepText);
+        EXPECT_TRUE(view.clearHint);
+    }
+}
+
+TEST(EnrollViewTest, LegacyReports) {
+    struct Case {
+        int accepted;
+        std::uint16_t status;
+        const char* image;  // "" leaves the picture
+        const char* text;   // nullptr keeps the text
+    };
+    const Case cases[] = {
+        {1, kSwSuccess, "Rec_Finger_1.png", nullptr},
+        {4, kSwSuccess, "Rec_Finger_4.png", nullptr},
+        {1, kSwFingerNotLifted, "", "ユーザーがセンサーから指を離しませんでした。"},
+        {2, kSwFingerNotVerified, "", "メモリが足りません。"},
+        {0, kSwNoFingerOnSensor, "", "指紋センサーをタッチ"},
+        {1, kSwNoFingerOnSensor, "", "指紋センサーをタッチ（残り3回）"},
+        {2, kSwNoFingerOnSensor, "", "指紋センサーをタッチ（残り2回）"},
+        {3, kSwNoFingerOnSensor, "", "指紋センサーをタッチ（残り1回）"},
+        {4, kSwNoFingerOnSensor, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.accepted << " " << std::hex << c.status);
+        const EnrollView view = LegacyEnrollView(c.accepted, c.status);
+        EXPECT_EQ(view.image, U(c.image));
+        EXPECT_EQ(view.keepText, c.text == nullptr);
+        if (c.text != nullptr) {
+            EXPECT_EQ(view.text, U(c.text));
+        }
+        EXPECT_EQ(view.clearHint, c.status == kSwSuccess);
+    }
+}
+
+TEST(VerdictViewTest, CtapVerdicts) {
+    struct Case {
+        std::uint16_t status;
+        std::optional<int> detail;
+        const char* image;
+        const char* text;
+        bool verified;
+        bool asksDetail;
+    };
+    const Case cases[] = {
+        {0x00, 0, "Pass.png", "検証に成功しました。", true, false},
+        {kCtapPinAuthInvalid, 0, "Pass.png", "検証に成功しました。", true, false},
+        {kCtapPinNotSet, 0, "Pass.png", "検証に成功しました。", true, false},
+        {kCtapUserActionTimeout, 2, "Fail.png", "指紋認証に失敗しました。（リトライ回数：残り2回）",
+         false, true},
+        {kCtapKeyStoreFull, 0, "Fail.png", "デバイスはロックされました。", false, true},
+        {kCtapKeyStoreFull, std::nullopt, "Fail.png", "もう一度やり直してください。", false, true},
+        // A key error or a transport failure is no verdict.
+        {0x2E, 1, "Rec_Finger_Add.png", "指紋センサーをタッチしてください。", false, false},
+        {0xFFFB, 1, "Rec_Finger_Add.png", "指紋センサーをタッチしてください。", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        bool asked = false;
+        const VerdictView view = CtapVerdictView(c.status, [&] {
+            asked = true;
+            return c.detail;
+        });
+        EXPECT_EQ(view.image, U(c.image));
+        EXPECT_EQ(view.text, U(c.text));
+        EXPECT_EQ(view.verified, c.verified);
+        EXPECT_EQ(asked, c.asksDetail) << "the key is asked only after a mismatch";
+    }
+}
+
+TEST(VerdictViewTest, LegacyVerdicts) {
+    EXPECT_TRUE(LegacyVerdictView(kSwSuccess).verified);
+    EXPECT_EQ(LegacyVerdictView(kSwFingerNotVerified).text, U("もう一度やり直してください。"));
+    EXPECT_EQ(LegacyVerdictView(0x6985).image, U("Rec_Finger_Add.png"));
+    EXPECT_FALSE(LegacyVerdictView(0x6985).verified);
+}
+
+}  // namespace
+}  // namespace kelvora::test
