@@ -5,6 +5,7 @@
 #include "ctap/bio_request.h"
 #include "ctap/bio_status.h"
 #include "ctap/legacy_bio_apdu.h"
+#include "ctap/status.h"
 #include "transport/apdu.h"
 
 namespace kelvora {
@@ -33,8 +34,10 @@ std::optional<int> ReadByBioSubcommand(FidoDevice& device) {
     std::uint32_t length = 0;
     const std::uint8_t status = SendBioRequest(device, request, response, length);
     // The count is the status byte itself, so the session's own failure (0xFF) must not
-    // be read as 255 attempts.
-    if (status == kCtapRetriesUnknown || status == kCtapTransportFailure) {
+    // be read as 255 attempts, nor a key that does not know the query (models without it
+    // answer "invalid subcommand") as 62.
+    if (status == kCtapRetriesUnknown || status == kCtapTransportFailure ||
+        status == kCtapErrInvalidSubcommand) {
         return std::nullopt;
     }
     return status;

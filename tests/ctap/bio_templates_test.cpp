@@ -91,7 +91,9 @@ TEST_P(RetriesDetailTest, StatusByteIsTheCount) {
 INSTANTIATE_TEST_SUITE_P(Answers, RetriesDetailTest,
                          ::testing::Values(DetailCase{3, 3}, DetailCase{1, 1},
                                            DetailCase{0, 0},  // locked
-                                           DetailCase{0x90, std::nullopt}));
+                                           DetailCase{0x90, std::nullopt},
+                                           // a key without the query: not 62 attempts
+                                           DetailCase{0x3E, std::nullopt}));
 
 TEST_F(BioTemplatesTest, RetriesQueryThatFailsAtTheTransportGivesNoDetail) {
     AttachKey();
