@@ -83,6 +83,16 @@ SequenceOutcome RunLegacyEnrollment(FidoDevice& device, int slot,
     return {SequenceEnd::kFinished, LegacyEnrollStep(device, slot, kLegacyFinalStep)};
 }
 
+namespace {
+
+// 0 means "read" to the callers of LegacyReadSlots, so a key's status word 00 00 must not
+// come back as it is.
+std::uint16_t NonZeroFailure(std::uint16_t status) {
+    return status == 0 ? static_cast<std::uint16_t>(kSwTransportFailure) : status;
+}
+
+}  // namespace
+
 std::uint16_t LegacyReadSlots(FidoDevice& device, SlotMap& slotMap,
                               const UnreadableSlotsNotice& notice) {
     LegacySecureCommand command;
@@ -101,10 +111,11 @@ std::uint16_t LegacyReadSlots(FidoDevice& device, SlotMap& slotMap,
         if (notice) {
             notice();
         }
-        return status == kSwSuccess ? static_cast<std::uint16_t>(kSwTransportFailure) : status;
+        return status == kSwSuccess ? static_cast<std::uint16_t>(kSwTransportFailure)
+                                    : NonZeroFailure(status);
     }
     if (status != kSwSuccess) {
-        return status;
+        return NonZeroFailure(status);
     }
     for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
         slotMap[slot] =

@@ -45,7 +45,8 @@ using UnreadableSlotsNotice = std::function<void()>;
 // Reads the 32-byte slot bitmap (84 E2 04 00) into `slotMap`, bit s mod 8 of byte s div 8
 // for slot s. Returns 0 when it was read; otherwise the status word, after `notice` when
 // the answer was not 32 bytes long. Such an answer is never success: a 0x9000 without the
-// bitmap comes back as kSwTransportFailure. The map is changed only on success.
+// bitmap comes back as kSwTransportFailure, and so does a status word 00 00. The map is
+// changed only on success.
 std::uint16_t LegacyReadSlots(FidoDevice& device, SlotMap& slotMap,
                               const UnreadableSlotsNotice& notice);
 

@@ -76,9 +76,10 @@ bool HidTransport::InitialiseChannel(HidConnection& connection, const HidReportL
     if (!written.ok) {
         ReportIoFailure("WriteFile", ExchangeLocation::kInitWrite, written.errorCode);
     }
-    // The answer is taken as it comes: a failed read leaves the request in the buffer,
-    // whose bytes at the channel position are zero, and the key then rejects the channel.
-    connection.Read({report_.data(), lengths.input});
+    // The answer is taken as it comes: a failed (or silent) read leaves the request in the
+    // buffer, whose bytes at the channel position are zero, and the key then rejects the
+    // channel.
+    ReadBounded(connection, lengths, clock_.NowMs());
     std::copy_n(&report_[kInitResponseChannelOffset], kChannelSize, channelId_.begin());
     needChannelInit_ = false;
     return written.ok;
@@ -123,10 +124,10 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
                                    std::uint8_t* response, std::uint32_t capacity,
                                    std::uint32_t& total) {
     // Keep-alives and empty packets come while the key waits for a finger or a touch;
-    // the wait has no end of its own.
+    // the wait has no end of its own, but each packet must come within the silence limit.
     for (;;) {
         report_.fill(0);
-        const HidIoResult read = connection.Read({report_.data(), lengths.input});
+        const HidIoResult read = ReadBounded(connection, lengths, clock_.NowMs());
         if (!read.ok) {
             ReportIoFailure("ReadFile", ExchangeLocation::kFirstResponseRead, read.errorCode);
             return false;
@@ -141,11 +142,17 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
     }
     std::size_t received = std::min<std::size_t>(total, kInitPayloadSize);
     std::memcpy(response, &report_[kInitPayloadOffset], received);
+    std::uint8_t sequence = 0;
     while (received < total) {
         report_.fill(0);
-        const HidIoResult read = connection.Read({report_.data(), lengths.input});
+        const HidIoResult read = ReadBounded(connection, lengths, clock_.NowMs());
         if (!read.ok) {
             ReportIoFailure("ReadFile", ExchangeLocation::kContinuationRead, read.errorCode);
+            return false;
+        }
+        // Anything but the next continuation packet (an error or keep-alive packet, a
+        // lost or repeated one) would splice foreign bytes into the message.
+        if (report_[kSequenceOffset] != sequence++) {
             return false;
         }
         const std::size_t chunk = std::min<std::size_t>(total - received, kContinuationPayloadSize);
@@ -153,6 +160,21 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
         received += chunk;
     }
     return true;
+}
+
+HidIoResult HidTransport::ReadBounded(HidConnection& connection, const HidReportLengths& lengths,
+                                      std::uint64_t lastPacketMs) {
+    for (;;) {
+        const HidIoResult read =
+            connection.ReadWithin({report_.data(), lengths.input}, kSilencePollMs);
+        if (read.ok || read.errorCode != kHidReadTimedOut) {
+            return read;
+        }
+        const std::uint64_t now = clock_.NowMs();
+        if (now >= lastPacketMs && now - lastPacketMs >= kKeySilenceLimitMs) {
+            return read;
+        }
+    }
 }
 
 }  // namespace kelvora

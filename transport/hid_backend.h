@@ -52,11 +52,19 @@ struct HidIoResult {
     std::uint32_t errorCode = 0;  // the system's error code on failure (errno, GetLastError)
 };
 
+// The error code of a ReadWithin() that ended because no report came in time. No system
+// uses it for anything else.
+inline constexpr std::uint32_t kHidReadTimedOut = 0xFFFF'FFFEu;
+
 // An open interface. Contract for implementations:
 // - Write() sends one output report; `report` is exactly the output report length.
 // - Read() blocks until one input report arrives and stores it, report id byte first, in
 //   `report` (the input report length). There is no time-out: a key that waits for a
 //   finger sends keep-alive packets, and a key that never answers blocks the caller.
+// - ReadWithin() is Read() that gives up after about `timeoutMs` without a report, with
+//   ok = false and errorCode = kHidReadTimedOut. The transport uses it to notice a key that
+//   has fallen silent. A backend that cannot wait with a time-out keeps the default, a
+//   plain blocking Read().
 // - Once the device is removed, Read() and Write() must fail promptly (ok = false),
 //   including a Read() that is already blocked; they must never hang on a gone device.
 // - FlushInput() drops input reports that arrived before the call.
@@ -70,6 +78,10 @@ class HidConnection {
 
     virtual HidIoResult Write(std::span<const std::uint8_t> report) = 0;
     virtual HidIoResult Read(std::span<std::uint8_t> report) = 0;
+    virtual HidIoResult ReadWithin(std::span<std::uint8_t> report, std::uint32_t timeoutMs) {
+        static_cast<void>(timeoutMs);
+        return Read(report);
+    }
     virtual void FlushInput() = 0;
     virtual bool ReportLengths(HidReportLengths& lengths) = 0;
     virtual void Close() = 0;

@@ -26,6 +26,13 @@ enum class ExchangeLocation : int {
     kContinuationRead = 646,
 };
 
+// A key that waits for a finger sends keep-alives, and the wait for its answer has no end
+// of its own. A key that sends nothing at all, not even keep-alives, has hung: an exchange
+// fails once this long (on the injected clock) passes without any packet from it.
+inline constexpr std::uint64_t kKeySilenceLimitMs = 10000;
+// How long one read waits before the transport looks at the clock again.
+inline constexpr std::uint32_t kSilencePollMs = 250;
+
 class HidTransport {
   public:
     // The backend, key state, clock and debug output must outlive the transport.
@@ -56,7 +63,8 @@ class HidTransport {
     // Sends one CTAPHID_CBOR message and receives the answer. `*responseLength` is the
     // capacity of `response` on entry and the message length on success. Returns 0, or
     // -1 on failure, with `*responseLength` untouched. A response announcing more bytes
-    // than the capacity fails before anything is copied.
+    // than the capacity fails before anything is copied. Keep-alives extend the wait
+    // without limit; kKeySilenceLimitMs without any packet fails it.
     int ExchangeReports(const std::uint8_t* request, std::int32_t requestLength,
                         std::uint8_t* response, std::uint32_t* responseLength);
 
@@ -75,6 +83,10 @@ class HidTransport {
                      const std::uint8_t* request, std::size_t requestLength);
     bool ReceiveResponse(HidConnection& connection, const HidReportLengths& lengths,
                          std::uint8_t* response, std::uint32_t capacity, std::uint32_t& total);
+    // Reads one report, polling until one comes or the key has been silent for
+    // kKeySilenceLimitMs since `lastPacketMs` (a failure with kHidReadTimedOut).
+    HidIoResult ReadBounded(HidConnection& connection, const HidReportLengths& lengths,
+                            std::uint64_t lastPacketMs);
     void ReportIoFailure(const char* operation, ExchangeLocation location, std::uint32_t errorCode);
 
     HidBackend& backend_;

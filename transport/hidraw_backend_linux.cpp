@@ -73,6 +73,25 @@ class HidrawConnection final : public HidConnection {
         return {true, static_cast<std::size_t>(received) + 1, 0};
     }
 
+    HidIoResult ReadWithin(std::span<std::uint8_t> report, std::uint32_t timeoutMs) override {
+        if (fd_ < 0 || report.empty()) {
+            return {false, 0, static_cast<std::uint32_t>(EBADF)};
+        }
+        pollfd waiting{fd_, POLLIN, 0};
+        int ready = 0;
+        do {
+            ready = ::poll(&waiting, 1, static_cast<int>(timeoutMs));
+        } while (ready < 0 && errno == EINTR);
+        if (ready < 0) {
+            return {false, 0, static_cast<std::uint32_t>(errno)};
+        }
+        if (ready == 0) {
+            return {false, 0, kHidReadTimedOut};
+        }
+        // POLLHUP or POLLERR: the read below reports the removal.
+        return Read(report);
+    }
+
     void FlushInput() override {
         if (fd_ < 0) {
             return;

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -81,6 +82,24 @@ class VkeySocketConnection final : public HidConnection {
         report[0] = kReportId;
         std::copy(packet, packet + kPacketSize, report.begin() + 1);
         return {true, kReportSize, 0};
+    }
+
+    HidIoResult ReadWithin(std::span<std::uint8_t> report, std::uint32_t timeoutMs) override {
+        if (fd_ < 0) {
+            return Failure(EBADF);
+        }
+        pollfd waiting{fd_, POLLIN, 0};
+        int ready = 0;
+        do {
+            ready = ::poll(&waiting, 1, static_cast<int>(timeoutMs));
+        } while (ready < 0 && errno == EINTR);
+        if (ready < 0) {
+            return Failure(errno);
+        }
+        if (ready == 0) {
+            return {false, 0, kHidReadTimedOut};
+        }
+        return Read(report);
     }
 
     void FlushInput() override {

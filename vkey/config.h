@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "transport/device_ids.h"
+#include "vkey/hostile.h"
 
 namespace kelvora::vkey {
 
@@ -28,6 +29,8 @@ struct Config {
     std::int64_t defaultSampleTimeoutMs = 5000;
     // Model 6 ignores every packet for this long after it is plugged in.
     std::int64_t settleDelayMs = 2000;
+    // Misbehaves on purpose in every answer (VirtualKey::SetHostility changes it later).
+    Hostility hostility = Hostility::kNone;
 
     bool IsValid() const {
         return model >= 1 && model <= static_cast<int>(kSupportedProducts.size());

@@ -42,6 +42,8 @@ class CtaphidEngine {
     void SendResponse(std::uint32_t channel, HidCommand command, ByteView payload);
     void SendError(std::uint32_t channel, HidError error);
     void SendKeepalive(std::uint32_t channel, KeepaliveStatus status);
+    // Queues a packet built elsewhere (the hostile key's broken framing).
+    void QueuePacket(const Packet& packet) { output_.push_back(packet); }
 
     bool HasOutput() const { return !output_.empty(); }
     std::optional<Packet> PopOutput();

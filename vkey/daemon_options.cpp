@@ -68,6 +68,16 @@ std::optional<DaemonOptions> ParseDaemonOptions(const std::vector<std::string>& 
                 return std::nullopt;
             }
             options.config.resetWindowMs = number;
+        } else if (name == "--hostile") {
+            const std::optional<Hostility> hostility = HostilityFromName(value);
+            if (!hostility) {
+                error =
+                    "--hostile takes none, length-beyond-message, truncated, wrong-cbor-types, "
+                    "bad-key-agreement, odd-token, endless-keepalive, silent or "
+                    "error-mid-message";
+                return std::nullopt;
+            }
+            options.config.hostility = *hostility;
         } else {
             error = "unknown option " + name;
             return std::nullopt;

@@ -1,6 +1,8 @@
 // Command line of kelvora-vkey:
 //   kelvora-vkey --socket PATH [--model 1-7] [--firmware N] [--pin PIN]
 //                [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]
+//                [--hostile MODE]
+// --hostile makes every answer misbehave in one way (see vkey/hostile.h for the modes).
 // --reset-window shortens the plug-in window for reset (10000 ms), for tests of the refusal.
 #pragma once
 

@@ -17,7 +17,8 @@ constexpr int kExitCorruptState = 3;
 constexpr std::size_t kPinHashSize = 16;
 constexpr const char* kUsage =
     "usage: kelvora-vkey --socket PATH [--model 1-7] [--firmware N] [--pin PIN]\n"
-    "                    [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]\n";
+    "                    [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]\n"
+    "                    [--hostile MODE]\n";
 
 }  // namespace
 

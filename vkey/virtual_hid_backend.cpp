@@ -44,7 +44,14 @@ class VirtualHidConnection final : public HidConnection {
         return {true, kReportSize, 0};
     }
 
-    HidIoResult Read(std::span<std::uint8_t> report) override {
+    HidIoResult Read(std::span<std::uint8_t> report) override { return ReadFor(report, -1); }
+
+    HidIoResult ReadWithin(std::span<std::uint8_t> report, std::uint32_t timeoutMs) override {
+        return ReadFor(report, timeoutMs);
+    }
+
+    // A negative `timeoutMs` waits for ever.
+    HidIoResult ReadFor(std::span<std::uint8_t> report, std::int64_t timeoutMs) {
         if (closed_) {
             return {false, 0, kErrorClosed};
         }
@@ -52,7 +59,11 @@ class VirtualHidConnection final : public HidConnection {
             return {false, 0, kErrorBadLength};
         }
         Packet packet{};
-        if (key_.ReadPacket(packet, -1, plugIn_) != VirtualKey::ReadResult::kPacket) {
+        const VirtualKey::ReadResult result = key_.ReadPacket(packet, timeoutMs, plugIn_);
+        if (result == VirtualKey::ReadResult::kTimedOut) {
+            return {false, 0, kHidReadTimedOut};
+        }
+        if (result != VirtualKey::ReadResult::kPacket) {
             return {false, 0, kErrorGone};
         }
         report[0] = kReportId;

@@ -31,7 +31,8 @@ VirtualKey::VirtualKey(const Config& config, const Clock& clock, State initial)
       clock_(clock),
       state_(std::move(initial)),
       context_{config_, state_, session_, sensor_, clock_, faults_},
-      engine_(config.firmware) {}
+      engine_(config.firmware),
+      hostility_(config.hostility) {}
 
 VirtualKey::~VirtualKey() = default;
 
@@ -49,6 +50,7 @@ void VirtualKey::Plug() {
         key_ops::RenewSessionSecrets(session_);
         engine_.Reset();
         pending_.reset();
+        stalledChannel_.reset();
     }
     NotifyPlugObservers(true);
 }
@@ -65,6 +67,7 @@ void VirtualKey::Unplug() {
             plugged_ = false;
             engine_.Reset();
             pending_.reset();
+            stalledChannel_.reset();
             session_.enrollment.reset();
             session_.challenge.reset();
             removalObserver = removalObserver_;
@@ -179,6 +182,10 @@ void VirtualKey::Service() {
 void VirtualKey::ServiceLocked() {
     const std::int64_t now = clock_.NowMs();
     engine_.Tick(now);
+    if (stalledChannel_ && now >= nextStallKeepaliveMs_) {
+        engine_.SendKeepalive(*stalledChannel_, KeepaliveStatus::kProcessing);
+        nextStallKeepaliveMs_ = now + kKeepaliveIntervalMs;
+    }
     if (!pending_) {
         return;
     }
@@ -223,9 +230,15 @@ void VirtualKey::HandleMessageLocked(HidMessage message) {
         engine_.SendError(message.channel, HidError::kInvalidLen);
         return;
     }
-    if (faults_.neverAnswerNext) {
+    if (faults_.neverAnswerNext || hostility_ == Hostility::kSilent) {
         faults_.neverAnswerNext = false;
         RecordLocked(message.payload, {});
+        return;
+    }
+    if (hostility_ == Hostility::kEndlessKeepalive) {
+        RecordLocked(message.payload, {});
+        stalledChannel_ = message.channel;
+        nextStallKeepaliveMs_ = clock_.NowMs();
         return;
     }
     CommandResult result = Dispatch(context_, message.payload);
@@ -249,6 +262,15 @@ void VirtualKey::FinishLocked(std::uint32_t channel, Bytes response, const Bytes
     if (faults_.malformedNextResponse) {
         faults_.malformedNextResponse = false;
         Malform(response);
+    }
+    if (hostility_ != Hostility::kNone) {
+        response = HostileAnswer(hostility_, request, std::move(response),
+                                 IsApduRequest(config_, request));
+        RecordLocked(request, response);
+        for (const Packet& packet : HostileFrames(hostility_, channel, response)) {
+            engine_.QueuePacket(packet);
+        }
+        return;
     }
     RecordLocked(request, response);
     engine_.SendResponse(channel, HidCommand::kCbor, response);
@@ -303,6 +325,12 @@ void VirtualKey::InjectFault(Fault fault) {
             faults_.neverAnswerNext = true;
             break;
     }
+}
+
+void VirtualKey::SetHostility(Hostility hostility) {
+    const std::lock_guard lock(mutex_);
+    hostility_ = hostility;
+    stalledChannel_.reset();
 }
 
 State VirtualKey::SnapshotState() const {

@@ -82,6 +82,8 @@ class VirtualKey {
 
     // --- faults, state ---
     void InjectFault(Fault fault);
+    // Every answer from now on misbehaves this way (see vkey/hostile.h).
+    void SetHostility(Hostility hostility);
     State SnapshotState() const;
     void EditState(const std::function<void(State&)>& edit);
     const Config& config() const { return config_; }
@@ -119,6 +121,10 @@ class VirtualKey {
     KeyContext context_;  // refers to the members above; handlers keep it in their waits
     CtaphidEngine engine_;
     std::optional<PendingWait> pending_;
+    Hostility hostility_;
+    // The channel a hostile key sends keep-alives to for ever, and when the next is due.
+    std::optional<std::uint32_t> stalledChannel_;
+    std::int64_t nextStallKeepaliveMs_ = 0;
     std::function<void()> removalObserver_;
 
     // Serialises plug-ins and removals with their observer calls, so that observers see
