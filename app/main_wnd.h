@@ -11,9 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "ctap/fingerprint_record.h"
 #include "ctap/get_info.h"
+#include "dialogs/pin/device_watchdog.h"
 #include "platform/access_denied_advice.h"
 #include "platform/clock.h"
 #include "toolkit/list.h"
@@ -36,6 +38,10 @@ struct MainWndOptions {
     // shows the no-key state: the system needs a moment before a new interface opens.
     std::uint32_t arrivalDelayMs = 300;
     std::uint32_t removalDelayMs = 100;
+    // How the dialogs' watchdogs pause between looks at the key, and what the dialogs'
+    // workers pause and stamp with.
+    WatchdogPacer* pacer = &RealTimePacer();
+    Clock* workerClock = &SystemClock();
 };
 
 class CMainWnd : public WindowImplBase, public IListCallbackUI {
@@ -85,14 +91,32 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     void ShowHelp();
     void ShowAbout();
 
-    // The management operations behind the buttons.
+    // The management operations behind the buttons (main_wnd_operations.cpp and
+    // main_wnd_fingerprints.cpp).
     void VerifyFingerprint();
     void EnrollFingerprint();
-    void DeleteFingerprint(std::uintptr_t templateId);
+    // How the removal ended (the codes are in main_wnd_fingerprints.cpp); nobody reads it,
+    // the list is refreshed whatever happened.
+    int DeleteFingerprint(std::uintptr_t templateId);
+    int DeleteCtapFingerprint(std::uint16_t slot);
+    int DeleteLegacyFingerprint(std::uint16_t slot);
     void EditFingerprintName();
     void ResetDevice();
     void ChangePin();
     void ShowWelcome();
+
+    // The steps the operations share.
+    int CountFingerprints();
+    void FindFreeSlot(std::vector<std::uint16_t>& ids);
+    // 0x9000 when the PIN was verified (a token is then held), 2 otherwise.
+    std::uint16_t RunPinVerification();
+    // The verification dialog's verdict: 0 when the finger was recognised.
+    std::uint32_t RunFingerprintVerification(const QString& caption);
+    std::uint32_t RunEnrollment(const std::vector<std::uint16_t>& ids);
+    // The verify-option window: false when it was not confirmed, else the choice.
+    bool AskVerifyOption(std::uint32_t& choice);
+    // Creates `dialog` owned by this window, centres it and runs it modally.
+    int RunDialog(WindowImplBase& dialog);
 
     KeyState keyState_;
     FidoDevice device_;

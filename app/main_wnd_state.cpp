@@ -77,6 +77,10 @@ bool CMainWnd::UpdatePinButton(AuthenticatorCaps& caps) {
 }
 
 void CMainWnd::UpdateDeviceState(bool present) {
+    // An operation that ends after its key was pulled out must not show the key again.
+    if (keyState_.deviceAbsent) {
+        present = false;
+    }
     if (!present) {
         CloseCurrentMessageBox();
         for (CControlUI* control : {static_cast<CControlUI*>(list_), enrollButton_, verifyButton_,

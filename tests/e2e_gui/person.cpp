@@ -1,0 +1,138 @@
+#include "person.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "toolkit/container.h"
+#include "toolkit/test_driver.h"
+
+namespace kelvora::test {
+namespace {
+
+constexpr int kWindowTimeoutMs = 5000;
+constexpr int kSampleTimeoutMs = 1500;
+constexpr int kLiftedMs = 100;
+constexpr int kGiveUpCode = 99;
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < timeoutMs) {
+        UiDriver::ProcessEvents();
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+}  // namespace
+
+Act Person::ActFor(const QString& layout) const {
+    const auto found = acts.find(layout);
+    return found == acts.end() ? Act::kAnswer : found->second;
+}
+
+void Person::Handle(WindowImplBase& window) {
+    const QString layout = window.GetSkinFile();
+    opened.push_back(layout);
+    const Act act = ActFor(layout);
+    QApplication::setActiveWindow(window.GetWidget());
+    UiDriver::ProcessEvents();
+    UiDriver ui(window);
+    if (layout == kMessageBoxLayout) {
+        AnswerMessageBox(window, act);
+        return;
+    }
+    if (act == Act::kUnplug) {
+        UnplugAndWait(window);
+        return;
+    }
+    if (act == Act::kCancel) {
+        EXPECT_TRUE(ui.Click(QStringLiteral("closebtn"))) << layout.toStdString();
+    } else if (layout == kVerifyPinLayout) {
+        ui.Type(QStringLiteral("edit_pin"), QString::fromStdString(pin));
+        ui.Click(QStringLiteral("btn_ok"));
+    } else if (layout == kSetPinLayout) {
+        ui.Type(QStringLiteral("edit_pin"), QString::fromStdString(pin));
+        ui.Type(QStringLiteral("edit_pin2"), QString::fromStdString(pin));
+        ui.Click(QStringLiteral("btn_ok"));
+    } else if (layout == kChangePinLayout) {
+        ui.Type(QStringLiteral("edit_pin_old"), QString::fromStdString(pin));
+        ui.Type(QStringLiteral("edit_pin_new"), QString::fromStdString(newPin));
+        ui.Type(QStringLiteral("edit_pin_new2"), QString::fromStdString(newPin));
+        ui.Click(QStringLiteral("btn_ok"));
+    } else if (layout == kOptionLayout || layout == kModeLayout) {
+        const std::uint32_t choice = layout == kOptionLayout ? option : mode;
+        ui.Click(choice == kChosePin ? QStringLiteral("btn_pin") : QStringLiteral("btn_fp"));
+    } else if (layout == kEditNameLayout) {
+        ui.Type(QStringLiteral("edit_fingername"), newName);
+        ui.Click(QStringLiteral("btn_ok"));
+    } else if (layout == kVerifyFingerLayout || layout == kEnrollLayout || layout == kResetLayout) {
+        TouchUntilClosed(window);
+    }
+    // A window still open now was refused (a wrong PIN, a bad name): the person gives up.
+    if (!WaitFor([&] { return window.IsClosed(); }, 200)) {
+        if (!ui.Click(QStringLiteral("closebtn"))) {
+            ADD_FAILURE() << layout.toStdString() << " stayed open";
+            window.Close(kGiveUpCode);
+        }
+    }
+}
+
+void Person::AnswerMessageBox(WindowImplBase& box, Act act) {
+    UiDriver ui(box);
+    ShownMessage message{box.GetWindowText(), {}};
+    if (auto* area = ui.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
+        area != nullptr && area->GetCount() > 0) {
+        message.text = area->GetItemAt(0)->GetText();
+    }
+    messages.push_back(message);
+    if (act == Act::kUnplug && key_ != nullptr) {
+        key_->Unplug();
+        if (WaitFor([&] { return box.IsClosed(); }, kWindowTimeoutMs)) {
+            return;
+        }
+    }
+    if (act == Act::kCancel && ui.Click(QStringLiteral("Cancel"))) {
+        return;
+    }
+    ui.Click(QStringLiteral("OK"));
+}
+
+void Person::TouchUntilClosed(WindowImplBase& window) {
+    UiDriver ui(window);
+    const QString image = QStringLiteral("image_show");
+    QElapsedTimer timer;
+    timer.start();
+    while (!window.IsClosed() && timer.elapsed() < kWindowTimeoutMs) {
+        const QString before = ui.Image(image);
+        key_->PlaceFinger(finger);
+        // The key has taken the sample once the picture changes (or the window closes).
+        const bool taken = WaitFor([&] { return window.IsClosed() || ui.Image(image) != before; },
+                                   kSampleTimeoutMs);
+        if (taken && !window.IsClosed()) {
+            ++samplesShown;
+        }
+        // Lifted, and left empty for a moment: a legacy key counts a touch only after it
+        // has seen the sensor empty.
+        key_->LiftFinger();
+        const QString prompt = ui.Text(QStringLiteral("txt_show"));
+        WaitFor([&] { return window.IsClosed() || ui.Text(QStringLiteral("txt_show")) != prompt; },
+                kLiftedMs);
+    }
+    EXPECT_TRUE(window.IsClosed()) << window.GetSkinFile().toStdString() << " did not end";
+}
+
+void Person::UnplugAndWait(WindowImplBase& window) {
+    ASSERT_NE(key_, nullptr);
+    key_->Unplug();
+    EXPECT_TRUE(WaitFor([&] { return window.IsClosed(); }, kWindowTimeoutMs))
+        << window.GetSkinFile().toStdString() << " stayed open without its key";
+    if (!window.IsClosed()) {
+        window.Close(kGiveUpCode);
+    }
+}
+
+}  // namespace kelvora::test

@@ -1,0 +1,73 @@
+// Plays the person in front of the tool: answers every window an operation opens, as it
+// opens, the way a test tells it to (type the PIN, pick a choice, touch the sensor, cancel,
+// or pull the key out), and remembers what it was shown.
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "dialogs/fingerprint/choice_wnds.h"
+#include "toolkit/window_impl_base.h"
+#include "vkey/virtual_key.h"
+
+namespace kelvora::test {
+
+inline const QString kVerifyPinLayout = QStringLiteral("verifyPIN.xml");
+inline const QString kSetPinLayout = QStringLiteral("SetPIN.xml");
+inline const QString kChangePinLayout = QStringLiteral("ChangePIN.xml");
+inline const QString kOptionLayout = QStringLiteral("VerifyOption.xml");
+inline const QString kModeLayout = QStringLiteral("VerifyMode.xml");
+inline const QString kVerifyFingerLayout = QStringLiteral("verifyFingerprint.xml");
+inline const QString kEnrollLayout = QStringLiteral("registFingerprint.xml");
+inline const QString kEditNameLayout = QStringLiteral("EditFingerName.xml");
+inline const QString kResetLayout = QStringLiteral("resetDevice.xml");
+inline const QString kMessageBoxLayout = QStringLiteral("MsgBox.xml");
+
+// What the person does in a window.
+enum class Act {
+    kAnswer,  // what the window asks for: the PIN, the choice, the finger, OK
+    kCancel,  // the close button (Cancel in a message box)
+    kUnplug,  // pulls the key out while the window is open, and waits until it closes
+};
+
+struct ShownMessage {
+    QString title;
+    QString text;
+};
+
+class Person {
+  public:
+    // The key whose sensor and plug the person uses; may be swapped between operations.
+    void UseKey(vkey::VirtualKey* key) { key_ = key; }
+
+    // Answers every modal window until the scope of the returned hook ends (see Acting).
+    void Handle(WindowImplBase& window);
+
+    // What to do in the window built from `layout` (kAnswer unless told otherwise).
+    std::map<QString, Act> acts;
+    std::string pin = "1234";
+    std::string newPin = "5678";             // the change-PIN dialog's new PIN
+    std::uint32_t option = kChosePin;        // the verify-option window
+    std::uint32_t mode = kChoseFingerprint;  // the verify-mode window of a new key
+    int finger = 1;                          // laid on the sensor whenever one is asked for
+    QString newName = QStringLiteral("右手の親指");
+
+    // Every layout opened, in order, and every message box.
+    std::vector<QString> opened;
+    std::vector<ShownMessage> messages;
+    // The finger counts of the enrollment pictures, to check progress was shown.
+    int samplesShown = 0;
+
+  private:
+    Act ActFor(const QString& layout) const;
+    void AnswerMessageBox(WindowImplBase& box, Act act);
+    void TouchUntilClosed(WindowImplBase& window);
+    void UnplugAndWait(WindowImplBase& window);
+
+    vkey::VirtualKey* key_ = nullptr;
+};
+
+}  // namespace kelvora::test
