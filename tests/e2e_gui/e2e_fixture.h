@@ -31,6 +31,7 @@ struct KeyKind {
 };
 inline constexpr KeyKind kStandardKey{"standard", 3, 17};
 inline constexpr KeyKind kVendorSetKey{"vendor command set", 3, 18};
+inline constexpr KeyKind kOwnBioKey{"own bio subcommands", 6, 17};
 inline constexpr KeyKind kLegacyKey{"legacy", 1, 17};
 
 // Pauses pass at once (a millisecond of real time) and every reading moves time on, so

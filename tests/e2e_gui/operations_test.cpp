@@ -1,6 +1,6 @@
 // Every button on every row of the key-configuration table, on a standard CTAP2 key, a key
-// with the vendor command set and a legacy key: which windows the person meets, what the
-// main window shows afterwards and what the key holds.
+// with the vendor command set, one with its own bio subcommands and a legacy key: which windows the
+// person meets, what the main window shows afterwards and what the key holds.
 #include <algorithm>
 
 #include "e2e_fixture.h"
@@ -9,7 +9,7 @@
 namespace kelvora::test {
 namespace {
 
-const KeyKind kKinds[] = {kStandardKey, kVendorSetKey, kLegacyKey};
+const KeyKind kKinds[] = {kStandardKey, kVendorSetKey, kOwnBioKey, kLegacyKey};
 
 using Windows = std::vector<QString>;
 
