@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/key_setup.h"
