@@ -3,10 +3,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 
+#include "app/key_setup.h"
 #include "app/main_wnd.h"
+#include "app/virtual_key_panel.h"
 #include "ctap/fingerprint_name.h"
 #include "platform/text.h"
 #include "toolkit/test_driver.h"
@@ -16,6 +21,8 @@ namespace kelvora {
 namespace {
 
 constexpr int kStateTimeoutMs = 5000;
+constexpr int kPanelGapPx = 12;
+const QColor kDesktop(0xD8, 0xDC, 0xE0);
 
 bool WaitUntil(const std::function<bool()>& done) {
     QElapsedTimer timer;
@@ -59,6 +66,30 @@ class Tour {
         return ui_.Text(QStringLiteral("label_status")) == QString::fromUtf8(text);
     }
 
+    // The main window with the virtual key's panel to its right, as the demo shows them
+    // (offscreen windows have no desktop to be placed on, so the picture is put together).
+    bool ShootBesidePanel(KeySetup& keys, const QString& name) {
+        VirtualKeyPanel panel(keys);
+        panel.show();
+        UiDriver::ProcessEvents();
+        const QImage main = ui_.Grab();
+        const QImage side = panel.grab().toImage();
+        bool saved = false;
+        if (!main.isNull() && !side.isNull()) {
+            QImage pair(main.width() + kPanelGapPx + side.width(),
+                        std::max(main.height(), side.height()), QImage::Format_RGB32);
+            pair.fill(kDesktop);
+            QPainter painter(&pair);
+            painter.drawImage(0, 0, main);
+            painter.drawImage(main.width() + kPanelGapPx, 0, side);
+            painter.end();
+            saved = pair.save(QDir(folder_).filePath(name), "PNG");
+        }
+        (void)std::fprintf(stderr, "%s %s\n", saved ? "wrote" : "could not write",
+                           qPrintable(QDir(folder_).filePath(name)));
+        return saved;
+    }
+
     UiDriver& Ui() { return ui_; }
     CMainWnd& Window() { return window_; }
 
@@ -70,7 +101,8 @@ class Tour {
 
 }  // namespace
 
-int RunScreenshotTour(CMainWnd& window, vkey::VirtualKey& key, const QString& folder) {
+int RunScreenshotTour(CMainWnd& window, KeySetup& keys, const QString& folder) {
+    vkey::VirtualKey& key = *keys.InProcessKey();
     if (!QDir().mkpath(folder)) {
         (void)std::fprintf(stderr, "cannot create %s\n", qPrintable(folder));
         return 1;
@@ -92,6 +124,7 @@ int RunScreenshotTour(CMainWnd& window, vkey::VirtualKey& key, const QString& fo
     window.RefreshFingerprintList(true);
     window.UpdateDeviceState(true);
     ok &= tour.Shoot(QStringLiteral("main_with_rows.png"));
+    ok &= tour.ShootBesidePanel(keys, QStringLiteral("virtual_key_panel.png"));
 
     bool helpShot = false;
     {

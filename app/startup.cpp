@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QWidget>
 #include <cstdio>
 
 #include "app/app_options.h"
@@ -17,9 +18,9 @@
 namespace kelvora {
 namespace {
 
-VirtualKeyPanel& Panel() {
-    static VirtualKeyPanel panel;
-    return panel;
+VirtualKeyPanelFactory& Panel() {
+    static VirtualKeyPanelFactory factory;
+    return factory;
 }
 
 void BroadcastSystemDeviceChange(DeviceChangeKind kind, const std::string& path) {
@@ -35,8 +36,8 @@ void BroadcastPowerChange(PowerChange change) {
 
 }  // namespace
 
-void SetVirtualKeyPanel(VirtualKeyPanel panel) {
-    Panel() = std::move(panel);
+void SetVirtualKeyPanel(VirtualKeyPanelFactory factory) {
+    Panel() = std::move(factory);
 }
 
 int RunApplication(int argc, char** argv) {
@@ -73,13 +74,14 @@ int RunApplication(int argc, char** argv) {
         // A layout that cannot be built ends the process inside Create.
         window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle);
         window.CenterWindow();
-        if (keys.InProcessKey() != nullptr && Panel()) {
-            Panel()(*keys.InProcessKey(), window);
-        }
         if (options.screenshotDir && keys.InProcessKey() != nullptr) {
-            exitCode = RunScreenshotTour(window, *keys.InProcessKey(),
-                                         QString::fromStdString(*options.screenshotDir));
+            exitCode =
+                RunScreenshotTour(window, keys, QString::fromStdString(*options.screenshotDir));
         } else {
+            std::unique_ptr<QWidget> panel;
+            if (keys.InProcessKey() != nullptr && Panel()) {
+                panel = Panel()(keys, window);
+            }
             window.ShowModal();
         }
         // Nothing is sent to the key on the way out.

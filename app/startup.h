@@ -3,21 +3,25 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+
+class QWidget;
 
 namespace kelvora {
 
 class CMainWnd;
-namespace vkey {
-class VirtualKey;
-}
+class KeySetup;
 
 // Runs the tool and returns the process's exit code: 0, also when another copy is already
 // running (which this one leaves untouched); 2 for a demo option without a usable value.
 int RunApplication(int argc, char** argv);
 
-// Called once the main window exists, when an in-process virtual key is in use, so that a
-// control panel for the key can open beside the window. Set before RunApplication.
-using VirtualKeyPanel = std::function<void(vkey::VirtualKey& key, CMainWnd& mainWindow)>;
-void SetVirtualKeyPanel(VirtualKeyPanel panel);
+// Called once the main window exists, when an in-process virtual key is in use and the tool
+// is not taking screenshots, so that a control panel for the key can open beside the
+// window. The panel returned lives until the main window has closed. Set before
+// RunApplication.
+using VirtualKeyPanelFactory =
+    std::function<std::unique_ptr<QWidget>(KeySetup& keys, CMainWnd& mainWindow)>;
+void SetVirtualKeyPanel(VirtualKeyPanelFactory factory);
 
 }  // namespace kelvora

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds, and starts the tool on an in-process virtual key (model 3
-# unless --virtual MODEL says otherwise), so it can be tried without a security key.
+# unless --virtual MODEL says otherwise) with the virtual key's panel beside the main
+# window, so it can be tried without a security key.
 # Without a display it says so and offers the offscreen mode, which walks the main window
-# through its states and writes a picture of each instead of showing it:
+# (and its panel) through their states and writes a picture of each instead of showing it:
 #   ./scripts/run.sh --screenshots DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -36,6 +36,7 @@ class Sensor {
     std::optional<Presence> Poll(std::int64_t nowMs, int autoFinger);
 
     bool fingerDown() const { return finger_.has_value(); }
+    const std::optional<int>& finger() const { return finger_; }
     // True when a finger has been on the sensor since its last touch was used.
     bool heldSinceLastUse() const { return finger_.has_value() && touch_ == usedTouch_; }
 

@@ -307,6 +307,11 @@ void VirtualKey::LiftFinger() {
     sensor_.Lift();
 }
 
+std::optional<int> VirtualKey::fingerOnSensor() const {
+    const std::lock_guard lock(mutex_);
+    return sensor_.finger();
+}
+
 void VirtualKey::SetAutoTouch(std::optional<AutoTouch> autoTouch) {
     const std::lock_guard lock(mutex_);
     sensor_.SetAutoTouch(autoTouch);

@@ -79,6 +79,8 @@ class VirtualKey {
     void PlaceFinger(int finger);
     void LiftFinger();
     void SetAutoTouch(std::optional<AutoTouch> autoTouch);
+    // The finger lying on the sensor, if any (auto-touch lays none there).
+    std::optional<int> fingerOnSensor() const;
 
     // --- faults, state ---
     void InjectFault(Fault fault);

@@ -9,9 +9,9 @@
 namespace kelvora::vkey::test {
 namespace {
 
-Config LegacyConfig(std::uint8_t firmware) {
+Config LegacyConfig(std::uint8_t firmware, int model = 1) {
     Config config;
-    config.model = 1;
+    config.model = model;
     config.firmware = firmware;
     return config;
 }
@@ -25,7 +25,8 @@ Bytes PinHash(std::string_view pin) {
 // The host side of one secure command: fetch a challenge, wrap, send.
 class LegacyHost : public KeyFixture {
   public:
-    explicit LegacyHost(std::uint8_t firmware) : KeyFixture(LegacyConfig(firmware)) {}
+    explicit LegacyHost(std::uint8_t firmware, int model = 1)
+        : KeyFixture(LegacyConfig(firmware, model)) {}
 
     SecureMessagingCipher cipher() const {
         return key_.config().usesAes() ? SecureMessagingCipher::kAes : SecureMessagingCipher::kDes;
@@ -198,6 +199,31 @@ TEST_P(LegacyFirmware, EnrolmentIsPolledAndNeedsALiftBetweenSamples) {
     EXPECT_EQ(legacy.Sw(Bytes{0x84, 0xE2, 0x03, 0x00}, slot), kSwSuccess);
     EXPECT_EQ(legacy.Sw(Bytes{0x84, 0xE2, 0x03, 0x00}, slot), kSwSlotEmpty);
     EXPECT_TRUE(legacy.key_.SnapshotState().templates.empty());
+}
+
+// The demo answers every wait by itself; a polled enrolment must still see the sensor empty
+// between two samples, or the host never counts the next one.
+TEST(LegacyApdu, AutoTouchLiftsBetweenPolledSamples) {
+    for (const int model : {1, 2}) {
+        SCOPED_TRACE(model);
+        LegacyHost legacy(17, model);
+        legacy.key_.SetAutoTouch(AutoTouch{800, false});
+        const Bytes slot = {0x00, 0x01};
+        std::uint8_t sample = 1;
+        bool liftSeen = false;
+        for (int poll = 0; poll < 100 && sample <= 4; ++poll) {
+            const std::uint16_t sw = legacy.Sw(Bytes{0x84, 0xE2, 0x01, sample}, slot);
+            liftSeen = liftSeen || sw == kSwNoFinger;
+            if (sw == kSwSuccess && liftSeen) {
+                ++sample;
+                liftSeen = false;
+            }
+            legacy.clock_.Advance(100);
+        }
+        EXPECT_EQ(sample, 5) << "samples counted";
+        EXPECT_EQ(legacy.Sw(Bytes{0x84, 0xE2, 0x01, 0x05}, slot), kSwSuccess);
+        EXPECT_EQ(legacy.key_.SnapshotState().templates.size(), 1U);
+    }
 }
 
 TEST_P(LegacyFirmware, EnrolmentRefusals) {
