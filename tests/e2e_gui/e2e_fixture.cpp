@@ -25,8 +25,16 @@ vkey::Bytes PinHash(const std::string& pin) {
 
 }  // namespace
 
+QuickClock::QuickClock() : start_(std::chrono::steady_clock::now()) {}
+
+std::uint64_t QuickClock::NowMs() {
+    const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start_);
+    return 1000 + static_cast<std::uint64_t>(real.count()) * kSpeedUp + slept_.load();
+}
+
 void QuickClock::SleepMs(std::uint32_t milliseconds) {
-    now_.fetch_add(milliseconds);
+    slept_.fetch_add(milliseconds);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
