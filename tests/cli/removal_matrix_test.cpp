@@ -47,6 +47,7 @@ struct Operation {
     // Commands that bring a blank key to the state the operation starts from; each is
     // given the PIN when it asks.
     std::vector<std::vector<std::string>> setup;
+    bool readsBack = false;  // see ExpectUnchanged
 };
 
 class Bench {
@@ -97,16 +98,20 @@ vkey::State Prepare(int model, const Operation& operation) {
     return bench.Key().SnapshotState();
 }
 
-// The stored state a removal must leave alone: an interrupted exchange is never carried out,
-// and the operations' decisive request is their last.
-void ExpectUnchanged(const vkey::State& before, const vkey::State& after) {
+// The stored state a removal must leave alone: the request the key was pulled out before never
+// runs, and each operation's decisive request is its last, except where the tool reads the
+// fingerprints back afterwards (`readsBack`): then the new template or name may be stored.
+void ExpectUnchanged(const vkey::State& before, const vkey::State& after, bool readsBack) {
     EXPECT_EQ(after.pinHash, before.pinHash);
     EXPECT_EQ(after.pinRetries, before.pinRetries) << "a removal cost a PIN retry";
     EXPECT_EQ(after.fingerprintRetries, before.fingerprintRetries);
-    ASSERT_EQ(after.templates.size(), before.templates.size());
+    const std::size_t added = after.templates.size() - before.templates.size();
+    EXPECT_TRUE(added == 0 || (readsBack && added == 1)) << after.templates.size();
     for (const auto& [slot, stored] : before.templates) {
         ASSERT_EQ(after.templates.count(slot), 1U) << "slot " << slot;
-        EXPECT_EQ(after.templates.at(slot).name, stored.name) << "slot " << slot;
+        if (!readsBack) {
+            EXPECT_EQ(after.templates.at(slot).name, stored.name) << "slot " << slot;
+        }
     }
 }
 
@@ -139,11 +144,10 @@ void RunMatrix(const std::vector<Operation>& operations) {
                 EXPECT_THAT(bench.Rig().Err(), AnyOf(HasSubstr("removed"), HasSubstr("unplugged"),
                                                      HasSubstr("no supported key")));
                 EXPECT_EQ(SettledThreadCount(threads), threads) << "a thread was left behind";
-                ExpectUnchanged(start, bench.Key().SnapshotState());
+                ExpectUnchanged(start, bench.Key().SnapshotState(), operation.readsBack);
 
                 bench.Key().Plug();
-                EXPECT_EQ(bench.Run({"fingerprints", "list"}, {}), kExitOk)
-                    << bench.Rig().Err();
+                EXPECT_EQ(bench.Run({"fingerprints", "list"}, {}), kExitOk) << bench.Rig().Err();
                 ++cases;
             }
         }
@@ -167,13 +171,24 @@ TEST(RemovalMatrix, KeyAndPinCommands) {
 TEST(RemovalMatrix, FingerprintCommands) {
     RunMatrix({
         {"list", {3, 1}, {"fingerprints", "list"}, {}, {kEnrol, kEnrol}},
-        {"enroll", {3}, {"--pin-stdin", "--name", "Thumb", "fingerprints", "enroll"}, {kPin},
-         {kAddPin, kEnrol}},
-        {"enroll", {1}, kEnrol, {}, {kEnrol}},
+        {"enroll",
+         {3},
+         {"--pin-stdin", "--name", "Thumb", "fingerprints", "enroll"},
+         {kPin},
+         {kAddPin, kEnrol},
+         true},
+        {"enroll", {1}, kEnrol, {}, {kEnrol}, true},
         {"verify", {3, 1}, {"fingerprints", "verify"}, {}, {kEnrol}},
-        {"rename", {3}, {"--pin-stdin", "fingerprints", "rename", "0", "Index"}, {kPin},
-         {kAddPin, kEnrol}},
-        {"delete", {3, 1}, {"--pin-stdin", "fingerprints", "delete", "1"}, {kPin},
+        {"rename",
+         {3},
+         {"--pin-stdin", "fingerprints", "rename", "0", "Index"},
+         {kPin},
+         {kAddPin, kEnrol},
+         true},
+        {"delete",
+         {3, 1},
+         {"--pin-stdin", "fingerprints", "delete", "1"},
+         {kPin},
          {kAddPin, kEnrol, kEnrol}},
     });
 }
