@@ -74,7 +74,13 @@ class VirtualKey {
     // readers wake with kRemoved, the plug-in ends, the removal and plug observers are
     // called — and it happens on the thread whose WritePacket() delivered the last packet
     // of that message, after the key's lock is released, before WritePacket() returns
-    // (true: the packet itself was delivered). Arming again replaces the trigger.
+    // (true: the packet itself was delivered). Host reads and writes of that plug-in fail
+    // from the moment the message is complete, before the observers run. As that thread is
+    // usually a worker of the host, an observer must not wait for it (post, do not block).
+    // Arming again replaces the trigger. Typical use:
+    //     const auto before = key.requestCount();  run the operation;
+    //     const auto exchanges = key.requestCount() - before;
+    //     for k in [0, exchanges): fresh key, key.UnplugBeforeRequest(k), run it again.
     void UnplugBeforeRequest(std::uint64_t index);
     void DisarmUnplug();
 
