@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -48,6 +49,8 @@ struct Operation {
     // given the PIN when it asks.
     std::vector<std::vector<std::string>> setup;
     bool readsBack = false;  // see ExpectUnchanged
+    // Sets the scene on every fresh key before the command runs.
+    std::function<void(CliRig&, vkey::VirtualKey&)> arrange = nullptr;
 };
 
 class Bench {
@@ -90,6 +93,21 @@ class Bench {
     vkey::VirtualKey* key_ = nullptr;
 };
 
+// A key plugged in too long ago refuses the reset; the user (these sleeps of the tool) pulls
+// it out and back in, and the tool sends the reset again from a worker thread.
+void ReplugWhenTheResetIsRefused(CliRig& rig, vkey::VirtualKey& key) {
+    rig.keyClock.Advance(60000);
+    rig.clock.onSleep = [&rig, &key, sleeps = 0]() mutable {
+        ++sleeps;
+        if (sleeps == 3) {
+            key.Unplug();
+        } else if (sleeps == 6) {
+            key.Plug();
+            rig.clock.advanceKeyClock = false;  // the key's reset window must stay open
+        }
+    };
+}
+
 vkey::State Prepare(int model, const Operation& operation) {
     Bench bench(model, {});
     for (const auto& command : operation.setup) {
@@ -124,6 +142,9 @@ void RunMatrix(const std::vector<Operation>& operations) {
             std::uint64_t exchanges = 0;
             {
                 Bench bench(model, start);
+                if (operation.arrange) {
+                    operation.arrange(bench.Rig(), bench.Key());
+                }
                 const std::uint64_t before = bench.Key().requestCount();
                 ASSERT_EQ(bench.Run(operation.args, operation.answers), kExitOk)
                     << bench.Rig().Err();
@@ -134,6 +155,9 @@ void RunMatrix(const std::vector<Operation>& operations) {
                 SCOPED_TRACE("removed before exchange " + std::to_string(k) + " of " +
                              std::to_string(exchanges));
                 Bench bench(model, start);
+                if (operation.arrange) {
+                    operation.arrange(bench.Rig(), bench.Key());
+                }
                 const int threads = ThreadCount();
                 bench.Key().UnplugBeforeRequest(k);
                 EXPECT_EQ(bench.RunBounded(operation.args, operation.answers), kExitNoKey)
@@ -146,6 +170,7 @@ void RunMatrix(const std::vector<Operation>& operations) {
                 EXPECT_EQ(SettledThreadCount(threads), threads) << "a thread was left behind";
                 ExpectUnchanged(start, bench.Key().SnapshotState(), operation.readsBack);
 
+                bench.Rig().clock.onSleep = nullptr;
                 bench.Key().Plug();
                 EXPECT_EQ(bench.Run({"fingerprints", "list"}, {}), kExitOk) << bench.Rig().Err();
                 ++cases;
@@ -158,13 +183,15 @@ void RunMatrix(const std::vector<Operation>& operations) {
 const std::vector<std::string> kAddPin = {"--pin-stdin", "pin", "set"};
 const std::vector<std::string> kEnrol = {"fingerprints", "enroll"};
 
-TEST(RemovalMatrix, KeyAndPinCommands) {
+TEST(RemovalMatrix, Info) {
+    RunMatrix({{"info", {3, 1}, {"info"}, {}, {kAddPin, kEnrol}}});
+}
+
+TEST(RemovalMatrix, PinCommands) {
     RunMatrix({
-        {"info", {3, 1}, {"info"}, {}, {kAddPin, kEnrol}},
         {"pin set", {3, 1}, kAddPin, {kPin}, {}},
         {"pin change", {3, 1}, {"--pin-stdin", "pin", "change"}, {kPin, "5678"}, {kAddPin}},
         {"pin verify", {3}, {"--pin-stdin", "pin", "verify"}, {kPin}, {kAddPin}},
-        {"reset", {3, 1}, {"--yes", "reset"}, {}, {kAddPin, kEnrol}},
     });
 }
 
@@ -190,6 +217,19 @@ TEST(RemovalMatrix, FingerprintCommands) {
          {"--pin-stdin", "fingerprints", "delete", "1"},
          {kPin},
          {kAddPin, kEnrol, kEnrol}},
+    });
+}
+
+TEST(RemovalMatrix, Reset) {
+    RunMatrix({
+        {"reset", {3, 1}, {"--yes", "reset"}, {}, {kAddPin, kEnrol}},
+        {"reset after a re-plug",
+         {3},
+         {"--yes", "reset"},
+         {},
+         {kEnrol},
+         false,
+         ReplugWhenTheResetIsRefused},
     });
 }
 
