@@ -1,5 +1,6 @@
 #include "cli/key_session.h"
 
+#include "cli/removal_watch.h"
 #include "platform/text.h"
 #include "transport/connect.h"
 #include "transport/device_ids.h"
@@ -12,11 +13,12 @@ constexpr char kIdentitySeparator = '#';
 constexpr std::string_view kMakerVendorTag = "vid_4b56";
 constexpr std::string_view kUdevRules = "packaging/70-kelvora-fido2.rules";
 
-// The chosen interface alone, so that the session's discovery cannot pick another key.
+// The chosen interface alone, so that the session's discovery cannot pick another key; its
+// connections raise `gone` when the key goes away.
 class OneInterfaceBackend final : public HidBackend {
   public:
-    OneInterfaceBackend(HidBackend& inner, std::string path)
-        : inner_(inner), path_(std::move(path)) {}
+    OneInterfaceBackend(HidBackend& inner, std::string path, std::atomic<bool>& gone)
+        : inner_(inner), path_(std::move(path)), gone_(gone) {}
 
     std::vector<HidInterfaceInfo> Enumerate() override {
         std::vector<HidInterfaceInfo> chosen;
@@ -27,11 +29,16 @@ class OneInterfaceBackend final : public HidBackend {
         }
         return chosen;
     }
-    HidOpenResult Open(const HidInterfaceInfo& info) override { return inner_.Open(info); }
+    HidOpenResult Open(const HidInterfaceInfo& info) override {
+        HidOpenResult result = inner_.Open(info);
+        result.connection = WatchForRemoval(std::move(result.connection), gone_);
+        return result;
+    }
 
   private:
     HidBackend& inner_;
     std::string path_;
+    std::atomic<bool>& gone_;
 };
 
 std::string LowerAscii(std::string text) {
@@ -92,6 +99,9 @@ std::string AccessDeniedMessage(const FoundKey& key) {
 }
 
 KeySession::~KeySession() {
+    if (reporter_) {
+        reporter_->WatchKey(nullptr);
+    }
     Close();
 }
 
@@ -110,14 +120,16 @@ bool KeySession::Legacy() const {
 bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) {
     Close();
     key_ = key;
-    backend_ = std::make_unique<OneInterfaceBackend>(backend, key.path);
+    state_.deviceAbsent = false;
+    backend_ = std::make_unique<OneInterfaceBackend>(backend, key.path, state_.deviceAbsent);
     device_ = std::make_unique<FidoDevice>(*backend_, state_, env.clock, env.debug);
     const ConnectResult result = ConnectDevice(*device_, env.clock);
     if (!result.connected) {
         return false;
     }
     RefreshInfo();
-    return true;
+    // A key pulled out while it was being asked would otherwise look like a blank one.
+    return !Removed();
 }
 
 std::uint16_t KeySession::RefreshInfo() {
@@ -161,7 +173,13 @@ int KeySession::Open(CliEnv& env, const CliOptions& options, Reporter& reporter)
                                              ? "no supported key at " + *options.device
                                              : std::string("no supported key is attached"));
     }
+    reporter_ = &reporter;
+    reporter.WatchKey(&state_.deviceAbsent);
     if (!OpenKey(env, env.backend, *usable.front())) {
+        if (Removed()) {
+            return reporter.Fail(kExitNoKey,
+                                 "the key at " + usable.front()->nodePath + " was removed");
+        }
         if (state_.deviceAccessDenied) {
             return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*usable.front()));
         }

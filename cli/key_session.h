@@ -49,9 +49,10 @@ class KeySession {
     ~KeySession();
 
     // Opens the chosen key and reads its capabilities. Returns kExitOk, or reports the
-    // failure and returns its exit status.
+    // failure and returns its exit status. From then on until the session ends, `reporter`
+    // reports any outcome as the key's removal once a transfer found the key gone.
     int Open(CliEnv& env, const CliOptions& options, Reporter& reporter);
-    // Opens `key` (already chosen); false when it could not be connected.
+    // Opens `key` (already chosen); false when it could not be connected or went away.
     bool OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key);
     void Close();
 
@@ -59,6 +60,8 @@ class KeySession {
     KeyState& State() { return state_; }
     const FoundKey& Key() const { return key_; }
     bool Legacy() const;
+    // True once a transfer found the key gone (it stays so until the next OpenKey).
+    bool Removed() const { return state_.deviceAbsent; }
     // Re-reads GetInfo into the key state and caps.
     std::uint16_t RefreshInfo();
     const AuthenticatorCaps& Caps() const { return caps_; }
@@ -69,6 +72,7 @@ class KeySession {
     std::unique_ptr<HidBackend> backend_;
     std::unique_ptr<FidoDevice> device_;
     AuthenticatorCaps caps_;
+    Reporter* reporter_ = nullptr;
 };
 
 }  // namespace kelvora::cli

@@ -23,7 +23,18 @@ int ExitForStatus(int status) {
     return kExitKeyError;
 }
 
+namespace {
+
+constexpr std::string_view kRemovedMessage =
+    "the key was removed before the command finished; plug it in again and check what it "
+    "kept with 'info' or 'fingerprints list'";
+
+}  // namespace
+
 int Reporter::Done(const Json& result, std::string_view text) {
+    if (KeyGone()) {
+        return Emit(kExitNoKey, kRemovedMessage, std::nullopt);
+    }
     if (json_) {
         Json object = Json::Object();
         object.Set("ok", true);
@@ -40,6 +51,13 @@ int Reporter::Done(const Json& result, std::string_view text) {
 }
 
 int Reporter::Fail(int exitCode, std::string_view message, std::optional<int> keyStatus) {
+    if (KeyGone() && exitCode != kExitNoKey) {
+        return Emit(kExitNoKey, kRemovedMessage, std::nullopt);
+    }
+    return Emit(exitCode, message, keyStatus);
+}
+
+int Reporter::Emit(int exitCode, std::string_view message, std::optional<int> keyStatus) {
     if (json_) {
         Json error = Json::Object();
         error.Set("code", ExitCodeName(exitCode));

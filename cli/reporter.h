@@ -2,6 +2,7 @@
 // standard output (errors included), while progress and warnings always go to standard error.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,9 +34,18 @@ class Reporter {
     // A line on standard error (progress, warnings, prompts for action).
     void Note(std::string_view text);
 
+    // While `*gone` is set, Done and any Fail other than no-key report the key's removal
+    // instead: what the command saw after the key went away (an empty list, a missing PIN)
+    // is not the key's state. Null stops watching.
+    void WatchKey(const std::atomic<bool>* gone) { keyGone_ = gone; }
+
   private:
+    bool KeyGone() const { return keyGone_ && keyGone_->load(); }
+    int Emit(int exitCode, std::string_view message, std::optional<int> keyStatus);
+
     CliEnv& env_;
     bool json_;
+    const std::atomic<bool>* keyGone_ = nullptr;
 };
 
 // The exit status for a failed key status (see exit_codes.h).

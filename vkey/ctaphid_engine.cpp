@@ -43,6 +43,9 @@ CtaphidEngine::CtaphidEngine(std::uint8_t firmwareVersion) : firmwareVersion_(fi
 
 std::optional<HidMessage> CtaphidEngine::HandlePacket(const std::uint8_t (&packet)[kPacketSize],
                                                       std::int64_t nowMs) {
+    if (halted_) {
+        return std::nullopt;
+    }
     const std::uint32_t channel = ReadChannel(packet);
     if (channel == kReservedChannel) {
         SendError(channel, HidError::kInvalidChannel);
@@ -91,6 +94,9 @@ std::optional<HidMessage> CtaphidEngine::HandleInitPacket(std::uint32_t channel,
         }
         if (assembly_ && assembly_->channel == channel) {
             assembly_.reset();  // resynchronisation abandons the partial message
+        }
+        if (!Take()) {
+            return std::nullopt;
         }
         const Bytes nonce(packet + kInitHeaderSize, packet + kInitHeaderSize + kInitNonceSize);
         if (channel != kBroadcastChannel && busyChannel_ == channel) {
@@ -162,7 +168,21 @@ std::optional<HidMessage> CtaphidEngine::HandleContinuation(std::uint32_t channe
     return Complete(std::move(message));
 }
 
+bool CtaphidEngine::Take() {
+    const std::uint64_t count = messagesTaken_++;
+    if (haltAt_ != count) {
+        return true;
+    }
+    haltAt_.reset();
+    halted_ = true;
+    assembly_.reset();
+    return false;
+}
+
 std::optional<HidMessage> CtaphidEngine::Complete(HidMessage message) {
+    if (!Take()) {
+        return std::nullopt;
+    }
     switch (message.command) {
         case HidCommand::kPing:
             SendResponse(message.channel, HidCommand::kPing, message.payload);
@@ -262,6 +282,7 @@ void CtaphidEngine::Reset() {
     busyChannel_.reset();
     output_.clear();
     firstValidChannel_ = nextChannel_;
+    halted_ = false;
 }
 
 }  // namespace kelvora::vkey

@@ -48,8 +48,17 @@ class CtaphidEngine {
     bool HasOutput() const { return !output_.empty(); }
     std::optional<Packet> PopOutput();
 
-    // Forgets channels, partial messages and queued output: the key was unplugged.
+    // Forgets channels, partial messages, queued output and a halt: the key was unplugged.
+    // The message count and an armed halt point stay.
     void Reset();
+
+    // Request messages the framing took in full (INIT, PING, WINK, CBOR, CANCEL), counted
+    // from construction. Requests refused at their first packet are not counted.
+    std::uint64_t messagesTaken() const { return messagesTaken_; }
+    // The message that makes messagesTaken() reach `count` + 1 is dropped unanswered and the
+    // engine halts: it ignores every packet until Reset(). Fires once; nullopt disarms.
+    void HaltAtMessage(std::optional<std::uint64_t> count) { haltAt_ = count; }
+    bool halted() const { return halted_; }
 
     // Number of WINK requests seen, for tests and the demo.
     int winkCount() const { return winkCount_; }
@@ -69,6 +78,8 @@ class CtaphidEngine {
     std::optional<HidMessage> HandleContinuation(std::uint32_t channel, const std::uint8_t* packet,
                                                  std::int64_t nowMs);
     std::optional<HidMessage> Complete(HidMessage message);
+    // Counts a message taken in full; false when it is the one to halt at.
+    bool Take();
     void AnswerInit(std::uint32_t channel, const Bytes& nonce);
     bool IsAllocated(std::uint32_t channel) const;
     std::uint32_t AllocateChannel();
@@ -80,6 +91,9 @@ class CtaphidEngine {
     std::optional<std::uint32_t> busyChannel_;
     std::deque<Packet> output_;
     int winkCount_ = 0;
+    std::uint64_t messagesTaken_ = 0;
+    std::optional<std::uint64_t> haltAt_;
+    bool halted_ = false;
 };
 
 }  // namespace kelvora::vkey

@@ -24,7 +24,10 @@ namespace kelvora::vkey {
 
 enum class DeviceChange { kArrived, kRemoved };
 
-// Called on the thread that plugged or unplugged the key; must not plug or unplug a key.
+// Called on the thread that plugged or unplugged the key — for a removal armed with
+// VirtualKey::UnplugBeforeRequest, the host thread whose write set it off, which may be a
+// worker: hand the change to the user-interface thread rather than touching windows here.
+// Must not plug or unplug a key.
 using DeviceChangeObserver =
     std::function<void(const std::string& interfacePath, DeviceChange change)>;
 

@@ -56,12 +56,16 @@ void VirtualKey::Plug() {
 }
 
 void VirtualKey::Unplug() {
+    EndPlugIn(kAnyPlugIn);
+}
+
+void VirtualKey::EndPlugIn(std::uint64_t plugIn) {
     std::function<void()> removalObserver;
     {
         const std::lock_guard events(plugEventMutex_);
         {
             const std::lock_guard lock(mutex_);
-            if (!plugged_) {
+            if (!plugged_ || (plugIn != kAnyPlugIn && plugIn != plugCount_)) {
                 return;
             }
             plugged_ = false;
@@ -116,10 +120,27 @@ void VirtualKey::NotifyPlugObservers(bool plugged) {
 }
 
 bool VirtualKey::ConnectedLocked(std::uint64_t plugIn) const {
-    return plugged_ && (plugIn == kAnyPlugIn || plugIn == plugCount_);
+    // A halted engine is a key being pulled out: its host side is gone already.
+    return plugged_ && !engine_.halted() && (plugIn == kAnyPlugIn || plugIn == plugCount_);
+}
+
+std::uint64_t VirtualKey::requestCount() const {
+    const std::lock_guard lock(mutex_);
+    return engine_.messagesTaken();
+}
+
+void VirtualKey::UnplugBeforeRequest(std::uint64_t index) {
+    const std::lock_guard lock(mutex_);
+    engine_.HaltAtMessage(engine_.messagesTaken() + index);
+}
+
+void VirtualKey::DisarmUnplug() {
+    const std::lock_guard lock(mutex_);
+    engine_.HaltAtMessage(std::nullopt);
 }
 
 bool VirtualKey::WritePacket(const std::uint8_t (&packet)[kPacketSize], std::uint64_t plugIn) {
+    std::uint64_t pulledPlugIn = kNotPlugged;
     {
         const std::lock_guard lock(mutex_);
         if (!ConnectedLocked(plugIn)) {
@@ -129,10 +150,21 @@ bool VirtualKey::WritePacket(const std::uint8_t (&packet)[kPacketSize], std::uin
         if (config_.needsSettleDelay() && now - session_.plugTimeMs < config_.settleDelayMs) {
             return true;  // still settling: the packet is lost, as on the real model
         }
-        if (std::optional<HidMessage> message = engine_.HandlePacket(packet, now)) {
-            HandleMessageLocked(std::move(*message));
+        std::optional<HidMessage> message = engine_.HandlePacket(packet, now);
+        if (engine_.halted()) {
+            pulledPlugIn = plugCount_;
+        } else {
+            if (message) {
+                HandleMessageLocked(std::move(*message));
+            }
+            ServiceLocked();
         }
-        ServiceLocked();
+    }
+    if (pulledPlugIn != kNotPlugged) {
+        // Outside the lock, as Unplug: the observers may call back into the key. Only this
+        // plug-in: someone else may have unplugged and re-plugged the key meanwhile.
+        EndPlugIn(pulledPlugIn);
+        return true;
     }
     outputReady_.notify_all();
     return true;

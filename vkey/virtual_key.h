@@ -5,7 +5,8 @@
 // Thread-safety: every public member may be called from any thread. The host side writes
 // packets and blocks in ReadPacket; a test thread moves the sensor or the clock; the UI
 // thread may Unplug, which wakes every blocked reader with kRemoved and then calls the
-// observers (outside the key's lock, so an observer may call back into the key).
+// observers (outside the key's lock, so an observer may call back into the key). A removal
+// armed with UnplugBeforeRequest happens on the host's writing thread instead, the same way.
 //
 // Plug-ins are numbered. A host connection remembers the number it was opened under and
 // passes it to the packet calls, which then fail once that plug-in has ended, even if the
@@ -59,6 +60,30 @@ class VirtualKey {
     int AddPlugObserver(PlugObserver observer);
     void RemovePlugObserver(int id);
 
+    // --- removal at a chosen exchange ---
+    // Request messages the key has taken in full since it was made, across plug-ins: every
+    // INIT, PING, WINK, CBOR (CTAP command or legacy APDU) and CANCEL message whose last
+    // packet arrived. Packets lost while the key settles and requests refused at their first
+    // packet do not count. A test learns how many exchanges an operation has from the
+    // difference before and after running it once.
+    std::uint64_t requestCount() const;
+    // Arms a one-shot removal: the key is pulled out just before it answers the request
+    // message with 0-based index `index` counted from this call (0 = the next request
+    // message, 1 = the one after), across plug-ins. That message is dropped unprocessed: a
+    // command it carried never runs. The removal is an Unplug() in every respect — blocked
+    // readers wake with kRemoved, the plug-in ends, the removal and plug observers are
+    // called — and it happens on the thread whose WritePacket() delivered the last packet
+    // of that message, after the key's lock is released, before WritePacket() returns
+    // (true: the packet itself was delivered). Host reads and writes of that plug-in fail
+    // from the moment the message is complete, before the observers run. As that thread is
+    // usually a worker of the host, an observer must not wait for it (post, do not block).
+    // Arming again replaces the trigger. Typical use:
+    //     const auto before = key.requestCount();  run the operation;
+    //     const auto exchanges = key.requestCount() - before;
+    //     for k in [0, exchanges): fresh key, key.UnplugBeforeRequest(k), run it again.
+    void UnplugBeforeRequest(std::uint64_t index);
+    void DisarmUnplug();
+
     // --- host side: one 64-byte CTAPHID packet each way (no report id) ---
     // `plugIn` is the plug-in the host opened the key under, or kAnyPlugIn for whichever is
     // current. False when the key is not plugged in or that plug-in has ended.
@@ -104,6 +129,8 @@ class VirtualKey {
     };
 
     bool ConnectedLocked(std::uint64_t plugIn) const;
+    // Ends plug-in `plugIn` (any, when kAnyPlugIn) and tells the observers.
+    void EndPlugIn(std::uint64_t plugIn);
     void NotifyPlugObservers(bool plugged);
     void ServiceLocked();
     void HandleMessageLocked(HidMessage message);

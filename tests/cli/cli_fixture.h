@@ -89,8 +89,10 @@ class NullDebug final : public DebugOutput {
     void Write(std::string_view /*line*/) override {}
 };
 
-class CliTest : public ::testing::Test {
-  protected:
+// The tool with its keys and streams, apart from any test fixture, so that a test can make a
+// fresh one for each case of a loop.
+class CliRig {
+  public:
     vkey::VirtualKey& AddKey(int model = 3, vkey::State state = {}, bool unopenable = false) {
         vkey::Config config;
         config.model = model;
@@ -146,6 +148,11 @@ class CliTest : public ::testing::Test {
     std::ostream err{&errBuffer};
     std::atomic<bool> interrupted{false};
     NullDebug debug;
+};
+
+class CliTest : public ::testing::Test, public CliRig {
+  protected:
+    using CliRig::Run;
 };
 
 }  // namespace kelvora::cli::test

@@ -187,5 +187,61 @@ TEST(VirtualKey, ReaderOfAnEndedPlugInNeverTakesTheNextPlugInsPackets) {
     EXPECT_EQ(key.plugIn(), VirtualKey::kNotPlugged);
 }
 
+// The removal trigger counts whole request messages, drops the chosen one unprocessed, and
+// removes the key as Unplug would, calling the observers on the writing thread without the
+// key's lock held.
+TEST(VirtualKey, UnplugBeforeRequestRemovesTheKeyInsteadOfAnsweringThatRequest) {
+    KeyFixture fixture;
+    VirtualKey& key = fixture.key_;
+    std::atomic<int> removals{0};
+    key.SetRemovalObserver([&] { removals++; });
+    std::vector<bool> changes;
+    std::thread::id observerThread;
+    const int observer = key.AddPlugObserver([&](bool plugged) {
+        changes.push_back(plugged);
+        observerThread = std::this_thread::get_id();
+        EXPECT_EQ(key.plugged(), plugged) << "called back into the key from the observer";
+    });
+
+    key.UnplugBeforeRequest(5);
+    key.DisarmUnplug();
+    const std::uint64_t before = key.requestCount();
+    ASSERT_TRUE(fixture.host_.Cbor(kGetInfo));
+    EXPECT_EQ(key.requestCount(), before + 1);
+
+    key.UnplugBeforeRequest(1);
+    ASSERT_TRUE(fixture.host_.Cbor(kGetInfo)) << "index 0 is answered";
+    const std::size_t history = key.SnapshotState().history.size();
+    const std::uint64_t plugIn = key.plugIn();
+    VirtualKey::ReadResult result = VirtualKey::ReadResult::kPacket;
+    std::thread reader([&] {
+        Packet packet{};
+        result = key.ReadPacket(packet, 5000, plugIn);
+    });
+    // A two-packet message: the key stays until its last packet is in.
+    Bytes longGetInfo(100, 0x00);
+    longGetInfo[0] = kGetInfo[0];
+    const std::vector<Packet> packets =
+        Frame(fixture.host_.channel(), static_cast<std::uint8_t>(HidCommand::kCbor), longGetInfo);
+    ASSERT_EQ(packets.size(), 2U);
+    fixture.host_.Write(packets[0]);
+    EXPECT_TRUE(key.plugged());
+    fixture.host_.Write(packets[1]);
+    EXPECT_FALSE(key.plugged()) << "removed before WritePacket returned";
+    reader.join();
+    EXPECT_EQ(result, VirtualKey::ReadResult::kRemoved);
+    EXPECT_EQ(removals, 1);
+    EXPECT_EQ(changes, (std::vector<bool>{false}));
+    EXPECT_EQ(observerThread, std::this_thread::get_id());
+    EXPECT_EQ(key.SnapshotState().history.size(), history) << "the dropped request ran";
+
+    // One-shot, and the count goes on across plug-ins.
+    key.Plug();
+    fixture.host_.Init();
+    EXPECT_TRUE(fixture.host_.Cbor(kGetInfo));
+    EXPECT_EQ(key.requestCount(), before + 5);
+    key.RemovePlugObserver(observer);
+}
+
 }  // namespace
 }  // namespace kelvora::vkey::test
