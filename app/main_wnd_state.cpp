@@ -83,6 +83,12 @@ void CMainWnd::UpdateDeviceState(bool present) {
     }
     if (!present) {
         CloseCurrentMessageBox();
+        // The list's own refresh keeps its rows when GetInfo fails, which it does once the
+        // key is gone; rows of a key that is no longer there must not outlive it (a key
+        // plugged in next whose listing fails would show them as its own).
+        list_->RemoveAll();
+        rowMap_.clear();
+        templateNames_.clear();
         for (CControlUI* control : {static_cast<CControlUI*>(list_), enrollButton_, verifyButton_,
                                     formatButton_, deleteButton_, editButton_}) {
             control->SetEnabled(false);
@@ -108,6 +114,11 @@ void CMainWnd::UpdateDeviceState(bool present) {
     const bool any =
         EnumerateFingerprints(enrolled) == 0 &&
         std::any_of(enrolled.begin(), enrolled.end(), [](std::uint8_t e) { return e != 0; });
+    if (keyState_.deviceAbsent) {
+        // The key went while the listing's error box was open, and the removal has shown
+        // the no-key state underneath it: enabling the buttons now would contradict it.
+        return;
+    }
     verifyButton_->SetEnabled(any);
     deleteButton_->SetEnabled(any);
     editButton_->SetEnabled(any);
