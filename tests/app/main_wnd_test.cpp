@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, FollowsTheKeyBeingPluggedInAndPulledOut) {
     EXPECT_TRUE(window_->State().pinToken.Empty());
     EXPECT_FALSE(ui_->Enabled(QStringLiteral("btn_Enroll")));
     EXPECT_EQ(Page("switch"), 0);
-    EXPECT_EQ(List().GetCount(), 1);  // kept, hidden, until the next connection
+    EXPECT_EQ(List().GetCount(), 0);  // the rows went with their key
 
     // Any device whose path carries a product's digits makes the window look again; others
     // are ignored.
