@@ -22,7 +22,9 @@ if(KELVORA_BUILD_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     message(FATAL_ERROR "The fuzz targets need clang (use the fuzz preset)")
   endif()
-  # Instrument everything for coverage; only the fuzz executables link the driver.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  # Instrument everything for coverage; only the fuzz executables link the driver. Undefined
+  # behaviour stops the run, so that it leaves an input behind like any other crash.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()

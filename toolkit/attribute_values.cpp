@@ -6,6 +6,15 @@
 namespace kelvora {
 
 namespace {
+std::optional<int> ParseNumber(const QString& text) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || v < -kLargestLayoutNumber || v > kLargestLayoutNumber) {
+        return std::nullopt;
+    }
+    return v;
+}
+
 std::optional<std::vector<int>> ParseInts(const QString& value, int count) {
     const QStringList parts = value.split(QLatin1Char(','));
     if (parts.size() != count) {
@@ -13,12 +22,11 @@ std::optional<std::vector<int>> ParseInts(const QString& value, int count) {
     }
     std::vector<int> out;
     for (const QString& p : parts) {
-        bool ok = false;
-        const int v = p.trimmed().toInt(&ok);
-        if (!ok) {
+        const auto v = ParseNumber(p);
+        if (!v) {
             return std::nullopt;
         }
-        out.push_back(v);
+        out.push_back(*v);
     }
     return out;
 }
@@ -73,9 +81,8 @@ bool ParseBool(const QString& value) {
 }
 
 int ParseInt(const QString& value, int fallback) {
-    bool ok = false;
-    const int v = value.trimmed().toInt(&ok);
-    return ok && v >= 0 ? v : fallback;
+    const auto v = ParseNumber(value);
+    return v && *v >= 0 ? *v : fallback;
 }
 
 ImageRef ParseImageRef(const QString& value) {

@@ -12,6 +12,11 @@
 
 namespace kelvora {
 
+// The largest magnitude of a number in a layout (pixels, ids, lengths); beyond it a value is
+// malformed. No real layout comes near it, and refusing more keeps the sums of a few such
+// numbers far from overflow.
+inline constexpr int kLargestLayoutNumber = 1'000'000;
+
 // "#AARRGGBB" (also "#RRGGBB", opaque, and "0x" instead of "#").
 std::optional<QColor> ParseColor(const QString& value);
 // "a,b,c,d" as four integers; used for rectangles and padding (left, top, right, bottom).

@@ -171,16 +171,17 @@ struct Axis {
 
 void LayoutLine(const std::vector<CControlUI*>& items, const QRect& area, int childPadding,
                 Axis axis, void (*placeFloat)(CControlUI*)) {
-    const int extent = axis.vertical ? area.height() : area.width();
-    const int crossExtent = axis.vertical ? area.width() : area.height();
-    int used = 0;
-    int flexible = 0;
-    int placed = 0;
+    // In 64 bits: a long line of large children adds up past an int.
+    const std::int64_t extent = axis.vertical ? area.height() : area.width();
+    const std::int64_t crossExtent = axis.vertical ? area.width() : area.height();
+    std::int64_t used = 0;
+    std::int64_t flexible = 0;
+    std::int64_t placed = 0;
     for (const CControlUI* child : items) {
         if (!child->IsVisible() || child->IsFloat()) {
             continue;
         }
-        used += axis.Lead(child->GetPadding()) + axis.Trail(child->GetPadding());
+        used += std::int64_t{axis.Lead(child->GetPadding())} + axis.Trail(child->GetPadding());
         if (axis.Fixed(child) >= 0) {
             used += axis.Fixed(child);
         } else {
@@ -188,10 +189,11 @@ void LayoutLine(const std::vector<CControlUI*>& items, const QRect& area, int ch
         }
         ++placed;
     }
-    used += std::max(0, placed - 1) * childPadding;
-    const int share = flexible > 0 ? std::max(0, extent - used) / flexible : 0;
+    used += std::max<std::int64_t>(0, placed - 1) * childPadding;
+    const std::int64_t share =
+        flexible > 0 ? std::max<std::int64_t>(0, extent - used) / flexible : 0;
 
-    int cursor = axis.vertical ? area.top() : area.left();
+    std::int64_t cursor = axis.vertical ? area.top() : area.left();
     for (CControlUI* child : items) {
         if (child->IsFloat()) {
             placeFloat(child);
@@ -202,21 +204,32 @@ void LayoutLine(const std::vector<CControlUI*>& items, const QRect& area, int ch
         }
         const QMargins pad = child->GetPadding();
         cursor += axis.Lead(pad);
-        const int length = axis.Fixed(child) >= 0 ? axis.Fixed(child) : share;
-        const int room = crossExtent - axis.CrossLead(pad) - axis.CrossTrail(pad);
-        const int cross = axis.Cross(child) >= 0 ? std::min(axis.Cross(child), std::max(0, room))
-                                                 : std::max(0, room);
-        const int crossStart = (axis.vertical ? area.left() : area.top()) + axis.CrossLead(pad);
+        const std::int64_t length = axis.Fixed(child) >= 0 ? axis.Fixed(child) : share;
+        const std::int64_t room = crossExtent - axis.CrossLead(pad) - axis.CrossTrail(pad);
+        const std::int64_t cross =
+            axis.Cross(child) >= 0
+                ? std::min<std::int64_t>(axis.Cross(child), std::max<std::int64_t>(0, room))
+                : std::max<std::int64_t>(0, room);
+        const std::int64_t crossStart =
+            std::int64_t{axis.vertical ? area.left() : area.top()} + axis.CrossLead(pad);
+        const int at = CContainerUI::ToWidgetCoordinate(cursor);
+        const int across = CContainerUI::ToWidgetCoordinate(crossStart);
+        const int size = CContainerUI::ToWidgetCoordinate(length);
+        const int crossSize = CContainerUI::ToWidgetCoordinate(cross);
         if (axis.vertical) {
-            child->setGeometry(crossStart, cursor, cross, length);
+            child->setGeometry(across, at, crossSize, size);
         } else {
-            child->setGeometry(cursor, crossStart, length, cross);
+            child->setGeometry(at, across, size, crossSize);
         }
         cursor += length + axis.Trail(pad) + childPadding;
     }
 }
 
 }  // namespace
+
+int CContainerUI::ToWidgetCoordinate(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+}
 
 void CContainerUI::PlaceFloat(CControlUI* child) {
     const QRect pos = child->GetFloatPos();

@@ -4,6 +4,7 @@
 // by fixed-size children among the others, a tab layout shows one child at a time, and a
 // floating child sits at its own position inside its container.
 
+#include <cstdint>
 #include <vector>
 
 #include "toolkit/control.h"
@@ -38,6 +39,10 @@ class CContainerUI : public CControlUI {
     void NeedUpdate();
     // Called by a child that is being destroyed.
     void ForgetItem(CControlUI* control);
+
+    // A position or length computed from many children, brought within what a widget can
+    // take (and so far from overflowing an int when added to another).
+    static int ToWidgetCoordinate(std::int64_t value);
 
   protected:
     // Where the children go: the container minus its inset.

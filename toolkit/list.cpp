@@ -202,15 +202,18 @@ void CListUI::LayoutChildren() {
         area.setTop(area.top() + h);
     }
     scroll_->setGeometry(area);
-    int y = 0;
+    // In 64 bits: many tall rows add up past an int.
+    std::int64_t bottom = 0;
     for (CControlUI* row : items_) {
         if (!row->IsVisible()) {
             continue;
         }
         const int h = row->GetFixedHeight() >= 0 ? row->GetFixedHeight() : kDefaultRowHeight;
-        row->setGeometry(0, y, 0, h);  // width is set below, once the scroll bar is known
-        y += h;
+        // The width is set below, once the scroll bar is known.
+        row->setGeometry(0, ToWidgetCoordinate(bottom), 0, h);
+        bottom += h;
     }
+    const int y = ToWidgetCoordinate(bottom);
     const bool scrolls =
         y > area.height() && scroll_->verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff;
     const int width =

@@ -1,5 +1,7 @@
-// The Windows backend: HID interfaces from SetupAPI, opened with two synchronous handles
-// (one for writing, one for reading), described by the HID class driver.
+// The Windows backend: HID interfaces from SetupAPI, opened with two overlapped handles
+// (one for writing, one for reading), described by the HID class driver. Overlapped I/O is
+// what lets a read give up on a key that has fallen silent; a synchronous ReadFile would
+// wait for it forever.
 //
 // Enumeration opens every interface whose path names the maker's vendor id, the way the
 // tool always has: the attributes, product string and capabilities need an open handle,
@@ -14,6 +16,7 @@ extern "C" {
 #include <hidsdi.h>
 }
 
+#include <algorithm>
 #include <map>
 #include <string>
 
@@ -27,6 +30,9 @@ constexpr DWORD kShareMode = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // HidD_GetProductString: at most 100 UTF-16 units with the terminator.
 constexpr std::size_t kProductStringUnits = 100;
 constexpr int kProductNameBytes = 200;
+// An output report the key has not taken after this long will not be taken: the Linux USB
+// stack gives up on one after the same time.
+constexpr DWORD kWriteLimitMs = 5000;
 
 struct HandlePair {
     std::wstring devicePath;
@@ -48,7 +54,44 @@ void ClosePair(HandlePair& pair) {
 
 HANDLE OpenPath(const std::wstring& path, DWORD access) {
     return CreateFileW(path.c_str(), access, kShareMode, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+                       FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+struct TransferResult {
+    bool ok = false;
+    bool timedOut = false;
+    DWORD bytes = 0;
+    DWORD error = 0;
+};
+
+// Runs one overlapped transfer on `handle` to its end. Past `timeoutMs` the transfer is
+// cancelled and waited for once more, so that the buffer is never written after we return;
+// one that completed while being cancelled still counts, so no report is lost to the race.
+// `event` is the caller's manual-reset event: with one transfer per handle at a time, and
+// each waited for to its end, it is free again on return.
+template <typename Start>
+TransferResult Transfer(HANDLE handle, HANDLE event, DWORD timeoutMs, Start start) {
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = event;
+    ResetEvent(event);
+    if (!start(overlapped)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING) {
+            return {false, false, 0, error};
+        }
+    }
+    bool cancelled = false;
+    if (WaitForSingleObject(event, timeoutMs) != WAIT_OBJECT_0) {
+        // ERROR_NOT_FOUND here only means the transfer has just completed.
+        CancelIoEx(handle, &overlapped);
+        cancelled = true;
+    }
+    DWORD bytes = 0;
+    if (GetOverlappedResult(handle, &overlapped, &bytes, TRUE)) {
+        return {true, false, bytes, 0};
+    }
+    const DWORD error = GetLastError();
+    return {false, cancelled && error == ERROR_OPERATION_ABORTED, 0, error};
 }
 
 std::string ToUtf8(const std::wstring& text) {
@@ -93,28 +136,38 @@ void ReadProductName(HANDLE handle, HidInterfaceInfo& info) {
 
 class WinHidConnection final : public HidConnection {
   public:
-    explicit WinHidConnection(HandlePair handles) : handles_(std::move(handles)) {}
+    explicit WinHidConnection(HandlePair handles)
+        : handles_(std::move(handles)),
+          readEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          writeEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     ~WinHidConnection() override { Close(); }
 
     WinHidConnection(const WinHidConnection&) = delete;
     WinHidConnection& operator=(const WinHidConnection&) = delete;
 
+    // False when the events for waiting could not be made; such a connection is not used.
+    bool Usable() const { return readEvent_ != nullptr && writeEvent_ != nullptr; }
+
     HidIoResult Write(std::span<const std::uint8_t> report) override {
-        DWORD written = 0;
-        if (!WriteFile(handles_.write, report.data(), static_cast<DWORD>(report.size()), &written,
-                       nullptr)) {
-            return {false, 0, static_cast<std::uint32_t>(GetLastError())};
+        if (!Usable() || handles_.write == INVALID_HANDLE_VALUE) {
+            return {false, 0, ERROR_INVALID_HANDLE};
         }
-        return {true, written, 0};
+        const TransferResult done =
+            Transfer(handles_.write, writeEvent_, kWriteLimitMs, [&](OVERLAPPED& overlapped) {
+                return WriteFile(handles_.write, report.data(), static_cast<DWORD>(report.size()),
+                                 nullptr, &overlapped);
+            });
+        if (!done.ok) {
+            return {false, 0, done.timedOut ? ERROR_TIMEOUT : done.error};
+        }
+        return {true, done.bytes, 0};
     }
 
-    HidIoResult Read(std::span<std::uint8_t> report) override {
-        DWORD received = 0;
-        if (!ReadFile(handles_.read, report.data(), static_cast<DWORD>(report.size()), &received,
-                      nullptr)) {
-            return {false, 0, static_cast<std::uint32_t>(GetLastError())};
-        }
-        return {true, received, 0};
+    HidIoResult Read(std::span<std::uint8_t> report) override { return ReadFor(report, INFINITE); }
+
+    HidIoResult ReadWithin(std::span<std::uint8_t> report, std::uint32_t timeoutMs) override {
+        // INFINITE would turn the bound into none.
+        return ReadFor(report, std::min<DWORD>(timeoutMs, INFINITE - 1));
     }
 
     void FlushInput() override {
@@ -128,11 +181,51 @@ class WinHidConnection final : public HidConnection {
         return ReadCaps(handles_.write, lengths);
     }
 
-    void Close() override { ClosePair(handles_); }
+    void Close() override {
+        ClosePair(handles_);
+        CloseEvent(readEvent_);
+        CloseEvent(writeEvent_);
+    }
 
   private:
+    static void CloseEvent(HANDLE& event) {
+        if (event != nullptr) {
+            CloseHandle(event);
+            event = nullptr;
+        }
+    }
+
+    HidIoResult ReadFor(std::span<std::uint8_t> report, DWORD timeoutMs) {
+        if (!Usable() || handles_.read == INVALID_HANDLE_VALUE || report.empty()) {
+            return {false, 0, ERROR_INVALID_HANDLE};
+        }
+        const TransferResult done =
+            Transfer(handles_.read, readEvent_, timeoutMs, [&](OVERLAPPED& overlapped) {
+                return ReadFile(handles_.read, report.data(), static_cast<DWORD>(report.size()),
+                                nullptr, &overlapped);
+            });
+        if (!done.ok) {
+            return {false, 0, done.timedOut ? kHidReadTimedOut : done.error};
+        }
+        // A short report must not leave the previous report's bytes behind it.
+        const std::size_t received = std::min<std::size_t>(done.bytes, report.size());
+        std::fill(report.begin() + static_cast<std::ptrdiff_t>(received), report.end(), 0);
+        return {true, received, 0};
+    }
+
     HandlePair handles_;
+    HANDLE readEvent_;
+    HANDLE writeEvent_;
 };
+
+// A connection over `handles`, or nothing (with the handles closed) when it cannot wait.
+HidOpenResult Connect(HandlePair handles) {
+    auto connection = std::make_unique<WinHidConnection>(std::move(handles));
+    if (!connection->Usable()) {
+        return {nullptr, HidOpenError::kUnavailable};
+    }
+    return {std::move(connection), HidOpenError::kNone};
+}
 
 class WinHidBackend final : public HidBackend {
   public:
@@ -177,7 +270,7 @@ class WinHidBackend final : public HidBackend {
         if (cached != cache_.end()) {
             HandlePair handles = cached->second;
             cache_.erase(cached);
-            return {std::make_unique<WinHidConnection>(std::move(handles)), HidOpenError::kNone};
+            return Connect(std::move(handles));
         }
         // Not from the latest enumeration (or taken already): open it anew.
         HandlePair handles;
@@ -199,7 +292,7 @@ class WinHidBackend final : public HidBackend {
             ClosePair(handles);
             return {nullptr, denied ? HidOpenError::kAccessDenied : HidOpenError::kUnavailable};
         }
-        return {std::make_unique<WinHidConnection>(std::move(handles)), HidOpenError::kNone};
+        return Connect(std::move(handles));
     }
 
   private:

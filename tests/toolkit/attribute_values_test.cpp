@@ -53,6 +53,20 @@ TEST(AttributeValues, RectanglesSizesAndImages) {
     EXPECT_EQ(*placed.dest, QRect(2, 2, 32, 32));
 }
 
+// Numbers past any real layout would overflow the sums of a placement.
+TEST(AttributeValues, NumbersBeyondAnyLayoutAreMalformed) {
+    EXPECT_EQ(ParseInt(QStringLiteral("1000000"), 7), 1000000);
+    EXPECT_EQ(ParseRect(QStringLiteral("-1000000,0,1000000,1")), QRect(-1000000, 0, 2000000, 1));
+    for (const char* number : {"1000001", "2147483647", "-2147483648", "99999999999"}) {
+        SCOPED_TRACE(number);
+        const QString n = QString::fromLatin1(number);
+        EXPECT_EQ(ParseInt(n, 7), 7);
+        EXPECT_FALSE(ParseFour(QStringLiteral("0,0,0,") + n).has_value());
+        EXPECT_FALSE(ParseRect(n + QStringLiteral(",0,0,0")).has_value());
+        EXPECT_FALSE(ParseSize(QStringLiteral("1,") + n).has_value());
+    }
+}
+
 TEST(LayoutXml, ReadsElementsAndAttributesInOrder) {
     const auto doc = ParseLayoutXml(
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>"

@@ -80,6 +80,34 @@ TEST(Placement, TabLayoutShowsOnlyTheSelectedPage) {
     EXPECT_TRUE(tab->FindByName(QStringLiteral("p0"))->IsVisible());
 }
 
+// Enough of the largest children to pass what an int holds: each comes after the one
+// before, never wrapped round to a negative position.
+TEST(Placement, LongLinesOfHugeChildrenStayInOrder) {
+    const QByteArray child = "<Control height=\"1000000\" padding=\"0,1000000,0,1000000\"/>";
+    const QByteArray row = "<ListContainerElement height=\"1000000\"/>";
+    const QByteArray layouts[] = {
+        "<VerticalLayout childpadding=\"1000000\">" + child.repeated(600) + "</VerticalLayout>",
+        "<List>" + row.repeated(2200) + "</List>",
+    };
+    for (const QByteArray& xml : layouts) {
+        SCOPED_TRACE(xml.left(40).toStdString());
+        CDialogBuilder builder;
+        std::unique_ptr<CControlUI> root(builder.CreateFromXml(xml));
+        ASSERT_NE(root, nullptr);
+        auto* container = dynamic_cast<CContainerUI*>(root.get());
+        container->setGeometry(0, 0, 400, 300);
+        container->NeedUpdate();
+        ASSERT_GE(container->GetCount(), 600);
+        int firstOutOfOrder = 0;
+        for (int i = 1; i < container->GetCount() && firstOutOfOrder == 0; ++i) {
+            if (container->GetItemAt(i)->y() < container->GetItemAt(i - 1)->y()) {
+                firstOutOfOrder = i;
+            }
+        }
+        EXPECT_EQ(firstOutOfOrder, 0);
+    }
+}
+
 TEST(Builder, UnknownElementsAreLeftOutAndFragmentsBuildAlone) {
     auto root = Build(
         "<VerticalLayout><Gizmo name=\"g\"><Label name=\"inner\"/></Gizmo>"
