@@ -70,6 +70,8 @@ class HidrawConnection final : public HidConnection {
             return {false, 0, static_cast<std::uint32_t>(ENODEV)};
         }
         report[0] = 0;
+        // A short report must not leave bytes of the previous one behind it.
+        std::fill(report.begin() + 1 + received, report.end(), std::uint8_t{0});
         return {true, static_cast<std::size_t>(received) + 1, 0};
     }
 

@@ -167,6 +167,16 @@ TEST_F(HidrawTest, ExchangesReportsOverTheNode) {
     EXPECT_EQ(report[1], 0xAB);
     EXPECT_EQ(report[64], 0xCD);
 
+    // A short report leaves nothing of the previous one behind it.
+    const Bytes shortPacket(10, 0x22);
+    ASSERT_EQ(::write(keyEnd, shortPacket.data(), shortPacket.size()), 10);
+    read = connection.Read(report);
+    ASSERT_TRUE(read.ok);
+    EXPECT_EQ(read.bytes, 11U);
+    EXPECT_EQ(report[10], 0x22);
+    EXPECT_EQ(report[11], 0x00);
+    EXPECT_EQ(report[64], 0x00);
+
     // Writes go out whole, report id included, as hidraw expects.
     Bytes out(65, 0x11);
     out[0] = 0;
