@@ -98,8 +98,11 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     // How the removal ended (the codes are in main_wnd_fingerprints.cpp); nobody reads it,
     // the list is refreshed whatever happened.
     int DeleteFingerprint(std::uintptr_t templateId);
-    int DeleteCtapFingerprint(std::uint16_t slot);
-    int DeleteLegacyFingerprint(std::uint16_t slot);
+    // The family's own steps, once GetInfo (into `caps`) and the last-fingerprint rule
+    // have let the removal go on; `count` is how many fingerprints the key holds.
+    int DeleteCtapFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps, int count);
+    int DeleteLegacyFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps, int count);
+    void ShowRemovalFailure();
     void EditFingerprintName();
     void ResetDevice();
     void ChangePin();

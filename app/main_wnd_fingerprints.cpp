@@ -109,25 +109,26 @@ void CMainWnd::EnrollFingerprint() {
 int CMainWnd::DeleteFingerprint(std::uintptr_t templateId) {
     AuthenticatorCaps caps;
     GetAuthenticatorInfo(device_, caps);
-    const auto slot = static_cast<std::uint16_t>(templateId & 0xFFU);
-    return keyState_.bioEnrollmentSupported ? DeleteCtapFingerprint(slot)
-                                            : DeleteLegacyFingerprint(slot);
-}
-
-int CMainWnd::DeleteCtapFingerprint(std::uint16_t slot) {
-    AuthenticatorCaps caps;
-    if (GetAuthenticatorInfo(device_, caps) != 0) {
+    const bool ctap = keyState_.bioEnrollmentSupported;
+    caps = AuthenticatorCaps{};
+    if (GetAuthenticatorInfo(device_, caps) != (ctap ? 0 : kLegacySuccess)) {
         return kDeleteNotPossible;
     }
     const int count = CountFingerprints();
     if (count == 1 && caps.pinSet == 0) {
+        // Without a PIN the last fingerprint is all that protects the key.
         ShowMessageBox(
             GetHWND(), QStringLiteral("エラー"),
             QStringLiteral("PIN認証が無効のため、最後の指紋レコードを削除できませんでした。"),
             kMbIconError);
         return kDeleteLastWithoutPin;
     }
+    const auto slot = static_cast<std::uint16_t>(templateId & 0xFFU);
+    return ctap ? DeleteCtapFingerprint(slot, caps, count)
+                : DeleteLegacyFingerprint(slot, caps, count);
+}
 
+int CMainWnd::DeleteCtapFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps, int count) {
     bool withPin = false;
     if (count == 1) {
         withPin = true;  // the last fingerprint goes only with the PIN
@@ -156,27 +157,14 @@ int CMainWnd::DeleteCtapFingerprint(std::uint16_t slot) {
 
     const std::uint8_t status = RemoveBio(device_, slot, withPin);
     if (status != 0) {
-        ShowMessageBox(GetHWND(), QString::fromUtf8(kApplicationTitle),
-                       QStringLiteral("削除に失敗しました。"), kMbOk);
+        ShowRemovalFailure();
     }
     UpdateDeviceState(true);
     return status;
 }
 
-int CMainWnd::DeleteLegacyFingerprint(std::uint16_t slot) {
-    AuthenticatorCaps caps;
-    if (GetAuthenticatorInfo(device_, caps) != kLegacySuccess) {
-        return kDeleteNotPossible;
-    }
-    const int count = CountFingerprints();
-    if (count == 1 && caps.pinSet == 0) {
-        ShowMessageBox(
-            GetHWND(), QStringLiteral("エラー"),
-            QStringLiteral("PIN認証が無効のため、最後の指紋レコードを削除できませんでした。"),
-            kMbIconError);
-        return kDeleteLastWithoutPin;
-    }
-
+int CMainWnd::DeleteLegacyFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps,
+                                      int count) {
     bool askPin = false;
     bool askFinger = false;
     if (count == 1) {
@@ -201,11 +189,15 @@ int CMainWnd::DeleteLegacyFingerprint(std::uint16_t slot) {
 
     const std::uint16_t status = LegacyDelete(device_, slot);
     if (status != kLegacySuccess) {
-        ShowMessageBox(GetHWND(), QString::fromUtf8(kApplicationTitle),
-                       QStringLiteral("削除に失敗しました。"), kMbOk);
+        ShowRemovalFailure();
     }
     UpdateDeviceState(true);
     return status;
+}
+
+void CMainWnd::ShowRemovalFailure() {
+    ShowMessageBox(GetHWND(), QString::fromUtf8(kApplicationTitle),
+                   QStringLiteral("削除に失敗しました。"), kMbOk);
 }
 
 void CMainWnd::EditFingerprintName() {

@@ -171,13 +171,7 @@ bool EndToEndTest::KeyPinIs(const std::string& pin) const {
 }
 
 bool EndToEndTest::WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) {
-        UiDriver::ProcessEvents();
-        QThread::msleep(1);
-    }
-    return done();
+    return test::WaitFor(done, timeoutMs);
 }
 
 }  // namespace kelvora::test

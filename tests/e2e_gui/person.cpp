@@ -17,6 +17,8 @@ constexpr int kWindowTimeoutMs = 20000;
 constexpr int kSampleTimeoutMs = 3000;
 constexpr int kGiveUpCode = 99;
 
+}  // namespace
+
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
@@ -26,8 +28,6 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     }
     return done();
 }
-
-}  // namespace
 
 Act Person::ActFor(const QString& layout) const {
     const auto found = acts.find(layout);

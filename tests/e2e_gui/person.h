@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ inline const QString kEnrollLayout = QStringLiteral("registFingerprint.xml");
 inline const QString kEditNameLayout = QStringLiteral("EditFingerName.xml");
 inline const QString kResetLayout = QStringLiteral("resetDevice.xml");
 inline const QString kMessageBoxLayout = QStringLiteral("MsgBox.xml");
+
+// Handles the UI thread's events until `done` holds, for at most `timeoutMs` of real time.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 
 // What the person does in a window.
 enum class Act {
