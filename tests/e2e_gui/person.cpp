@@ -16,6 +16,8 @@ constexpr int kWindowTimeoutMs = 5000;
 constexpr int kSampleTimeoutMs = 1500;
 constexpr int kLiftedMs = 100;
 constexpr int kGiveUpCode = 99;
+// Longer than the key waits for a finger.
+constexpr std::int64_t kPastFingerWaitMs = 6000;
 
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer timer;
@@ -51,6 +53,11 @@ void Person::Handle(WindowImplBase& window) {
     }
     if (act == Act::kCancel) {
         EXPECT_TRUE(ui.Click(QStringLiteral("closebtn"))) << layout.toStdString();
+        // A cancelled enrollment closes once the key has stopped waiting for the finger.
+        if (!WaitFor([&] { return window.IsClosed(); }, 200) && keyClock_ != nullptr) {
+            keyClock_->Advance(kPastFingerWaitMs);
+            WaitFor([&] { return window.IsClosed(); }, kWindowTimeoutMs);
+        }
     } else if (layout == kVerifyPinLayout) {
         ui.Type(QStringLiteral("edit_pin"), QString::fromStdString(pin));
         ui.Click(QStringLiteral("btn_ok"));
