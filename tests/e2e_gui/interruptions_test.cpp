@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <numeric>
+#include <optional>
 
 #include "e2e_fixture.h"
 #include "platform/text.h"
@@ -25,186 +26,78 @@ std::string Describe(const Windows& windows) {
 // What an operation leaves on the key when it runs to its end.
 enum class Outcome { kEnrolled, kDeleted, kRenamed, kNothing, kPinChanged, kReset };
 
+// The key an operation starts on, and what the person picks in the choice windows.
+struct Given {
+    std::string pin;
+    std::vector<std::uint16_t> templateSlots;
+    std::uint32_t choice;
+};
+
 struct Path {
     const char* name;
     const char* button;
-    std::string pin;
-    std::vector<std::uint16_t> templateSlots;
-    std::uint32_t option;
-    std::uint32_t mode;
+    Given given;
     Windows ctapWindows;
     Windows legacyWindows;  // empty: a legacy key takes the same way as another row
     Outcome ctapOutcome;
     Outcome legacyOutcome;
 };
 
-const std::uint16_t kSelected = 1;  // the row a delete or rename starts from, when there is one
+Path Way(const char* name, const char* button, Given given, Windows ctap, Windows legacy,
+         Outcome outcome, std::optional<Outcome> legacyOutcome = std::nullopt) {
+    return {name,
+            button,
+            std::move(given),
+            std::move(ctap),
+            std::move(legacy),
+            outcome,
+            legacyOutcome.value_or(outcome)};
+}
+
+const std::uint16_t kSelected = 1;  // the row a delete or rename starts from
 
 // Every way through every operation, with the windows it opens.
 const std::vector<Path>& Paths() {
+    using enum Outcome;
     static const std::vector<Path> paths = {
-        {"enrol on a new key, fingerprint only",
-         "btn_Enroll",
-         "",
-         {},
-         kChosePin,
-         kChoseFingerprint,
-         {kModeLayout, kEnrollLayout},
-         {kModeLayout, kEnrollLayout},
-         Outcome::kEnrolled,
-         Outcome::kEnrolled},
-        {"enrol on a new key, PIN or fingerprint",
-         "btn_Enroll",
-         "",
-         {},
-         kChosePin,
-         kChosePin,
-         {kModeLayout, kSetPinLayout, kMessageBoxLayout, kEnrollLayout},
-         {kModeLayout, kSetPinLayout, kMessageBoxLayout, kEnrollLayout},
-         Outcome::kEnrolled,
-         Outcome::kEnrolled},
-        {"enrol, PIN only",
-         "btn_Enroll",
-         "1234",
-         {},
-         kChosePin,
-         kChoseFingerprint,
-         {kVerifyPinLayout, kEnrollLayout},
-         {kEnrollLayout},
-         Outcome::kEnrolled,
-         Outcome::kEnrolled},
-        {"enrol, fingerprint only",
-         "btn_Enroll",
-         "",
-         {0},
-         kChosePin,
-         kChoseFingerprint,
-         {kVerifyFingerLayout, kEnrollLayout},
-         {},
-         Outcome::kEnrolled,
-         Outcome::kEnrolled},
-        {"enrol, both, proved by PIN",
-         "btn_Enroll",
-         "1234",
-         {0},
-         kChosePin,
-         kChoseFingerprint,
-         {kOptionLayout, kVerifyPinLayout, kEnrollLayout},
-         {},
-         Outcome::kEnrolled,
-         Outcome::kEnrolled},
-        {"enrol, both, proved by finger",
-         "btn_Enroll",
-         "1234",
-         {0},
-         kChoseFingerprint,
-         kChoseFingerprint,
-         {kOptionLayout, kVerifyFingerLayout, kEnrollLayout},
-         {},
-         Outcome::kEnrolled,
-         Outcome::kEnrolled},
-        {"delete, fingerprint only",
-         "btn_Delete",
-         "",
-         {0, 1},
-         kChosePin,
-         kChoseFingerprint,
-         {kVerifyFingerLayout},
-         {kVerifyFingerLayout},
-         Outcome::kDeleted,
-         Outcome::kDeleted},
+        Way("enrol on a new key, fingerprint only", "btn_Enroll", {"", {}, kChoseFingerprint},
+            {kModeLayout, kEnrollLayout}, {kModeLayout, kEnrollLayout}, kEnrolled),
+        Way("enrol on a new key, PIN or fingerprint", "btn_Enroll", {"", {}, kChosePin},
+            {kModeLayout, kSetPinLayout, kMessageBoxLayout, kEnrollLayout},
+            {kModeLayout, kSetPinLayout, kMessageBoxLayout, kEnrollLayout}, kEnrolled),
+        Way("enrol, PIN only", "btn_Enroll", {"1234", {}, kChosePin},
+            {kVerifyPinLayout, kEnrollLayout}, {kEnrollLayout}, kEnrolled),
+        Way("enrol, fingerprint only", "btn_Enroll", {"", {0}, kChosePin},
+            {kVerifyFingerLayout, kEnrollLayout}, {}, kEnrolled),
+        Way("enrol, both, proved by PIN", "btn_Enroll", {"1234", {0}, kChosePin},
+            {kOptionLayout, kVerifyPinLayout, kEnrollLayout}, {}, kEnrolled),
+        Way("enrol, both, proved by finger", "btn_Enroll", {"1234", {0}, kChoseFingerprint},
+            {kOptionLayout, kVerifyFingerLayout, kEnrollLayout}, {}, kEnrolled),
+        Way("delete, fingerprint only", "btn_Delete", {"", {0, 1}, kChosePin},
+            {kVerifyFingerLayout}, {kVerifyFingerLayout}, kDeleted),
         // A legacy key has no command that proves a PIN.
-        {"delete, both, proved by PIN",
-         "btn_Delete",
-         "1234",
-         {0, 1},
-         kChosePin,
-         kChoseFingerprint,
-         {kOptionLayout, kVerifyPinLayout},
-         {kOptionLayout, kVerifyPinLayout},
-         Outcome::kDeleted,
-         Outcome::kNothing},
-        {"delete, both, proved by finger",
-         "btn_Delete",
-         "1234",
-         {0, 1},
-         kChoseFingerprint,
-         kChoseFingerprint,
-         {kOptionLayout, kVerifyFingerLayout},
-         {kOptionLayout, kVerifyFingerLayout},
-         Outcome::kDeleted,
-         Outcome::kDeleted},
-        {"delete the last one",
-         "btn_Delete",
-         "1234",
-         {1},
-         kChoseFingerprint,
-         kChoseFingerprint,
-         {kVerifyPinLayout},
-         {kVerifyPinLayout},
-         Outcome::kDeleted,
-         Outcome::kNothing},
+        Way("delete, both, proved by PIN", "btn_Delete", {"1234", {0, 1}, kChosePin},
+            {kOptionLayout, kVerifyPinLayout}, {kOptionLayout, kVerifyPinLayout}, kDeleted,
+            kNothing),
+        Way("delete, both, proved by finger", "btn_Delete", {"1234", {0, 1}, kChoseFingerprint},
+            {kOptionLayout, kVerifyFingerLayout}, {kOptionLayout, kVerifyFingerLayout}, kDeleted),
+        Way("delete the last one", "btn_Delete", {"1234", {kSelected}, kChoseFingerprint},
+            {kVerifyPinLayout}, {kVerifyPinLayout}, kDeleted, kNothing),
         // A legacy key is always asked for a finger and refuses the new name.
-        {"rename, fingerprint only",
-         "btn_edit",
-         "",
-         {0, 1},
-         kChosePin,
-         kChoseFingerprint,
-         {kVerifyFingerLayout, kEditNameLayout},
-         {kVerifyFingerLayout, kEditNameLayout, kMessageBoxLayout},
-         Outcome::kRenamed,
-         Outcome::kNothing},
-        {"rename, both, proved by PIN",
-         "btn_edit",
-         "1234",
-         {0, 1},
-         kChosePin,
-         kChoseFingerprint,
-         {kOptionLayout, kVerifyPinLayout, kEditNameLayout},
-         {},
-         Outcome::kRenamed,
-         Outcome::kNothing},
-        {"rename, both, proved by finger",
-         "btn_edit",
-         "1234",
-         {0, 1},
-         kChoseFingerprint,
-         kChoseFingerprint,
-         {kOptionLayout, kVerifyFingerLayout, kEditNameLayout},
-         {},
-         Outcome::kRenamed,
-         Outcome::kNothing},
-        {"verify",
-         "btn_Verify",
-         "1234",
-         {0, 1},
-         kChosePin,
-         kChoseFingerprint,
-         {kVerifyFingerLayout},
-         {kVerifyFingerLayout},
-         Outcome::kNothing,
-         Outcome::kNothing},
-        {"change PIN",
-         "btn_change_pin",
-         "1234",
-         {0, 1},
-         kChosePin,
-         kChoseFingerprint,
-         {kChangePinLayout, kMessageBoxLayout},
-         {kChangePinLayout, kMessageBoxLayout},
-         Outcome::kPinChanged,
-         Outcome::kPinChanged},
-        {"reset",
-         "btn_Format",
-         "1234",
-         {0, 1},
-         kChosePin,
-         kChoseFingerprint,
-         {kMessageBoxLayout, kResetLayout},
-         {kMessageBoxLayout, kResetLayout},
-         Outcome::kReset,
-         Outcome::kReset},
+        Way("rename, fingerprint only", "btn_edit", {"", {0, 1}, kChosePin},
+            {kVerifyFingerLayout, kEditNameLayout},
+            {kVerifyFingerLayout, kEditNameLayout, kMessageBoxLayout}, kRenamed, kNothing),
+        Way("rename, both, proved by PIN", "btn_edit", {"1234", {0, 1}, kChosePin},
+            {kOptionLayout, kVerifyPinLayout, kEditNameLayout}, {}, kRenamed),
+        Way("rename, both, proved by finger", "btn_edit", {"1234", {0, 1}, kChoseFingerprint},
+            {kOptionLayout, kVerifyFingerLayout, kEditNameLayout}, {}, kRenamed),
+        Way("verify", "btn_Verify", {"1234", {0, 1}, kChosePin}, {kVerifyFingerLayout},
+            {kVerifyFingerLayout}, kNothing),
+        Way("change PIN", "btn_change_pin", {"1234", {0, 1}, kChosePin},
+            {kChangePinLayout, kMessageBoxLayout}, {kChangePinLayout, kMessageBoxLayout},
+            kPinChanged),
+        Way("reset", "btn_Format", {"1234", {0, 1}, kChosePin}, {kMessageBoxLayout, kResetLayout},
+            {kMessageBoxLayout, kResetLayout}, kReset),
     };
     return paths;
 }
@@ -223,9 +116,9 @@ class InterruptionsTest : public EndToEndTest {
   protected:
     void Start(const KeyKind& kind, const Path& path) {
         person = Person{};
-        person.option = path.option;
-        person.mode = path.mode;
-        PlugKey(kind, path.pin, path.templateSlots);
+        person.option = path.given.choice;
+        person.mode = path.given.choice;
+        PlugKey(kind, path.given.pin, path.given.templateSlots);
         Open();
         ASSERT_TRUE(KeyShown());
         if (std::string(path.button) == "btn_Delete" || std::string(path.button) == "btn_edit") {
@@ -375,7 +268,7 @@ TEST_F(InterruptionsTest, UnplugInAnyWindowEndsTheOperation) {
                 person.opened.clear();
                 person.messages.clear();
                 Windows rerun = windows;
-                if (path.pin.empty() && KeyHasPin()) {
+                if (path.given.pin.empty() && KeyHasPin()) {
                     rerun = kind.legacy() ? Windows{kEnrollLayout}
                                           : Windows{kVerifyPinLayout, kEnrollLayout};
                 }
