@@ -155,6 +155,11 @@ void CMainWnd::OnTimer(UINT id) {
         // so the older connection cannot overwrite what the newer one found.
         return;
     }
+    if (id == kArrivalTimer && dialogsRunning_ > 0) {
+        // Connecting reopens the session a dialog's worker may be using; the timer fires
+        // again once the dialog has closed.
+        return;
+    }
     KillTimer(id);
     if (id == kArrivalTimer) {
         ConnectDevice();
@@ -167,7 +172,11 @@ void CMainWnd::OnKeyRemoved() {
     keyState_.pinToken.Clear();
     keyState_.deviceAbsent = true;
     UpdateDeviceState(false);
-    RefreshFingerprintList(false);
+    if (dialogsRunning_ == 0) {
+        // Not while a dialog's worker may be exchanging with the key: the session serves
+        // one thread at a time. The hidden list is rebuilt on the next connection anyway.
+        RefreshFingerprintList(false);
+    }
 }
 
 }  // namespace kelvora

@@ -127,6 +127,8 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     TemplateNames templateNames_;
     std::map<int, std::uint16_t> rowMap_;
     bool connecting_ = false;
+    // Dialogs of an operation open now; their workers use the session meanwhile.
+    int dialogsRunning_ = 0;
 
     CListUI* list_ = nullptr;
     CControlUI* verifyButton_ = nullptr;

@@ -34,11 +34,15 @@ const QString kResetWarning = QStringLiteral(
 }  // namespace
 
 int CMainWnd::RunDialog(WindowImplBase& dialog) {
-    if (!dialog.Create(GetHWND(), QString::fromUtf8(kApplicationTitle), kDialogStyle)) {
-        return -1;
+    // Counted from creation: a dialog's worker starts with its window.
+    ++dialogsRunning_;
+    int result = -1;
+    if (dialog.Create(GetHWND(), QString::fromUtf8(kApplicationTitle), kDialogStyle)) {
+        dialog.CenterWindow();
+        result = dialog.ShowModal();
     }
-    dialog.CenterWindow();
-    return dialog.ShowModal();
+    --dialogsRunning_;
+    return result;
 }
 
 int CMainWnd::CountFingerprints() {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -75,6 +76,8 @@ vkey::VirtualKey& EndToEndTest::PlugKey(const KeyKind& kind, const std::string& 
     vkey::Config config;
     config.model = kind.model;
     config.firmware = kind.firmware;
+    // Room for one more, so a nearly full key can be filled.
+    config.templateCapacity = std::max(config.templateCapacity, templateSlots.size() + 1);
     vkey::State state;
     if (!pin.empty()) {
         state.pinHash = PinHash(pin);
@@ -86,13 +89,13 @@ vkey::VirtualKey& EndToEndTest::PlugKey(const KeyKind& kind, const std::string& 
     keys_.push_back(std::make_unique<vkey::VirtualKey>(config, keyClock_, std::move(state)));
     key = keys_.back().get();
     backend_.AddKey(*key);
-    person.UseKey(key);
+    person.UseKey(key, &keyClock_);
     key->Plug();
     keyClock_.Advance(kPastSettleDelayMs);
     return *key;
 }
 
-void EndToEndTest::Open() {
+void EndToEndTest::Open(bool resetAtStart) {
     MainWndOptions options;
     options.timeZone = QTimeZone(9 * 3600);
     options.clock = &sessionClock_;
@@ -102,6 +105,7 @@ void EndToEndTest::Open() {
     options.pacer = &pacer_;
     options.workerClock = &workerClock_;
     window = std::make_unique<CMainWnd>(backend_, options);
+    window->State().resetAtStart = resetAtStart;
     ASSERT_TRUE(window->Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle));
     window->ShowWindow(true);
     ui = std::make_unique<UiDriver>(*window);

@@ -64,8 +64,8 @@ class EndToEndTest : public ::testing::Test {
     // 1, 2, ... in `templateSlots`, plugged in. Replaces the previous key.
     vkey::VirtualKey& PlugKey(const KeyKind& kind, const std::string& pin,
                               const std::vector<std::uint16_t>& templateSlots);
-    // Opens the main window on whatever is plugged in.
-    void Open();
+    // Opens the main window on whatever is plugged in; `resetAtStart` as the -E argument sets it.
+    void Open(bool resetAtStart = false);
 
     // Clicks a button of the main window; the whole operation runs before it returns.
     bool Click(const char* button);

@@ -12,6 +12,7 @@
 
 #include "dialogs/fingerprint/choice_wnds.h"
 #include "toolkit/window_impl_base.h"
+#include "vkey/clock.h"
 #include "vkey/virtual_key.h"
 
 namespace kelvora::test {
@@ -44,8 +45,13 @@ struct ShownMessage {
 
 class Person {
   public:
-    // The key whose sensor and plug the person uses; may be swapped between operations.
-    void UseKey(vkey::VirtualKey* key) { key_ = key; }
+    // The key whose sensor and plug the person uses, and the key's clock, which the person
+    // moves on while waiting for the key to give up on a finger; may be swapped between
+    // operations.
+    void UseKey(vkey::VirtualKey* key, vkey::ManualClock* keyClock) {
+        key_ = key;
+        keyClock_ = keyClock;
+    }
 
     // Answers every modal window until the scope of the returned hook ends (see Acting).
     void Handle(WindowImplBase& window);
@@ -72,6 +78,7 @@ class Person {
     void UnplugAndWait(WindowImplBase& window);
 
     vkey::VirtualKey* key_ = nullptr;
+    vkey::ManualClock* keyClock_ = nullptr;
 };
 
 }  // namespace kelvora::test
