@@ -15,14 +15,6 @@ namespace {
 
 using Windows = std::vector<QString>;
 
-std::string Describe(const Windows& windows) {
-    std::string text;
-    for (const QString& layout : windows) {
-        text += layout.toStdString() + " ";
-    }
-    return text;
-}
-
 // What an operation leaves on the key when it runs to its end.
 enum class Outcome { kEnrolled, kDeleted, kRenamed, kNothing, kPinChanged, kReset };
 

@@ -13,14 +13,6 @@ const KeyKind kKinds[] = {kStandardKey, kVendorSetKey, kOwnBioKey, kLegacyKey};
 
 using Windows = std::vector<QString>;
 
-std::string Describe(const Windows& windows) {
-    std::string text;
-    for (const QString& layout : windows) {
-        text += layout.toStdString() + " ";
-    }
-    return text;
-}
-
 // A key configuration and what the person picks in the choice windows.
 struct Given {
     const char* name;

@@ -31,6 +31,14 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
     return done();
 }
 
+std::string Describe(const std::vector<QString>& windows) {
+    std::string text;
+    for (const QString& layout : windows) {
+        text += layout.toStdString() + " ";
+    }
+    return text;
+}
+
 Act Person::ActFor(const QString& layout) const {
     const auto found = acts.find(layout);
     return found == acts.end() ? Act::kAnswer : found->second;

@@ -31,6 +31,9 @@ inline const QString kMessageBoxLayout = QStringLiteral("MsgBox.xml");
 // Handles the UI thread's events until `done` holds, for at most `timeoutMs` of real time.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 
+// The layouts of `windows` in one line, for comparing the ways operations take.
+std::string Describe(const std::vector<QString>& windows);
+
 // What the person does in a window.
 enum class Act {
     kAnswer,  // what the window asks for: the PIN, the choice, the finger, OK
