@@ -59,7 +59,8 @@ EndToEndTest::~EndToEndTest() {
             for (const std::uint8_t byte : entry.request) {
                 hex += QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toStdString();
             }
-            std::fprintf(stderr, "key saw %s -> %x\n", hex.substr(0, 40).c_str(), entry.status);
+            (void)std::fprintf(stderr, "key saw %s -> %x\n", hex.substr(0, 40).c_str(),
+                               entry.status);
         }
     }
     ui.reset();

@@ -87,8 +87,9 @@ class RemovalMatrixTest : public EndToEndTest {
                 << "the list after the key came back";
             ++pulled;
         }
-        std::fprintf(stderr, "%s, %s: %llu exchanges, pulled out before %d of them\n", kind.name,
-                     operation.name, static_cast<unsigned long long>(exchanges), pulled);
+        (void)std::fprintf(stderr, "%s, %s: %llu exchanges, pulled out before %d of them\n",
+                           kind.name, operation.name, static_cast<unsigned long long>(exchanges),
+                           pulled);
     }
 };
 
