@@ -71,6 +71,7 @@ TEST_F(OperationsTest, EnrolOnEveryConfiguration) {
             ASSERT_TRUE(Click("btn_Enroll"));
             const Windows& expected = kind.legacy() ? c.legacyWindows : c.ctapWindows;
             EXPECT_EQ(Describe(person.opened), Describe(expected));
+            EXPECT_GE(person.samplesShown, 3) << "a picture for each sample taken";
             EXPECT_EQ(KeySlots().size(), c.given.templateSlots.size() + 1);
             EXPECT_EQ(ListedSlots(), KeySlots());
             EXPECT_EQ(KeyHasPin(), c.pinAfterwards);

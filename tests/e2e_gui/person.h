@@ -71,7 +71,7 @@ class Person {
     // Every layout opened, in order, and every message box.
     std::vector<QString> opened;
     std::vector<ShownMessage> messages;
-    // The finger counts of the enrollment pictures, to check progress was shown.
+    // How often the enrollment's picture moved on after a touch: its progress was shown.
     int samplesShown = 0;
 
   private:
