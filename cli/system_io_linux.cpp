@@ -7,6 +7,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "cli/descriptor_input.h"
 #include "cli/system_io.h"
 
 namespace kelvora::cli {
@@ -28,41 +29,6 @@ extern "C" void OnInterrupt(int /*signal*/) {
         ::_exit(kCancelledExit);
     }
 }
-
-// Reads one line byte by byte so that nothing beyond it is consumed (a PIN file may hold
-// several lines for several questions). nullopt at the end of the input.
-std::optional<std::string> ReadFdLine(int fd) {
-    std::string line;
-    char c = 0;
-    for (;;) {
-        const ssize_t got = ::read(fd, &c, 1);
-        if (got < 0 && errno == EINTR) {
-            return std::nullopt;
-        }
-        if (got <= 0) {
-            return line.empty() ? std::nullopt : std::optional<std::string>(line);
-        }
-        if (c == '\n') {
-            break;
-        }
-        line += c;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
-}
-
-class DescriptorInput final : public Input {
-  public:
-    explicit DescriptorInput(int fd) : fd_(fd) {}
-    std::optional<std::string> ReadLine(std::string_view /*prompt*/, bool /*secret*/) override {
-        return ReadFdLine(fd_);
-    }
-
-  private:
-    int fd_;
-};
 
 class TerminalInput final : public Input {
   public:
@@ -86,12 +52,16 @@ class TerminalInput final : public Input {
 
 }  // namespace
 
-std::unique_ptr<Input> MakeTerminalInput() {
-    return std::make_unique<TerminalInput>();
+ByteRead ReadFdByte(int fd, char& c) {
+    const ssize_t got = ::read(fd, &c, 1);
+    if (got < 0 && errno == EINTR) {
+        return ByteRead::kInterrupted;
+    }
+    return got == 1 ? ByteRead::kByte : ByteRead::kEnd;
 }
 
-std::unique_ptr<Input> MakeDescriptorInput(int fd) {
-    return std::make_unique<DescriptorInput>(fd);
+std::unique_ptr<Input> MakeTerminalInput() {
+    return std::make_unique<TerminalInput>();
 }
 
 void InstallInterruptHandler(std::atomic<bool>& flag, bool exitAtOnce) {

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <iostream>
 
+#include "cli/descriptor_input.h"
 #include "cli/system_io.h"
 
 namespace kelvora::cli {
@@ -29,36 +30,6 @@ BOOL WINAPI OnConsoleControl(DWORD type) {
     return TRUE;
 }
 
-std::optional<std::string> ReadFdLine(int fd) {
-    std::string line;
-    char c = 0;
-    for (;;) {
-        const int got = _read(fd, &c, 1);
-        if (got <= 0) {
-            return line.empty() ? std::nullopt : std::optional<std::string>(line);
-        }
-        if (c == '\n') {
-            break;
-        }
-        line += c;
-    }
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
-}
-
-class DescriptorInput final : public Input {
-  public:
-    explicit DescriptorInput(int fd) : fd_(fd) {}
-    std::optional<std::string> ReadLine(std::string_view /*prompt*/, bool /*secret*/) override {
-        return ReadFdLine(fd_);
-    }
-
-  private:
-    int fd_;
-};
-
 class TerminalInput final : public Input {
   public:
     std::optional<std::string> ReadLine(std::string_view prompt, bool secret) override {
@@ -80,12 +51,12 @@ class TerminalInput final : public Input {
 
 }  // namespace
 
-std::unique_ptr<Input> MakeTerminalInput() {
-    return std::make_unique<TerminalInput>();
+ByteRead ReadFdByte(int fd, char& c) {
+    return _read(fd, &c, 1) == 1 ? ByteRead::kByte : ByteRead::kEnd;
 }
 
-std::unique_ptr<Input> MakeDescriptorInput(int fd) {
-    return std::make_unique<DescriptorInput>(fd);
+std::unique_ptr<Input> MakeTerminalInput() {
+    return std::make_unique<TerminalInput>();
 }
 
 void InstallInterruptHandler(std::atomic<bool>& flag, bool exitAtOnce) {
