@@ -20,6 +20,20 @@
 
 namespace kelvora::test {
 
+// Handles the UI thread's events until `done` holds; false after `timeoutMs` of real time.
+inline bool WaitForUi(const std::function<bool()>& done, int timeoutMs = 3000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
 inline const QString kNoKeyStatus = QStringLiteral("デバイスが見つかりません");
 inline const QString kKeyStatus = QStringLiteral("デバイスが見つかりました");
 
@@ -74,16 +88,7 @@ class MainWindowTest : public ::testing::Test {
     }
 
     static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done()) {
-            if (timer.elapsed() > timeoutMs) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(1);
-        }
-        return true;
+        return WaitForUi(done, timeoutMs);
     }
 
     bool WaitForStatus(const QString& status) {

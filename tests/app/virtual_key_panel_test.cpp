@@ -17,6 +17,7 @@
 #include "app/key_setup.h"
 #include "app/main_wnd.h"
 #include "app/virtual_key_panel.h"
+#include "main_wnd_fixture.h"
 #include "toolkit/test_driver.h"
 
 namespace kelvora::test {
@@ -24,19 +25,6 @@ namespace {
 
 constexpr int kEnrolledFinger = 7;
 constexpr int kTestHoldMs = 5;
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 AppOptions VirtualModel(int model) {
     AppOptions options;
@@ -69,7 +57,7 @@ class VirtualKeyPanelTest : public ::testing::Test {
 TEST_F(VirtualKeyPanelTest, TouchesAreAPressAndARelease) {
     Click("touch_enrolled");
     EXPECT_EQ(Key().fingerOnSensor(), kEnrolledFinger);
-    EXPECT_TRUE(WaitFor([&] { return !Key().fingerOnSensor(); })) << "never lifted by itself";
+    EXPECT_TRUE(WaitForUi([&] { return !Key().fingerOnSensor(); })) << "never lifted by itself";
 
     Click("touch_other");
     const std::optional<int> other = Key().fingerOnSensor();
@@ -91,7 +79,7 @@ TEST_F(VirtualKeyPanelTest, PlugToggleAndApplySwapTheKeyAndTheMainWindowFollows)
     window.ShowWindow(true);
     UiDriver ui(window);
     const auto mainStatusIs = [&](const char* text) {
-        return WaitFor([&] { return ui.Text(QStringLiteral("label_status")) == text; });
+        return WaitForUi([&] { return ui.Text(QStringLiteral("label_status")) == text; });
     };
     ASSERT_TRUE(mainStatusIs("デバイスが見つかりました"));
 
