@@ -243,7 +243,14 @@ TEST_F(InterruptionsTest, UnplugInAnyWindowEndsTheOperation) {
                 Start(kind, path);
                 const Windows expected = Prefix(windows, at);
                 person.acts[windows[at]] = Act::kUnplug;
+                if (kind.legacy() && windows[at] == kResetLayout) {
+                    // A legacy key resets at once, often before the window is even shown;
+                    // it is pulled out as the reset reaches it instead.
+                    person.acts[windows[at - 1]] = Act::kAnswerThenUnplugAtNextExchange;
+                }
                 ASSERT_TRUE(Click(path.button));
+                // Not left for the next plug-in when the person's own pull came first.
+                key->DisarmUnplug();
                 EXPECT_EQ(Describe(person.opened), Describe(expected));
                 EXPECT_EQ(person.messages.size(),
                           static_cast<std::size_t>(

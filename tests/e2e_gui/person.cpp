@@ -119,6 +119,9 @@ void Person::AnswerMessageBox(WindowImplBase& box, Act act) {
     if (act == Act::kCancel && ui.Click(QStringLiteral("Cancel"))) {
         return;
     }
+    if (act == Act::kAnswerThenUnplugAtNextExchange && key_ != nullptr) {
+        key_->UnplugBeforeRequest(0);
+    }
     ui.Click(QStringLiteral("OK"));
 }
 

@@ -39,6 +39,9 @@ enum class Act {
     kAnswer,  // what the window asks for: the PIN, the choice, the finger, OK
     kCancel,  // the close button (Cancel in a message box)
     kUnplug,  // pulls the key out while the window is open, and waits until it closes
+    // Answers, and has the key pulled out just as the next exchange reaches it: for a window
+    // whose worker is done with the key before anyone could reach the plug.
+    kAnswerThenUnplugAtNextExchange,
 };
 
 struct ShownMessage {
