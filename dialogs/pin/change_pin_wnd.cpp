@@ -10,12 +10,6 @@
 namespace kelvora {
 
 namespace {
-std::span<const std::uint8_t> BytesOf(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-std::string_view TextOfBytes(const SecretBytes& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
 bool IsRetryWord(std::uint16_t word) {
     return (word & ~kSwRetriesMask) == kSwPinRetriesBase;
 }
@@ -65,8 +59,8 @@ bool CChangePINWnd::CheckEntries() {
 }
 
 int CChangePINWnd::ChangeOnKey() {
-    if (!pinAwaitingToken_.empty()) {
-        return FetchToken(TextOfBytes(pinAwaitingToken_));
+    if (tokenAfterNewPin_.Pending()) {
+        return tokenAfterNewPin_.Retry(Device());
     }
     if (!CheckEntries()) {
         return kStatusEntryError;
@@ -107,22 +101,12 @@ int CChangePINWnd::ChangeOnCtapKey(const QString& current, const QString& fresh)
         if (IsClosed()) {
             return status;  // the key went away while the box was shown
         }
-        return FetchToken(freshUtf8.view());
+        return tokenAfterNewPin_.Fetch(Device(), freshUtf8.view());
     }
     if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked) {
         SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kLocked));
     } else {
         SetTextOf(currentLabel_, RetryText(GetPinRetries(Device())));
-    }
-    return status;
-}
-
-int CChangePINWnd::FetchToken(std::string_view pinUtf8) {
-    const int status = RefreshPinToken(Device(), pinUtf8);
-    if (status == kCtapSuccess) {
-        pinAwaitingToken_.Clear();
-    } else if (pinAwaitingToken_.empty()) {
-        pinAwaitingToken_ = SecretBytes(BytesOf(pinUtf8));
     }
     return status;
 }

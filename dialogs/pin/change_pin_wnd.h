@@ -5,7 +5,7 @@
 #pragma once
 
 #include "dialogs/pin/pin_dialog_base.h"
-#include "transport/pin_token.h"
+#include "dialogs/pin/token_after_new_pin.h"
 
 namespace kelvora {
 
@@ -31,7 +31,6 @@ class CChangePINWnd : public CPinDialogBase {
     bool CheckEntries();
     int ChangeOnLegacyKey(const QString& current, const QString& fresh);
     int ChangeOnCtapKey(const QString& current, const QString& fresh);
-    int FetchToken(std::string_view pinUtf8);
     void OnNewPinChanged();
 
     CControlUI* okButton_ = nullptr;
@@ -42,10 +41,8 @@ class CChangePINWnd : public CPinDialogBase {
     CControlUI* newLabel_ = nullptr;
     CControlUI* confirmLabel_ = nullptr;
     int result_ = 0;
-    // The new PIN once the key has taken it, while its token is still missing: another
-    // confirmation only fetches the token. A second changePIN would present the old PIN,
-    // which the key now counts as a wrong one.
-    SecretBytes pinAwaitingToken_;
+    // A second changePIN would present the old PIN, which the key now counts as a wrong one.
+    TokenAfterNewPin tokenAfterNewPin_;
 };
 
 }  // namespace kelvora

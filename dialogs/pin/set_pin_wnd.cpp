@@ -13,12 +13,6 @@ namespace {
 // setPIN answers that the dialog leaves without a failure box.
 constexpr int kSilentSetFailure = kCtapErrInvalidParameter;
 
-std::span<const std::uint8_t> BytesOf(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-std::string_view TextOfBytes(const SecretBytes& bytes) {
-    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
 }  // namespace
 
 CSetPINWnd::CSetPINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
@@ -42,8 +36,8 @@ void CSetPINWnd::Confirm() {
 }
 
 int CSetPINWnd::SetOnKey() {
-    if (!pinAwaitingToken_.empty()) {
-        return FetchToken(TextOfBytes(pinAwaitingToken_));
+    if (tokenAfterNewPin_.Pending()) {
+        return tokenAfterNewPin_.Retry(Device());
     }
     const QString pin = TextOf(pinEdit_);
     if (const QString message = PinLengthMessage(pin); !message.isEmpty()) {
@@ -89,17 +83,7 @@ int CSetPINWnd::SetOnCtapKey(const QString& pin) {
     if (IsClosed()) {
         return status;  // the key went away while the box was shown
     }
-    return FetchToken(utf8.view());
-}
-
-int CSetPINWnd::FetchToken(std::string_view pinUtf8) {
-    const int status = RefreshPinToken(Device(), pinUtf8);
-    if (status == kCtapSuccess) {
-        pinAwaitingToken_.Clear();
-    } else if (pinAwaitingToken_.empty()) {
-        pinAwaitingToken_ = SecretBytes(BytesOf(pinUtf8));
-    }
-    return status;
+    return tokenAfterNewPin_.Fetch(Device(), utf8.view());
 }
 
 void CSetPINWnd::OnTextChanged() {

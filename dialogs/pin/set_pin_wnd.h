@@ -6,7 +6,7 @@
 #pragma once
 
 #include "dialogs/pin/pin_dialog_base.h"
-#include "transport/pin_token.h"
+#include "dialogs/pin/token_after_new_pin.h"
 
 namespace kelvora {
 
@@ -31,9 +31,6 @@ class CSetPINWnd : public CPinDialogBase {
     int SetOnKey();
     int SetOnLegacyKey(const QString& pin);
     int SetOnCtapKey(const QString& pin);
-    // Fetches the token with the PIN the key took; keeps that PIN for another try when the
-    // key agreement failed.
-    int FetchToken(std::string_view pinUtf8);
     void OnTextChanged();
 
     CControlUI* pinEdit_ = nullptr;
@@ -41,9 +38,8 @@ class CSetPINWnd : public CPinDialogBase {
     CControlUI* pinLabel_ = nullptr;
     CControlUI* confirmLabel_ = nullptr;
     int result_ = 0;
-    // The PIN the key has taken while its token is still missing: another confirmation only
-    // fetches the token, as a second setPIN would be refused by a key that has a PIN.
-    SecretBytes pinAwaitingToken_;
+    // A second setPIN would be refused by a key that has a PIN.
+    TokenAfterNewPin tokenAfterNewPin_;
 };
 
 }  // namespace kelvora
