@@ -4,17 +4,13 @@
 // any real sleeping. Used by the flow tests and the benchmarks.
 #pragma once
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
-#include "transport/ctaphid.h"
-#include "transport/device_ids.h"
-#include "transport/hid_backend.h"
-#include "transport/hid_device_info.h"
-#include "vkey/virtual_key.h"
+#include "tests/common/virtual_key_reports.h"
+#include "vkey/clock.h"
 
 namespace kelvora::test {
 
@@ -51,43 +47,25 @@ class VirtualKeyConnection final : public HidConnection {
         : key_(key), clock_(clock) {}
 
     HidIoResult Write(std::span<const std::uint8_t> report) override {
-        std::uint8_t packet[vkey::kPacketSize] = {};
-        std::memcpy(packet, report.data() + 1, std::min(report.size() - 1, sizeof packet));
-        if (!key_.WritePacket(packet)) {
-            return {false, 0, kDeviceGone};
-        }
-        return {true, report.size(), 0};
+        return WriteReportToKey(key_, report);
     }
 
     HidIoResult Read(std::span<std::uint8_t> report) override {
-        vkey::Packet packet{};
         for (;;) {
-            switch (key_.ReadPacket(packet, 1)) {
-                case vkey::VirtualKey::ReadResult::kPacket:
-                    report[0] = ctaphid::kReportId;
-                    std::memcpy(report.data() + 1, packet.data(), packet.size());
-                    return {true, packet.size() + 1, 0};
-                case vkey::VirtualKey::ReadResult::kRemoved:
-                    return {false, 0, kDeviceGone};
-                case vkey::VirtualKey::ReadResult::kTimedOut:
-                    clock_.Advance(kIdleAdvanceMs);
-                    break;
+            if (const std::optional<HidIoResult> result = ReadReportFromKey(key_, report, 1)) {
+                return *result;
             }
+            clock_.Advance(kIdleAdvanceMs);
         }
     }
 
-    void FlushInput() override {
-        while (key_.TryReadPacket()) {
-        }
-    }
+    void FlushInput() override { FlushKeyOutput(key_); }
     bool ReportLengths(HidReportLengths& lengths) override {
-        lengths = {ctaphid::kReportLength, ctaphid::kReportLength};
-        return key_.plugged();
+        return VirtualKeyReportLengths(key_, lengths);
     }
     void Close() override {}
 
   private:
-    static constexpr std::uint32_t kDeviceGone = 0x48F;
     vkey::VirtualKey& key_;
     vkey::ManualClock& clock_;
 };
@@ -100,14 +78,7 @@ class VirtualKeyBackend final : public HidBackend {
         if (!key_.plugged()) {
             return {};
         }
-        HidInterfaceInfo info;
-        const std::uint16_t productId = key_.config().productId();
-        info.path = "/dev/vkey#" + InterfaceIdentity(kMakerVendorId, productId);
-        info.vendorId = kMakerVendorId;
-        info.productId = productId;
-        info.productName = "Virtual Key";
-        info.reportLengths = {ctaphid::kReportLength, ctaphid::kReportLength};
-        return {info};
+        return {VirtualKeyInterface(key_, "/dev/vkey", "Virtual Key")};
     }
 
     HidOpenResult Open(const HidInterfaceInfo&) override {

@@ -7,22 +7,17 @@
 // out would, so such a test ends with the removal the tool must survive.
 #pragma once
 
-#include <algorithm>
-#include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "transport/ctaphid.h"
-#include "transport/device_ids.h"
-#include "transport/hid_backend.h"
-#include "transport/hid_device_info.h"
-#include "vkey/virtual_key.h"
+#include "tests/common/virtual_key_reports.h"
+#include "vkey/clock.h"
 
 namespace kelvora::test {
 
 // Time that passes each time a blocking read finds no packet ready.
 inline constexpr std::int64_t kIdleStepMs = 50;
-inline constexpr std::uint32_t kKeyGone = 0x48F;
 
 // One clock for both sides.
 class SharedManualClock final : public Clock {
@@ -53,12 +48,7 @@ class HostileKeyConnection final : public HidConnection {
         : key_(key), clock_(clock), budget_(budget) {}
 
     HidIoResult Write(std::span<const std::uint8_t> report) override {
-        std::uint8_t packet[vkey::kPacketSize] = {};
-        std::memcpy(packet, report.data() + 1, std::min(report.size() - 1, sizeof packet));
-        if (!key_.WritePacket(packet)) {
-            return {false, 0, kKeyGone};
-        }
-        return {true, report.size(), 0};
+        return WriteReportToKey(key_, report);
     }
 
     HidIoResult Read(std::span<std::uint8_t> report) override {
@@ -74,13 +64,9 @@ class HostileKeyConnection final : public HidConnection {
         return ReadOnce(report, timeoutMs);
     }
 
-    void FlushInput() override {
-        while (key_.TryReadPacket()) {
-        }
-    }
+    void FlushInput() override { FlushKeyOutput(key_); }
     bool ReportLengths(HidReportLengths& lengths) override {
-        lengths = {ctaphid::kReportLength, ctaphid::kReportLength};
-        return key_.plugged();
+        return VirtualKeyReportLengths(key_, lengths);
     }
     void Close() override {}
 
@@ -90,16 +76,8 @@ class HostileKeyConnection final : public HidConnection {
             budget_.removed = true;
             key_.Unplug();
         }
-        vkey::Packet packet{};
-        switch (key_.ReadPacket(packet, 0)) {
-            case vkey::VirtualKey::ReadResult::kPacket:
-                report[0] = ctaphid::kReportId;
-                std::memcpy(report.data() + 1, packet.data(), packet.size());
-                return {true, packet.size() + 1, 0};
-            case vkey::VirtualKey::ReadResult::kRemoved:
-                return {false, 0, kKeyGone};
-            case vkey::VirtualKey::ReadResult::kTimedOut:
-                break;
+        if (const std::optional<HidIoResult> result = ReadReportFromKey(key_, report, 0)) {
+            return *result;
         }
         clock_.Advance(idleMs);
         return {false, 0, kHidReadTimedOut};
@@ -119,14 +97,7 @@ class HostileKeyBackend final : public HidBackend {
         if (!key_.plugged()) {
             return {};
         }
-        HidInterfaceInfo info;
-        const std::uint16_t productId = key_.config().productId();
-        info.path = "/dev/hostile#" + InterfaceIdentity(kMakerVendorId, productId);
-        info.vendorId = kMakerVendorId;
-        info.productId = productId;
-        info.productName = "Hostile Key";
-        info.reportLengths = {ctaphid::kReportLength, ctaphid::kReportLength};
-        return {info};
+        return {VirtualKeyInterface(key_, "/dev/hostile", "Hostile Key")};
     }
 
     HidOpenResult Open(const HidInterfaceInfo&) override {
