@@ -12,7 +12,6 @@ namespace kelvora {
 namespace {
 // setPIN answers that the dialog leaves without a failure box.
 constexpr int kSilentSetFailure = kCtapErrInvalidParameter;
-
 }  // namespace
 
 CSetPINWnd::CSetPINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
