@@ -4,11 +4,11 @@
 // any real sleeping. Used by the flow tests and the benchmarks.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "tests/common/shared_clock.h"
 #include "tests/common/virtual_key_reports.h"
 #include "vkey/clock.h"
 
@@ -16,30 +16,6 @@ namespace kelvora::test {
 
 // Time the host lets pass each time it finds no answer ready.
 inline constexpr std::int64_t kIdleAdvanceMs = 50;
-
-class SharedClock final : public Clock {
-  public:
-    explicit SharedClock(vkey::ManualClock& keyClock) : keyClock_(keyClock) {}
-    std::uint64_t NowMs() override {
-        const auto now = static_cast<std::uint64_t>(keyClock_.NowMs());
-        keyClock_.Advance(stepPerReading);
-        return now;
-    }
-    void SleepMs(std::uint32_t milliseconds) override {
-        sleeps.push_back(milliseconds);
-        keyClock_.Advance(milliseconds);
-        if (onSleep) {
-            onSleep(sleeps.size());
-        }
-    }
-    // Time that passes with every reading, for loops that never wait (the legacy poll).
-    std::int64_t stepPerReading = 0;
-    std::vector<std::uint32_t> sleeps;
-    std::function<void(std::size_t sleepCount)> onSleep;
-
-  private:
-    vkey::ManualClock& keyClock_;
-};
 
 class VirtualKeyConnection final : public HidConnection {
   public:

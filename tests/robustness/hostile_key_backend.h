@@ -7,10 +7,11 @@
 // out would, so such a test ends with the removal the tool must survive.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
+#include "tests/common/shared_clock.h"
 #include "tests/common/virtual_key_reports.h"
 #include "vkey/clock.h"
 
@@ -18,23 +19,6 @@ namespace kelvora::test {
 
 // Time that passes each time a blocking read finds no packet ready.
 inline constexpr std::int64_t kIdleStepMs = 50;
-
-// One clock for both sides.
-class SharedManualClock final : public Clock {
-  public:
-    explicit SharedManualClock(vkey::ManualClock& keyClock) : keyClock_(keyClock) {}
-    std::uint64_t NowMs() override { return static_cast<std::uint64_t>(keyClock_.NowMs()); }
-    void SleepMs(std::uint32_t milliseconds) override {
-        keyClock_.Advance(milliseconds);
-        if (onSleep) {
-            onSleep();
-        }
-    }
-    std::function<void()> onSleep;
-
-  private:
-    vkey::ManualClock& keyClock_;
-};
 
 struct ReadBudget {
     long readsBeforeRemoval = 20000;

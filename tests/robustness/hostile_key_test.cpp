@@ -62,7 +62,7 @@ struct Session {
     }
 
     vkey::ManualClock keyClock{1000};
-    SharedManualClock clock{keyClock};
+    SharedClock clock{keyClock};
     NullDebug debug;
     KeyState keyState;
     ReadBudget budget;
@@ -144,7 +144,7 @@ const Operation kOperations[] = {
          // gives up after a while.
          std::atomic<bool> cancel{false};
          int pauses = 0;
-         s.clock.onSleep = [&] {
+         s.clock.onSleep = [&](std::size_t) {
              if (++pauses >= kPausesBeforeCancel) {
                  cancel = true;
              }
