@@ -51,6 +51,9 @@ void Person::Handle(WindowImplBase& window) {
     QApplication::setActiveWindow(window.GetWidget());
     UiDriver::ProcessEvents();
     UiDriver ui(window);
+    if (act == Act::kAnswerThenUnplugAtNextExchange && key_ != nullptr) {
+        key_->UnplugBeforeRequest(0);
+    }
     if (layout == kMessageBoxLayout) {
         AnswerMessageBox(window, act);
         return;
@@ -118,9 +121,6 @@ void Person::AnswerMessageBox(WindowImplBase& box, Act act) {
     }
     if (act == Act::kCancel && ui.Click(QStringLiteral("Cancel"))) {
         return;
-    }
-    if (act == Act::kAnswerThenUnplugAtNextExchange && key_ != nullptr) {
-        key_->UnplugBeforeRequest(0);
     }
     ui.Click(QStringLiteral("OK"));
 }
