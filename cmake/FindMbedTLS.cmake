@@ -1,4 +1,5 @@
-# Debian's libmbedtls-dev (2.28) ships neither a CMake package nor pkg-config files.
+# Debian's libmbedtls-dev (2.28) ships neither a CMake package nor pkg-config files; the
+# cross-built Windows library is found the same way in the dependency prefix.
 find_path(MBEDTLS_INCLUDE_DIR mbedtls/ssl.h)
 find_library(MBEDCRYPTO_LIBRARY mbedcrypto)
 include(FindPackageHandleStandardArgs)
@@ -8,4 +9,8 @@ if(MbedTLS_FOUND AND NOT TARGET MbedTLS::mbedcrypto)
   set_target_properties(MbedTLS::mbedcrypto PROPERTIES
     IMPORTED_LOCATION ${MBEDCRYPTO_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${MBEDTLS_INCLUDE_DIR})
+  if(WIN32)
+    # The static library's entropy source is the system's random number generator.
+    set_property(TARGET MbedTLS::mbedcrypto PROPERTY INTERFACE_LINK_LIBRARIES bcrypt advapi32)
+  endif()
 endif()

@@ -1,9 +1,17 @@
 # Project-wide compiler settings: warnings and sanitizers. Applied through the
 # kelvora_options interface target so third-party code is not affected.
 add_library(kelvora_options INTERFACE)
-target_compile_options(kelvora_options INTERFACE -Wall -Wextra -Wpedantic)
-if(KELVORA_WERROR)
-  target_compile_options(kelvora_options INTERFACE -Werror)
+if(MSVC)
+  # The sources are UTF-8 with Japanese text in their string literals.
+  target_compile_options(kelvora_options INTERFACE /W4 /utf-8 /permissive-)
+  if(KELVORA_WERROR)
+    target_compile_options(kelvora_options INTERFACE /WX)
+  endif()
+else()
+  target_compile_options(kelvora_options INTERFACE -Wall -Wextra -Wpedantic)
+  if(KELVORA_WERROR)
+    target_compile_options(kelvora_options INTERFACE -Werror)
+  endif()
 endif()
 
 if(KELVORA_SANITIZE STREQUAL "address")
