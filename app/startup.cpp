@@ -54,6 +54,11 @@ int RunApplication(int argc, char** argv) {
         return 2;
     }
 
+    // The walk draws its pictures without showing anything; it needs no display (Wine passes
+    // no QT_* variable on, so the program chooses the platform itself).
+    if (options.screenshotDir && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     // Only a name: the package itself comes from the executable's resources.
     CPaintManagerUI::SetResourceZipName(QStringLiteral("Skins.zip"));

@@ -61,6 +61,12 @@ TEST(FingerprintRowTexts, NamesAreCutAt259Units) {
 TEST(FormatEnrollTime, ShowsTheTrueLocalTimeInEveryZone) {
     const QTimeZone berlin("Europe/Berlin");
     const QTimeZone kolkata("Asia/Kolkata");
+#ifdef _WIN32
+    if (!berlin.isValid() || !kolkata.isValid()) {
+        // Wine's registry has no zone rules for Qt's Windows time-zone backend.
+        GTEST_SKIP() << "the system has no rules for these time zones";
+    }
+#endif
     ASSERT_TRUE(berlin.isValid() && kolkata.isValid());
     EXPECT_EQ(FormatEnrollTime("20190612083000", berlin), QStringLiteral("2019/06/12 10:30:00"));
     EXPECT_EQ(FormatEnrollTime("20190112083000", berlin), QStringLiteral("2019/01/12 09:30:00"));

@@ -17,6 +17,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "tests/common/utc_time.h"
 #include "vkey/clock.h"
 #include "vkey/virtual_hid_backend.h"
 #include "vkey/virtual_key.h"
@@ -125,12 +126,7 @@ class CliRig {
                            return std::chrono::sys_days(std::chrono::year(2024) / 5 / 6) +
                                   std::chrono::hours(7) + std::chrono::minutes(8);
                        },
-                   .localTime =
-                       [](std::time_t when) {
-                           std::tm broken{};
-                           gmtime_r(&when, &broken);
-                           return broken;
-                       },
+                   .localTime = &kelvora::test::UtcTime,
                    .debug = debug,
                    .replugTimeoutMs = 60000};
         return RunCli(env, options);

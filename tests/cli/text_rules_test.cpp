@@ -11,6 +11,7 @@
 #include "cli/json.h"
 #include "cli/options.h"
 #include "cli/sample_status.h"
+#include "tests/common/utc_time.h"
 
 namespace kelvora::cli {
 namespace {
@@ -68,10 +69,7 @@ TEST(SampleStatusTest, EveryCtapStatusHasItsOwnText) {
 TEST(EnrollTimeTest, StampsInLocalTime) {
     const LocalTimeFunction plusNine = [](std::time_t when) {
         constexpr std::time_t kNineHours = 9 * 3600;
-        when += kNineHours;
-        std::tm broken{};
-        gmtime_r(&when, &broken);
-        return broken;
+        return kelvora::test::UtcTime(when + kNineHours);
     };
     const struct {
         std::string name;
