@@ -15,8 +15,10 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-cryptography
   # independent FIDO clients for interoperability tests
   python3-fido2 libfido2-dev fido2-tools
-  # compile check of the Windows sources
-  g++-mingw-w64-x86-64
+  # the Windows build: mingw-w64 cross compilers, Debian's sources of the libraries
+  # (dpkg-source unpacks them; Wine's wintab headers serve Qt's windows plugin), Wine to
+  # run the programs and tests, NSIS for the installer, Pillow to compare screenshots
+  g++-mingw-w64-x86-64 dpkg-dev xz-utils libwine-dev wine64 nsis python3-pil
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets the machine up, builds and runs every test: the normal build, the AddressSanitizer
-# build, a short run of every fuzz target and the compile check of the Windows sources.
+# Sets the machine up, builds and runs every test: the normal build, the sanitizer builds,
+# a short run of every fuzz target, and the Windows build with its tests under Wine.
 #   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
+#   KELVORA_WINDOWS=1                     0 skips the Windows stage
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,5 +21,7 @@ if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
   ./scripts/fuzz.sh "${KELVORA_FUZZ_SECONDS:-30}"
 fi
 
-echo "=== Windows compile check"
-./scripts/check-windows.sh
+if [ "${KELVORA_WINDOWS:-1}" != 0 ]; then
+  echo "=== Windows: cross-build, tests and windows under Wine, installer"
+  ./scripts/windows-test.sh
+fi

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine the way the tests need it: a private prefix, prepared once,
+# that can neither hang on a crash dialog nor pass a crash as success.
+#   wine-run.sh PROGRAM.exe [ARGS...]
+#   KELVORA_WINEPREFIX    the prefix (default ~/.cache/kelvora/wineprefix)
+#   KELVORA_WINE_TIMEOUT  seconds before the program is killed (default 600)
+#   KELVORA_WINE_EXPECT   a text the output must contain (a program's own success line), so that
+#                         a process that died without saying so is a failure whatever its status
+set -uo pipefail
+wine=${KELVORA_WINE:-/usr/lib/wine/wine64}
+export WINEPREFIX=${KELVORA_WINEPREFIX:-$HOME/.cache/kelvora/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+# The tool's users run Japanese Windows: ANSI code page 932, Japanese user interface (set
+# for Wine only: the shell need not have that locale).
+japanese=(env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)
+# No Mono or Gecko: nothing here uses them, and their installers would want the network.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+[ -x "$wine" ] || { echo "wine-run: $wine missing (run scripts/setup.sh)" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: wine-run.sh PROGRAM.exe [ARGS...]" >&2; exit 2; }
+
+prepare_prefix() {
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec 8>"$WINEPREFIX.lock"
+  flock 8
+  if [ -f "$WINEPREFIX/.kelvora-ready" ]; then return; fi
+  rm -rf "$WINEPREFIX"
+  DISPLAY= "$wine" wineboot --init >/dev/null 2>&1
+  local reg=("$wine" reg add)
+  # A crash ends the process with a failure status instead of starting a debugger that waits.
+  "${reg[@]}" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+    /d 'kelvora-no-debugger.exe' /f >/dev/null 2>&1
+  "${reg[@]}" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 1 /f \
+    >/dev/null 2>&1
+  # Wine passes no QT_* variable from Linux; the offscreen platform's font folder is set here.
+  "${reg[@]}" 'HKCU\Environment' /v QT_QPA_FONTDIR /d 'Z:\usr\share\fonts\opentype\noto' /f \
+    >/dev/null 2>&1
+  "$wine" wineserver -w 2>/dev/null || true
+  touch "$WINEPREFIX/.kelvora-ready"
+  flock -u 8
+}
+prepare_prefix
+
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+# No display: a fatal error message box or a debugger window would wait for a click forever.
+DISPLAY= timeout -s KILL "${KELVORA_WINE_TIMEOUT:-600}" "${japanese[@]}" "$wine" "$@" 2>&1 |
+  tee "$out"
+status=${PIPESTATUS[0]}
+if [ "$status" -eq 0 ] && [ -n "${KELVORA_WINE_EXPECT:-}" ] &&
+   ! grep -qF -- "$KELVORA_WINE_EXPECT" "$out"; then
+  echo "wine-run: exit 0 without \"$KELVORA_WINE_EXPECT\": the program did not finish" >&2
+  status=99
+fi
+exit "$status"
