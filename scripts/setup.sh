@@ -17,6 +17,8 @@ packages=(
   python3-fido2 libfido2-dev fido2-tools
   # compile check of the Windows sources
   g++-mingw-w64-x86-64
+  # the Debian package: manual pages, its checks, and reading the pages back
+  help2man lintian desktop-file-utils appstream file man-db
 )
 
 missing=()

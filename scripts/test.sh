@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds and runs every test: the normal build, the AddressSanitizer
-# build, a short run of every fuzz target and the compile check of the Windows sources.
+# build, a short run of every fuzz target, the compile check of the Windows sources, and the
+# Debian package installed, tried and removed again.
 #   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 set -euo pipefail
@@ -22,3 +23,6 @@ fi
 
 echo "=== Windows compile check"
 ./scripts/check-windows.sh
+
+echo "=== Debian package: build, install, try, remove"
+./scripts/package-check.sh
