@@ -293,8 +293,8 @@ void Quality(const QString& name, int bars, const QColor& ink, const QColor& bg)
 int WriteAppIcon(const char* sizeText, const char* file) {
     const int size = QByteArray(sizeText).toInt();
     if (size < kMinAppIconSize || size > kMaxAppIconSize) {
-        std::fprintf(stderr, "make_skin_images: icon size %s is not %d to %d\n", sizeText,
-                     kMinAppIconSize, kMaxAppIconSize);
+        (void)std::fprintf(stderr, "make_skin_images: icon size %s is not %d to %d\n", sizeText,
+                           kMinAppIconSize, kMaxAppIconSize);
         return 2;
     }
     const QFileInfo target(QString::fromLocal8Bit(file));
@@ -315,9 +315,9 @@ int main(int argc, char** argv) {
         return WriteAppIcon(argv[2], argv[3]);
     }
     if (argc != 2) {
-        std::fprintf(stderr,
-                     "usage: make_skin_images <output folder>\n"
-                     "       make_skin_images --app-icon <size> <file>\n");
+        (void)std::fprintf(stderr,
+                           "usage: make_skin_images <output folder>\n"
+                           "       make_skin_images --app-icon <size> <file>\n");
         return 2;
     }
     g_outDir = QString::fromLocal8Bit(argv[1]);
