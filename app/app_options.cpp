@@ -27,6 +27,14 @@ bool ParseAppOptions(const std::vector<std::string>& arguments, AppOptions& opti
     options.resetAtStart = HasResetOption(arguments);
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        if (argument == "--help") {
+            options.showHelp = true;
+            continue;
+        }
+        if (argument == "--version") {
+            options.showVersion = true;
+            continue;
+        }
         if (argument != "--virtual" && argument != "--screenshots") {
             continue;
         }

@@ -4,6 +4,7 @@
 //                       position in the supported product list), plugged in at start
 //   --screenshots DIR   show the main window's states on the virtual key (model 3 unless
 //                       --virtual says otherwise), write a picture of each into DIR, exit
+//   --help, --version   print the usage or the version and exit without starting the tool
 // Every other argument is ignored.
 #pragma once
 
@@ -17,6 +18,8 @@ struct AppOptions {
     bool resetAtStart = false;
     std::optional<int> virtualModel;
     std::optional<std::string> screenshotDir;
+    bool showHelp = false;
+    bool showVersion = false;
 };
 
 // False, with `error` saying what is wrong, for a demo option without a usable value.

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdio>
 
+#include "app/app_help.h"
 #include "app/app_options.h"
 #include "app/key_setup.h"
 #include "app/main_wnd.h"
@@ -41,15 +42,23 @@ void SetVirtualKeyPanel(VirtualKeyPanelFactory factory) {
 }
 
 int RunApplication(int argc, char** argv) {
+    // Read before the toolkit takes the options it knows out of argv.
+    AppOptions options;
+    std::string error;
+    const bool parsed = ParseAppOptions(ProgramArguments(argc, argv), options, error);
+    // Answered before the single-instance check and before anything needs a display, so
+    // that they print while the tool runs and on a machine without a screen.
+    if (parsed && (options.showHelp || options.showVersion)) {
+        const std::string text = options.showHelp ? AppHelpText() : AppVersionText();
+        (void)std::fputs(text.c_str(), stdout);
+        return 0;
+    }
     // Held until the process ends.
     const SingleInstanceResult instance = AcquireSingleInstance(kSingleInstanceName);
     if (instance.check == InstanceCheck::kAlreadyRunning) {
         return 0;
     }
-    // Read before the toolkit takes the options it knows out of argv.
-    AppOptions options;
-    std::string error;
-    if (!ParseAppOptions(ProgramArguments(argc, argv), options, error)) {
+    if (!parsed) {
         (void)std::fprintf(stderr, "kelvora-fido2-manager: %s\n", error.c_str());
         return 2;
     }

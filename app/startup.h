@@ -14,6 +14,7 @@ class KeySetup;
 
 // Runs the tool and returns the process's exit code: 0, also when another copy is already
 // running (which this one leaves untouched); 2 for a demo option without a usable value.
+// --help and --version print and return 0 at once, whether or not another copy runs.
 int RunApplication(int argc, char** argv);
 
 // Called once the main window exists, when an in-process virtual key is in use and the tool

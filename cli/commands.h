@@ -23,6 +23,8 @@ int RunResetCommand(CliEnv& env, const CliOptions& options, Reporter& reporter);
 // The help of a command ({} for the overview, {"pin", "set"} for one subcommand); empty
 // when there is no such command.
 std::string HelpText(const std::vector<std::string>& words);
+// What --version prints.
+std::string VersionText();
 // Every help text, in the order docs/cli.md shows them.
 std::vector<std::vector<std::string>> HelpTopics();
 

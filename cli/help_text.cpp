@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "project_version.h"
 
 namespace kelvora::cli {
 
@@ -33,6 +34,7 @@ constexpr std::string_view kPinOptions =
 constexpr std::array<HelpEntry, 15> kHelp = {{
     {"",
      "Usage: kelvora-fido2 [OPTIONS] COMMAND [ARGUMENTS]\n"
+     "  or:  kelvora-fido2 --version\n"
      "\n"
      "Administers fingerprint FIDO2 security keys.\n"
      "\n"
@@ -40,8 +42,12 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
      "  list                         supported keys found\n"
      "  info                         the key's PIN, fingerprint and protocol state\n"
      "  pin set|change|verify|retries\n"
+     "                               the PIN: set, change, check, retries left\n"
      "  fingerprints list|enroll|rename|delete|verify\n"
+     "                               list, enrol, rename, delete or test fingerprints\n"
      "  reset                        factory reset\n"
+     "\n"
+     "  --version                    print the program's version and exit\n"
      "\n"
      "Exit status: 0 success, 1 key error, 2 usage or bad input, 3 no key, 4 access\n"
      "denied, 5 wrong PIN (retries left), 6 PIN blocked, 7 finger not matched,\n"
@@ -153,6 +159,10 @@ std::string HelpText(const std::vector<std::string>& words) {
     help += "\n";
     help += kCommonOptions;
     return help;
+}
+
+std::string VersionText() {
+    return std::string("kelvora-fido2 ") + kProjectVersion + "\n";
 }
 
 std::vector<std::vector<std::string>> HelpTopics() {

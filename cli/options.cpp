@@ -56,6 +56,8 @@ std::string ParseOptions(const std::vector<std::string>& args, CliOptions& optio
             error = flag(options.json);
         } else if (name == "--help" || name == "-h") {
             error = flag(options.help);
+        } else if (name == "--version") {
+            error = flag(options.version);
         } else if (name == "--yes" || name == "-y") {
             error = flag(options.yes);
         } else if (name == "--device") {

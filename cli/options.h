@@ -13,6 +13,7 @@ struct CliOptions {
     std::vector<std::string> words;  // command, subcommand and their arguments
     bool json = false;
     bool help = false;
+    bool version = false;
     bool yes = false;  // reset: skip the confirmation question
     std::optional<std::string> device;
     std::optional<std::string> virtualModel;

@@ -12,6 +12,10 @@ constexpr std::string_view kLiteralPinWarning =
 
 int RunCli(CliEnv& env, const CliOptions& options) {
     Reporter reporter(env, options.json);
+    if (options.version) {
+        env.out << VersionText();
+        return kExitOk;
+    }
     if (options.help) {
         const std::string help = HelpText(options.words);
         if (help.empty()) {

@@ -19,6 +19,8 @@ packages=(
   # (dpkg-source unpacks them; Wine's wintab headers serve Qt's windows plugin), Wine to
   # run the programs and tests, NSIS for the installer, Pillow to compare screenshots
   g++-mingw-w64-x86-64 dpkg-dev xz-utils libwine-dev wine64 nsis python3-pil
+  # the Debian package: manual pages, its checks, and reading the pages back
+  help2man lintian desktop-file-utils appstream file man-db
 )
 
 missing=()

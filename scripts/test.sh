@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds and runs every test: the normal build, the sanitizer builds,
-# a short run of every fuzz target, and the Windows build with its tests under Wine.
+# a short run of every fuzz target, the Windows build with its tests under Wine, and the
+# Debian package installed, tried and removed again.
 #   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 #   KELVORA_WINDOWS=1                     0 skips the Windows stage
@@ -25,3 +26,6 @@ if [ "${KELVORA_WINDOWS:-1}" != 0 ]; then
   echo "=== Windows: cross-build, tests and windows under Wine, installer"
   ./scripts/windows-test.sh
 fi
+
+echo "=== Debian package: build, install, try, remove"
+./scripts/package-check.sh

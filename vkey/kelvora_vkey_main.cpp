@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "project_version.h"
 #include "vkey/daemon_options.h"
 #include "vkey/key_crypto.h"
 #include "vkey/socket_server.h"
@@ -19,6 +20,37 @@ constexpr const char* kUsage =
     "usage: kelvora-vkey --socket PATH [--model 1-7] [--firmware N] [--pin PIN]\n"
     "                    [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]\n"
     "                    [--hostile MODE]\n";
+// What help2man turns into the manual page: one usage line, a description, the options.
+constexpr const char* kHelp =
+    "Usage: kelvora-vkey --socket PATH [OPTION]...\n"
+    "\n"
+    "Simulates one fingerprint FIDO2 security key of the maker on a Unix-domain socket,\n"
+    "so that the tools can be tried and tested without hardware. Every message either\n"
+    "way is one 64-byte CTAPHID packet; each connection is a plug-in of the key.\n"
+    "\n"
+    "Options:\n"
+    "  --socket PATH       listen on the Unix-domain socket PATH (required)\n"
+    "  --model N           the model, 1-7 (1 and 2 are the legacy models); default 3\n"
+    "  --firmware N        the firmware byte: 16 or lower uses DES secure messaging,\n"
+    "                      17 AES, 18 and up the vendor command bytes\n"
+    "  --pin PIN           start with this PIN set (4 to 63 bytes)\n"
+    "  --auto-touch MS     answer every wait for a finger with an enrolled finger\n"
+    "                      after MS milliseconds\n"
+    "  --stranger          with --auto-touch: answer with an unknown finger\n"
+    "  --state FILE        keep the key's PIN and fingerprints in FILE across restarts\n"
+    "  --reset-window MS   how long after a plug-in a reset is accepted (10000)\n"
+    "  --hostile MODE      make every answer misbehave in one way: none,\n"
+    "                      length-beyond-message, truncated, wrong-cbor-types,\n"
+    "                      bad-key-agreement, odd-token, endless-keepalive, silent,\n"
+    "                      error-mid-message\n"
+    "  --help              print this help and exit\n"
+    "  --version           print the version and exit\n"
+    "\n"
+    "Point the tools at it with KELVORA_VKEY=PATH[:MODEL].\n"
+    "\n"
+    "Runs until SIGINT or SIGTERM, then removes the socket. Exit status: 0 when\n"
+    "stopped so, 1 when the socket cannot be set up, 2 for a bad command line, 3 for\n"
+    "a corrupt state file (left untouched).\n";
 
 }  // namespace
 
@@ -27,7 +59,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
-            (void)std::fputs(kUsage, stdout);
+            (void)std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            (void)std::printf("kelvora-vkey %s\n", kelvora::kProjectVersion);
             return 0;
         }
     }

@@ -3,8 +3,11 @@
 // files under skin/package; the output is committed, so a build never depends on it.
 //
 //   make_skin_images <output folder>
+//   make_skin_images --app-icon <size> <file>   the program icon alone, <size> pixels square,
+//                                               for the desktop's icon theme
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -25,6 +28,9 @@ const QColor kRed(0xD9, 0x3B, 0x3B);
 const QColor kAmber(0xF2, 0xA9, 0x00);
 
 using Painter = std::function<void(QPainter&, const QRectF&)>;
+
+constexpr int kMinAppIconSize = 16;
+constexpr int kMaxAppIconSize = 1024;
 
 QString g_outDir;
 int g_written = 0;
@@ -283,6 +289,21 @@ void Quality(const QString& name, int bars, const QColor& ink, const QColor& bg)
     });
 }
 
+// The logo drawn at any size; the build renders the icon theme's sizes with it.
+int WriteAppIcon(const char* sizeText, const char* file) {
+    const int size = QByteArray(sizeText).toInt();
+    if (size < kMinAppIconSize || size > kMaxAppIconSize) {
+        (void)std::fprintf(stderr, "make_skin_images: icon size %s is not %d to %d\n", sizeText,
+                           kMinAppIconSize, kMaxAppIconSize);
+        return 2;
+    }
+    const QFileInfo target(QString::fromLocal8Bit(file));
+    QDir().mkpath(target.absolutePath());
+    g_outDir = target.absolutePath();
+    Save(target.fileName(), size, size, [](QPainter& p, const QRectF& r) { Logo(p, r); });
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -290,8 +311,13 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QGuiApplication app(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--app-icon") {
+        return WriteAppIcon(argv[2], argv[3]);
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: make_skin_images <output folder>\n");
+        (void)std::fprintf(stderr,
+                           "usage: make_skin_images <output folder>\n"
+                           "       make_skin_images --app-icon <size> <file>\n");
         return 2;
     }
     g_outDir = QString::fromLocal8Bit(argv[1]);

@@ -88,6 +88,8 @@ TEST(AppOptions, DemoOptionsAndTheResetOption) {
         bool reset;
         std::optional<int> model;
         std::optional<std::string> folder;
+        bool help = false;
+        bool version = false;
     };
     const Case cases[] = {
         {{}, true, false, {}, {}},
@@ -100,6 +102,9 @@ TEST(AppOptions, DemoOptionsAndTheResetOption) {
         {{"--virtual", "0"}, false, false, {}, {}},
         {{"--virtual", "3x"}, false, false, {}, {}},
         {{"--screenshots", ""}, false, false, {}, {}},
+        {{"--help"}, true, false, {}, {}, true},
+        {{"-E", "--version", "--virtual", "4"}, true, true, 4, {}, false, true},
+        {{"--virtual", "--help"}, false, false, {}, {}},  // the model is missing
     };
     for (const Case& c : cases) {
         AppOptions options;
@@ -111,6 +116,8 @@ TEST(AppOptions, DemoOptionsAndTheResetOption) {
             EXPECT_EQ(options.resetAtStart, c.reset);
             EXPECT_EQ(options.virtualModel, c.model);
             EXPECT_EQ(options.screenshotDir, c.folder);
+            EXPECT_EQ(options.showHelp, c.help);
+            EXPECT_EQ(options.showVersion, c.version);
         }
     }
 }

@@ -1,5 +1,6 @@
 // The real program started twice: the second start ends at once with exit code 0 and leaves
-// the first running; the first one's lock goes with it even when it is killed.
+// the first running, while --help and --version still answer; the first one's lock goes
+// with it even when it is killed.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -57,6 +58,27 @@ TEST(SecondInstance, ExitsAtOnceWithZeroAndLeavesTheFirstRunning) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardError().isEmpty());
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // --help and --version answer even now, and without a display.
+    QProcessEnvironment headless = env;
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        headless.remove(QString::fromLatin1(name));
+    }
+    const struct {
+        QString option;
+        QByteArray expected;
+    } answers[] = {{QStringLiteral("--help"), "Usage: kelvora-fido2-manager "},
+                   {QStringLiteral("--version"), "kelvora-fido2-manager " KELVORA_VERSION "\n"}};
+    for (const auto& answer : answers) {
+        QProcess info;
+        info.setProcessEnvironment(headless);
+        info.start(QStringLiteral(KELVORA_APP_BINARY), {answer.option});
+        ASSERT_TRUE(info.waitForFinished(10000));
+        EXPECT_EQ(info.exitCode(), 0) << answer.option.toStdString();
+        EXPECT_TRUE(info.readAllStandardOutput().startsWith(answer.expected))
+            << answer.option.toStdString();
+    }
     EXPECT_EQ(first.state(), QProcess::Running);
 
     // Killed without a chance to clean up, the first copy leaves no lock behind.

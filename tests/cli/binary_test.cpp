@@ -57,6 +57,9 @@ TEST(BinaryTest, UsageErrorsAndHelp) {
     Result help = RunBinary("fingerprints enroll --help");
     EXPECT_EQ(help.exit, 0);
     EXPECT_THAT(help.out, HasSubstr("Usage: kelvora-fido2 fingerprints enroll"));
+    Result version = RunBinary("--version");
+    EXPECT_EQ(version.exit, 0);
+    EXPECT_EQ(version.out, "kelvora-fido2 " KELVORA_VERSION "\n");
 }
 
 #ifdef KELVORA_VKEY_DAEMON
