@@ -84,7 +84,9 @@ int RunInfoCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
     const bool legacy = session.Legacy();
     std::optional<int> retries;
     if (!legacy && state.pinSet) {
-        retries = static_cast<int>(GetPinRetries(session.Device()));
+        if (const std::optional<std::uint32_t> count = GetPinRetries(session.Device())) {
+            retries = static_cast<int>(*count);
+        }
     }
     const std::optional<int> firmware = ReadFirmwareByte(session.Device(), session.Key().productId);
     const char* commandSet = legacy ? "legacy" : state.vendorCommandSet ? "vendor" : "standard";

@@ -92,7 +92,10 @@ int PinVerify(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
 }
 
 int PinRetries(Reporter& reporter, KeySession& session) {
-    const std::uint32_t retries = GetPinRetries(session.Device());
+    std::uint32_t retries = 0;
+    if (const int status = GetPinRetries(session.Device(), retries); status != kCtapSuccess) {
+        return reporter.FailWithStatus("reading the PIN retries", status);
+    }
     Json result = CommandResult("pin retries");
     result.Set("pinSet", session.State().pinSet.load());
     result.Set("retries", static_cast<std::int64_t>(retries));

@@ -97,13 +97,29 @@ int RequestKeyAgreement(FidoDevice& device, KeyAgreement& out) {
     return DeriveSharedSecret(response.data(), length, out);
 }
 
-std::uint32_t GetPinRetries(FidoDevice& device) {
+int GetPinRetries(FidoDevice& device, std::uint32_t& retries) {
     PinRequest request{};
     const std::uint32_t requestLength = BuildGetRetries(device.State(), request);
     std::array<std::uint8_t, kPinResponseSize> response{};
     std::uint32_t length = 0;
-    Send(device, request, requestLength, response, length);
-    return ParseRetries(response.data(), length);
+    if (const std::uint8_t status = Send(device, request, requestLength, response, length);
+        status != kCtapSuccess) {
+        return status;
+    }
+    const std::optional<std::uint32_t> count = ParseRetries(response.data(), length);
+    if (!count) {
+        return kCtapErrInvalidCbor;
+    }
+    retries = *count;
+    return kCtapSuccess;
+}
+
+std::optional<std::uint32_t> GetPinRetries(FidoDevice& device) {
+    std::uint32_t retries = 0;
+    if (GetPinRetries(device, retries) != kCtapSuccess) {
+        return std::nullopt;
+    }
+    return retries;
 }
 
 int SetPin(FidoDevice& device, std::string_view pinUtf8) {

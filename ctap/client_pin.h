@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "ctap/pin_crypto.h"
@@ -28,8 +29,12 @@ int DeriveSharedSecret(const std::uint8_t* response, std::uint32_t length,
 // not examined: an error answer has no key in it and gives 0x12.
 int RequestKeyAgreement(FidoDevice& device, pin_crypto::KeyAgreement& out);
 
-// The key's PIN retry counter; 0 when the answer does not carry one.
-std::uint32_t GetPinRetries(FidoDevice& device);
+// Reads the key's PIN retry counter into `retries`. Returns 0, the key's refusal, the
+// session's failure, or 0x12 for a success without a count: an unread count is never taken
+// for 0, which means a locked key.
+int GetPinRetries(FidoDevice& device, std::uint32_t& retries);
+// The same, for callers that show the count: nothing when it could not be read.
+std::optional<std::uint32_t> GetPinRetries(FidoDevice& device);
 
 // Sets the first PIN. Returns the setPIN status or the agreement's failure.
 int SetPin(FidoDevice& device, std::string_view pinUtf8);

@@ -141,10 +141,10 @@ std::span<const std::uint8_t> ParsePinTokenEnc(const std::uint8_t* response, std
     return {bytes, size};
 }
 
-std::uint32_t ParseRetries(const std::uint8_t* response, std::uint32_t length) {
+std::optional<std::uint32_t> ParseRetries(const std::uint8_t* response, std::uint32_t length) {
     std::uint32_t retries = 0;
     if (!CborView(response, length).findKey(kPinResponseRetries).getUnsigned(retries)) {
-        return 0;
+        return std::nullopt;
     }
     return retries;
 }

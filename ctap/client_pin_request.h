@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "ctap/pin_crypto.h"
@@ -74,7 +75,8 @@ bool ParseKeyAgreement(const std::uint8_t* response, std::uint32_t length,
 // a byte string; the span points into `response`.
 std::span<const std::uint8_t> ParsePinTokenEnc(const std::uint8_t* response, std::uint32_t length);
 
-// The retry count of a getRetries response (member 3); 0 when it is missing.
-std::uint32_t ParseRetries(const std::uint8_t* response, std::uint32_t length);
+// The retry count of a getRetries response (member 3); nothing when it is missing or not
+// an unsigned integer.
+std::optional<std::uint32_t> ParseRetries(const std::uint8_t* response, std::uint32_t length);
 
 }  // namespace kelvora

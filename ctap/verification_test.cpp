@@ -58,6 +58,7 @@ VerificationOutcome RunLegacy(FidoDevice& device, const VerificationReport& repo
                               const std::atomic<bool>& cancelRequested,
                               const BioSequenceServices& services) {
     const std::uint64_t start = services.clock.NowMs();
+    std::uint64_t pollStart = start;
     for (;;) {
         const std::uint16_t status = PollLegacy(device);
         if (Interrupted(device.State(), cancelRequested)) {
@@ -69,7 +70,15 @@ VerificationOutcome RunLegacy(FidoDevice& device, const VerificationReport& repo
             services.clock.SleepMs(kVerdictDisplayMs);
             return {SequenceEnd::kFinished, status, kLegacyVerifyCloseCode};
         }
-        if (services.clock.NowMs() - start > kLegacyVerifyLimitMs) {
+        // A key that answers at once would otherwise be asked thousands of times.
+        std::uint64_t now = services.clock.NowMs();
+        if (now - pollStart < kLegacyPollIntervalMs) {
+            services.clock.SleepMs(
+                static_cast<std::uint32_t>(kLegacyPollIntervalMs - (now - pollStart)));
+            now = pollStart + kLegacyPollIntervalMs;
+        }
+        pollStart = now;
+        if (now - start > kLegacyVerifyLimitMs) {
             report(kSwFingerNotVerified);
             services.clock.SleepMs(kVerdictDisplayMs);
             return {SequenceEnd::kFinished, kSwFingerNotVerified, kLegacyVerifyCloseCode};

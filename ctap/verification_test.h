@@ -48,9 +48,11 @@ enum class Verdict { kVerified, kNotVerified, kNoVerdict };
 Verdict CtapVerdict(std::uint8_t status);
 Verdict LegacyVerdict(std::uint16_t statusWord);
 
-// How long the verdict stays up before the dialog closes, and the legacy poll's limit.
+// How long the verdict stays up before the dialog closes, the legacy poll's limit, and the
+// shortest time from one poll to the next.
 inline constexpr std::uint32_t kVerdictDisplayMs = 500;
 inline constexpr std::uint64_t kLegacyVerifyLimitMs = 10000;
+inline constexpr std::uint64_t kLegacyPollIntervalMs = 50;
 // The code the dialog is closed with: WM_CLOSE's wParam for a CTAP2 key, the modal result
 // for a legacy model.
 inline constexpr int kCtapVerifyCloseCode = 100;
@@ -66,9 +68,10 @@ struct VerificationOutcome {
 };
 
 // Runs the test. A CTAP2 key gets one request and waits for the finger itself; a legacy
-// model is polled without pause until a match or until kLegacyVerifyLimitMs passed, which
-// is reported as kSwFingerNotVerified. After a verdict the test waits kVerdictDisplayMs on
-// services.clock; a cancel or the key's removal ends it at once, without a report.
+// model is polled, at most once every kLegacyPollIntervalMs, until a match or until
+// kLegacyVerifyLimitMs passed, which is reported as kSwFingerNotVerified. After a verdict
+// the test waits kVerdictDisplayMs on services.clock; a cancel or the key's removal ends it
+// at once, without a report.
 VerificationOutcome RunVerificationTest(FidoDevice& device, const VerificationReport& report,
                                         const std::atomic<bool>& cancelRequested,
                                         const BioSequenceServices& services = {});

@@ -12,7 +12,7 @@ namespace kelvora {
 // Status words: the key's SW1 SW2, or the session's own values above 0xFF00.
 enum ApduStatus : std::uint16_t {
     kSwSuccess = 0x9000,
-    // The exchange failed twice, the transport is not HID, the answer carried no status
+    // The exchange failed, the transport is not HID, the answer carried no status
     // word, or the response data did not fit the caller's buffer.
     kSwTransportFailure = 0xFFFB,
     // The secure APDU could not be built.

@@ -12,6 +12,7 @@ enum Command : std::uint8_t {
     kInit = 0x86,
     kCbor = 0x90,
     kKeepAlive = 0xBB,
+    kError = 0xBF,
 };
 
 inline constexpr std::size_t kPacketSize = 64;
@@ -40,11 +41,14 @@ inline constexpr std::array<std::uint8_t, kChannelSize> kBroadcastChannel = {0xF
 // The channel before the first initialisation.
 inline constexpr std::array<std::uint8_t, kChannelSize> kInitialChannel = {0x00, 0x00, 0x00, 0x01};
 
-// CTAPHID_INIT: an 8-byte nonce. The tool uses a fixed one; the answer is not checked.
+// CTAPHID_INIT: an 8-byte nonce. The tool uses a fixed one; an INIT answer that does not
+// echo it answers another program on the same key.
 inline constexpr std::size_t kInitNonceSize = 8;
 inline constexpr std::uint8_t kInitNonceByte = 0x01;
 // The allocated channel in the INIT response: payload bytes 8-11, after the echoed nonce.
 inline constexpr std::size_t kInitResponseChannelOffset = kInitPayloadOffset + kInitNonceSize;
+// Nonce, channel, protocol version, three device version bytes and the capabilities.
+inline constexpr std::size_t kInitResponseMinSize = 17;
 
 // The packet buffer: a whole report fits with room to spare.
 inline constexpr std::size_t kReportBufferSize = 100;

@@ -22,6 +22,24 @@ std::uint16_t PayloadLength(const std::uint8_t* report) {
     return static_cast<std::uint16_t>((report[kLengthHighOffset] << 8) | report[kLengthLowOffset]);
 }
 
+bool OnChannel(const std::uint8_t* report, const std::array<std::uint8_t, kChannelSize>& channel) {
+    return std::equal(channel.begin(), channel.end(), report + kChannelOffset);
+}
+
+// An INIT answer echoing our nonce: the one answer to our INIT, whatever else it holds.
+bool AnswersOurInit(const std::uint8_t* report, const std::array<std::uint8_t, kChannelSize>&) {
+    return OnChannel(report, kBroadcastChannel) && report[kCommandOffset] == kInit &&
+           std::all_of(report + kInitPayloadOffset, report + kInitPayloadOffset + kInitNonceSize,
+                       [](std::uint8_t b) { return b == kInitNonceByte; });
+}
+
+// 00000000 is reserved and FFFFFFFF is the broadcast channel: neither is ever allocated.
+bool Allocatable(const std::uint8_t* channel) {
+    const bool allZero =
+        std::all_of(channel, channel + kChannelSize, [](auto b) { return b == 0; });
+    return !allZero && !std::equal(kBroadcastChannel.begin(), kBroadcastChannel.end(), channel);
+}
+
 }  // namespace
 
 void HidTransport::ReportIoFailure(const char* operation, ExchangeLocation location,
@@ -42,6 +60,7 @@ int HidTransport::ExchangeReports(const std::uint8_t* request, std::int32_t requ
         responseLength == nullptr) {
         return -1;
     }
+    requestSent_ = false;
     HidConnection& connection = *current_.connection;
     report_.fill(0);
     connection.FlushInput();
@@ -49,12 +68,13 @@ int HidTransport::ExchangeReports(const std::uint8_t* request, std::int32_t requ
     if (!connection.ReportLengths(lengths) || !ReportLengthsUsable(lengths)) {
         return -1;
     }
-    if (needChannelInit_) {
-        InitialiseChannel(connection, lengths);
+    if (needChannelInit_ && !InitialiseChannel(connection, lengths)) {
+        return -1;
     }
     if (!SendRequest(connection, lengths, request, static_cast<std::size_t>(requestLength))) {
         return -1;
     }
+    requestSent_ = true;
     std::uint32_t total = 0;
     if (!ReceiveResponse(connection, lengths, response, *responseLength, total)) {
         return -1;
@@ -75,14 +95,25 @@ bool HidTransport::InitialiseChannel(HidConnection& connection, const HidReportL
     const HidIoResult written = connection.Write({report_.data(), lengths.output});
     if (!written.ok) {
         ReportIoFailure("WriteFile", ExchangeLocation::kInitWrite, written.errorCode);
+        return false;
     }
-    // The answer is taken as it comes: a failed (or silent) read leaves the request in the
-    // buffer, whose bytes at the channel position are zero, and the key then rejects the
-    // channel.
-    ReadBounded(connection, lengths, clock_.NowMs());
-    std::copy_n(&report_[kInitResponseChannelOffset], kChannelSize, channelId_.begin());
+    if (written.bytes < lengths.output) {
+        return false;
+    }
+    // Every program that holds the key open sees every answer: INIT answers to other
+    // programs' nonces and packets on their channels are passed over, and do not count
+    // as a sign of life. A failed allocation leaves the channel as it was and the
+    // allocation pending, so the next exchange allocates again.
+    if (!ReadAccepted(connection, lengths, clock_.NowMs(), AnswersOurInit).ok) {
+        return false;
+    }
+    const std::uint8_t* channel = &report_[kInitResponseChannelOffset];
+    if (PayloadLength(report_.data()) < kInitResponseMinSize || !Allocatable(channel)) {
+        return false;
+    }
+    std::copy_n(channel, kChannelSize, channelId_.begin());
     needChannelInit_ = false;
-    return written.ok;
+    return true;
 }
 
 bool HidTransport::SendRequest(HidConnection& connection, const HidReportLengths& lengths,
@@ -124,15 +155,26 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
                                    std::uint8_t* response, std::uint32_t capacity,
                                    std::uint32_t& total) {
     // Keep-alives and empty packets come while the key waits for a finger or a touch;
-    // the wait has no end of its own, but each packet must come within the silence limit.
+    // the wait has no end of its own, but each packet on our channel must come within the
+    // silence limit. Packets on other channels answer other programs: passed over.
+    std::uint64_t lastPacketMs = clock_.NowMs();
     for (;;) {
-        report_.fill(0);
-        const HidIoResult read = ReadBounded(connection, lengths, clock_.NowMs());
+        const HidIoResult read = ReadAccepted(connection, lengths, lastPacketMs, OnChannel);
         if (!read.ok) {
             ReportIoFailure("ReadFile", ExchangeLocation::kFirstResponseRead, read.errorCode);
             return false;
         }
-        if (report_[kCommandOffset] != kKeepAlive && PayloadLength(report_.data()) != 0) {
+        lastPacketMs = clock_.NowMs();
+        const std::uint8_t command = report_[kCommandOffset];
+        if (command == kKeepAlive) {
+            continue;
+        }
+        // Our request was CTAPHID_CBOR: anything but its answer or an error is not an
+        // answer to it.
+        if (command != kCbor && command != kError) {
+            return false;
+        }
+        if (PayloadLength(report_.data()) != 0) {
             break;
         }
     }
@@ -144,12 +186,12 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
     std::memcpy(response, &report_[kInitPayloadOffset], received);
     std::uint8_t sequence = 0;
     while (received < total) {
-        report_.fill(0);
-        const HidIoResult read = ReadBounded(connection, lengths, clock_.NowMs());
+        const HidIoResult read = ReadAccepted(connection, lengths, lastPacketMs, OnChannel);
         if (!read.ok) {
             ReportIoFailure("ReadFile", ExchangeLocation::kContinuationRead, read.errorCode);
             return false;
         }
+        lastPacketMs = clock_.NowMs();
         // Anything but the next continuation packet (an error or keep-alive packet, a
         // lost or repeated one) would splice foreign bytes into the message.
         if (report_[kSequenceOffset] != sequence++) {
@@ -162,16 +204,32 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
     return true;
 }
 
+HidIoResult HidTransport::ReadAccepted(HidConnection& connection, const HidReportLengths& lengths,
+                                       std::uint64_t lastPacketMs, ReportFilter accepts) {
+    for (;;) {
+        report_.fill(0);
+        const HidIoResult read = ReadBounded(connection, lengths, lastPacketMs);
+        if (!read.ok || accepts(report_.data(), channelId_)) {
+            return read;
+        }
+        // Other programs' packets are no sign of life from the key for us.
+        if (SilentSince(lastPacketMs)) {
+            return {false, 0, kHidReadTimedOut};
+        }
+    }
+}
+
+bool HidTransport::SilentSince(std::uint64_t lastPacketMs) {
+    const std::uint64_t now = clock_.NowMs();
+    return now >= lastPacketMs && now - lastPacketMs >= kKeySilenceLimitMs;
+}
+
 HidIoResult HidTransport::ReadBounded(HidConnection& connection, const HidReportLengths& lengths,
                                       std::uint64_t lastPacketMs) {
     for (;;) {
         const HidIoResult read =
             connection.ReadWithin({report_.data(), lengths.input}, kSilencePollMs);
-        if (read.ok || read.errorCode != kHidReadTimedOut) {
-            return read;
-        }
-        const std::uint64_t now = clock_.NowMs();
-        if (now >= lastPacketMs && now - lastPacketMs >= kKeySilenceLimitMs) {
+        if (read.ok || read.errorCode != kHidReadTimedOut || SilentSince(lastPacketMs)) {
             return read;
         }
     }

@@ -1,8 +1,10 @@
 #include "transport/fido_device.h"
 
 #include <cstring>
+#include <span>
 
 #include "transport/device_ids.h"
+#include "transport/repeatable_request.h"
 
 namespace kelvora {
 namespace {
@@ -19,6 +21,13 @@ constexpr std::size_t kFirmwareResponseSize = 100;
 constexpr std::uint8_t kLastDesFirmware = 16;
 // ... and from this one on the vendor command bytes.
 constexpr std::uint8_t kFirstVendorCommandFirmware = 18;
+
+std::span<const std::uint8_t> Span(const std::uint8_t* bytes, std::int32_t length) {
+    if (bytes == nullptr || length <= 0) {
+        return {};
+    }
+    return {bytes, static_cast<std::size_t>(length)};
+}
 
 }  // namespace
 
@@ -50,7 +59,7 @@ void FidoDevice::CloseAllDevices() {
     hid_.CloseAllDevices();
 }
 
-bool FidoDevice::Exchange(const std::uint8_t* request, std::int32_t requestLength,
+bool FidoDevice::Exchange(const std::uint8_t* request, std::int32_t requestLength, bool onlyReads,
                           std::array<std::uint8_t, kApduBufferSize>& buffer,
                           std::uint32_t& length) {
     if (transportKind_ != TransportKind::kHid) {
@@ -61,9 +70,12 @@ bool FidoDevice::Exchange(const std::uint8_t* request, std::int32_t requestLengt
     if (hid_.ExchangeReports(request, requestLength, buffer.data(), &length) == 0) {
         return true;
     }
-    // One repeat, on the channel already allocated: the repeat must not allocate a
-    // new channel, whatever state the first attempt left behind.
-    hid_.ClearNeedChannelInit();
+    // The key may have acted on a request it received whole: only a request that changes
+    // nothing is sent again then. The repeat reuses an allocated channel; when the
+    // allocation itself failed, it allocates again.
+    if (hid_.RequestSent() && !onlyReads) {
+        return false;
+    }
     buffer.fill(0);
     length = static_cast<std::uint32_t>(buffer.size());
     return hid_.ExchangeReports(request, requestLength, buffer.data(), &length) == 0;
@@ -73,7 +85,8 @@ std::uint8_t FidoDevice::SendCborCommand(const std::uint8_t* request, std::int32
                                          std::uint8_t* response, std::uint32_t* responseLength) {
     std::array<std::uint8_t, kApduBufferSize> buffer{};
     std::uint32_t length = 0;
-    if (!Exchange(request, requestLength, buffer, length) || length == 0) {
+    const bool onlyReads = CborRequestOnlyReads(Span(request, requestLength));
+    if (!Exchange(request, requestLength, onlyReads, buffer, length) || length == 0) {
         return kCtapTransportFailure;
     }
     const std::uint8_t status = buffer[0];
@@ -94,7 +107,10 @@ std::uint16_t FidoDevice::TransmitApdu(const std::uint8_t* apdu, std::int32_t ap
                                        std::uint8_t* response, std::uint32_t* responseLength) {
     std::array<std::uint8_t, kApduBufferSize> buffer{};
     std::uint32_t length = 0;
-    if (!Exchange(apdu, apduLength, buffer, length)) {
+    // Some callers send a CTAP2 GetInfo this way as well.
+    const bool onlyReads =
+        ApduOnlyReads(Span(apdu, apduLength)) || CborRequestOnlyReads(Span(apdu, apduLength));
+    if (!Exchange(apdu, apduLength, onlyReads, buffer, length)) {
         return kSwTransportFailure;
     }
     // Fewer than two bytes carry no status word (a CTAPHID error packet, for one).

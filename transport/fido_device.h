@@ -29,8 +29,9 @@ enum CtapSessionStatus : std::uint8_t {
     kCtapSuccess = 0x00,
     // The response did not fit the caller's buffer, or the caller gave none.
     kCtapResponseTooLarge = 0x03,
-    // No response at all: both attempts failed at the transport, or the transport kind
-    // is not HID. The low byte of the exchange's -1; every caller treats it as a failure.
+    // No response at all: the exchange failed at the transport (the key may still have
+    // acted on a request that reached it), or the transport kind is not HID. The low byte
+    // of the exchange's -1; every caller treats it as a failure.
     kCtapTransportFailure = 0xFF,
 };
 
@@ -54,12 +55,14 @@ class FidoDevice {
     // Sends `request` (command byte, then CBOR parameters) and returns the CTAP status.
     // `*responseLength` is the capacity of `response` on entry and the length of the data
     // after the status byte on return. A response of the status byte alone leaves
-    // `response` and `*responseLength` untouched. A failed exchange is repeated once on
-    // the same channel.
+    // `response` and `*responseLength` untouched. A failed exchange is repeated once when
+    // the request never reached the key whole, or when it only reads (see
+    // repeatable_request.h); any other failure is returned as it is.
     std::uint8_t SendCborCommand(const std::uint8_t* request, std::int32_t requestLength,
                                  std::uint8_t* response, std::uint32_t* responseLength);
 
     // Sends a command APDU and returns its status word (SW1 SW2) or kSwTransportFailure.
+    // A failed exchange is repeated as in SendCborCommand.
     // With a null `responseLength` no data is copied; with a null `response` only the
     // data length is reported. Data larger than `*responseLength` is not copied; the
     // length needed is reported and the result is kSwTransportFailure.
@@ -90,8 +93,9 @@ class FidoDevice {
     KeyState& State() { return keyState_; }
 
   private:
-    // The exchange with its one repeat; false when both attempts failed.
-    bool Exchange(const std::uint8_t* request, std::int32_t requestLength,
+    // The exchange with its one repeat, which a request that reached the key gets only
+    // when it `onlyReads`; false when the exchange failed.
+    bool Exchange(const std::uint8_t* request, std::int32_t requestLength, bool onlyReads,
                   std::array<std::uint8_t, kApduBufferSize>& buffer, std::uint32_t& length);
 
     KeyState& keyState_;

@@ -64,13 +64,17 @@ class HidTransport {
     // capacity of `response` on entry and the message length on success. Returns 0, or
     // -1 on failure, with `*responseLength` untouched. A response announcing more bytes
     // than the capacity fails before anything is copied. Keep-alives extend the wait
-    // without limit; kKeySilenceLimitMs without any packet fails it.
+    // without limit; kKeySilenceLimitMs without any packet for us fails it. Packets on
+    // other channels, and INIT answers to other nonces, belong to other programs using
+    // the key and are passed over.
     int ExchangeReports(const std::uint8_t* request, std::int32_t requestLength,
                         std::uint8_t* response, std::uint32_t* responseLength);
 
-    // Cleared by the session before it repeats a failed exchange, so the repeat reuses
-    // the channel.
-    void ClearNeedChannelInit() { needChannelInit_ = false; }
+    // Whether the last exchange wrote its whole request to the key, which may then have
+    // acted on it even though the exchange failed afterwards.
+    bool RequestSent() const { return requestSent_; }
+    // Set until a channel has been allocated; a failed allocation leaves it set, so the
+    // next exchange allocates again.
     bool NeedChannelInit() const { return needChannelInit_; }
     const std::array<std::uint8_t, ctaphid::kChannelSize>& ChannelId() const { return channelId_; }
 
@@ -78,6 +82,11 @@ class HidTransport {
     const HidDeviceInfo& CurrentDevice() const { return current_; }
 
   private:
+    using ReportFilter = bool (*)(const std::uint8_t* report,
+                                  const std::array<std::uint8_t, ctaphid::kChannelSize>& channel);
+
+    // Allocates a channel; false, with the channel and needChannelInit unchanged, when
+    // no usable answer to our INIT came.
     bool InitialiseChannel(HidConnection& connection, const HidReportLengths& lengths);
     bool SendRequest(HidConnection& connection, const HidReportLengths& lengths,
                      const std::uint8_t* request, std::size_t requestLength);
@@ -87,6 +96,11 @@ class HidTransport {
     // kKeySilenceLimitMs since `lastPacketMs` (a failure with kHidReadTimedOut).
     HidIoResult ReadBounded(HidConnection& connection, const HidReportLengths& lengths,
                             std::uint64_t lastPacketMs);
+    // ReadBounded until a report that `accepts` takes (for our channel, `channel`); the
+    // others are passed over and do not move `lastPacketMs`.
+    HidIoResult ReadAccepted(HidConnection& connection, const HidReportLengths& lengths,
+                             std::uint64_t lastPacketMs, ReportFilter accepts);
+    bool SilentSince(std::uint64_t lastPacketMs);
     void ReportIoFailure(const char* operation, ExchangeLocation location, std::uint32_t errorCode);
 
     HidBackend& backend_;
@@ -97,6 +111,7 @@ class HidTransport {
     std::vector<HidDeviceInfo> devices_;
     HidDeviceInfo current_;
     bool needChannelInit_ = true;
+    bool requestSent_ = false;
     std::array<std::uint8_t, ctaphid::kChannelSize> channelId_ = ctaphid::kInitialChannel;
     std::array<std::uint8_t, ctaphid::kReportBufferSize> report_{};
 };

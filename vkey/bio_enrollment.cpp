@@ -68,7 +68,9 @@ std::int64_t TimeoutMs(const KeyContext& ctx, const CborItem* params) {
     return ctx.config.defaultSampleTimeoutMs;
 }
 
-// The slot named by member 1 of the parameters, when it holds a template.
+// The slot named by member 1 of the parameters, when it holds a template. A templateId the
+// key does not hold is an invalid option, as CTAP 2.1 has it for setFriendlyName and
+// removeEnrollment.
 std::optional<std::uint16_t> ExistingSlot(const KeyContext& ctx, const CborItem* params,
                                           CtapStatus& status) {
     const CborItem* id =
@@ -79,7 +81,7 @@ std::optional<std::uint16_t> ExistingSlot(const KeyContext& ctx, const CborItem*
     }
     std::optional<std::uint16_t> slot = key_ops::SlotFromTemplateId(id->bytes());
     if (!slot || ctx.state.templates.count(*slot) == 0) {
-        status = CtapStatus::kInvalidParameter;
+        status = CtapStatus::kInvalidOption;
         return std::nullopt;
     }
     return slot;

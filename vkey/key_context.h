@@ -22,6 +22,7 @@ struct Faults {
     bool malformedNextResponse = false;  // next response: status kept, body cut short
     bool failNextSample = false;         // next fingerprint sample is rejected
     bool neverAnswerNext = false;        // next request is swallowed without a response
+    bool loseNextAnswer = false;         // next request is carried out, its answer dropped
 };
 
 struct FingerOutcome {

@@ -151,6 +151,10 @@ bool VirtualKey::WritePacket(const std::uint8_t (&packet)[kPacketSize], std::uin
             return true;  // still settling: the packet is lost, as on the real model
         }
         std::optional<HidMessage> message = engine_.HandlePacket(packet, now);
+        if (message && armedFault_ && engine_.messagesTaken() == armedFault_->firesAt) {
+            InjectFaultLocked(armedFault_->fault);
+            armedFault_.reset();
+        }
         if (engine_.halted()) {
             pulledPlugIn = plugCount_;
         } else {
@@ -305,6 +309,10 @@ void VirtualKey::FinishLocked(std::uint32_t channel, Bytes response, const Bytes
         return;
     }
     RecordLocked(request, response);
+    if (faults_.loseNextAnswer) {
+        faults_.loseNextAnswer = false;
+        return;
+    }
     engine_.SendResponse(channel, HidCommand::kCbor, response);
 }
 
@@ -351,6 +359,15 @@ void VirtualKey::SetAutoTouch(std::optional<AutoTouch> autoTouch) {
 
 void VirtualKey::InjectFault(Fault fault) {
     const std::lock_guard lock(mutex_);
+    InjectFaultLocked(fault);
+}
+
+void VirtualKey::InjectFaultAt(std::uint64_t requestIndex, Fault fault) {
+    const std::lock_guard lock(mutex_);
+    armedFault_ = ArmedFault{engine_.messagesTaken() + requestIndex + 1, fault};
+}
+
+void VirtualKey::InjectFaultLocked(Fault fault) {
     switch (fault) {
         case Fault::kMalformedNextResponse:
             faults_.malformedNextResponse = true;
@@ -360,6 +377,9 @@ void VirtualKey::InjectFault(Fault fault) {
             break;
         case Fault::kNeverAnswerNext:
             faults_.neverAnswerNext = true;
+            break;
+        case Fault::kLoseNextAnswer:
+            faults_.loseNextAnswer = true;
             break;
     }
 }

@@ -34,7 +34,9 @@
 
 namespace kelvora::vkey {
 
-enum class Fault { kMalformedNextResponse, kFailNextSample, kNeverAnswerNext };
+// kLoseNextAnswer: the key acts on the next request but its answer never leaves it, as
+// when the answer is lost on the way; kNeverAnswerNext drops the request unprocessed.
+enum class Fault { kMalformedNextResponse, kFailNextSample, kNeverAnswerNext, kLoseNextAnswer };
 
 class VirtualKey {
   public:
@@ -109,6 +111,10 @@ class VirtualKey {
 
     // --- faults, state ---
     void InjectFault(Fault fault);
+    // Injects `fault` just before the key takes the request message with 0-based index
+    // `requestIndex` counted from this call, as UnplugBeforeRequest counts. Arming again
+    // replaces the trigger.
+    void InjectFaultAt(std::uint64_t requestIndex, Fault fault);
     // Every answer from now on misbehaves this way (see vkey/hostile.h).
     void SetHostility(Hostility hostility);
     State SnapshotState() const;
@@ -129,6 +135,7 @@ class VirtualKey {
     };
 
     bool ConnectedLocked(std::uint64_t plugIn) const;
+    void InjectFaultLocked(Fault fault);
     // Ends plug-in `plugIn` (any, when kAnyPlugIn) and tells the observers.
     void EndPlugIn(std::uint64_t plugIn);
     void NotifyPlugObservers(bool plugged);
@@ -155,6 +162,12 @@ class VirtualKey {
     std::optional<std::uint32_t> stalledChannel_;
     std::int64_t nextStallKeepaliveMs_ = 0;
     std::function<void()> removalObserver_;
+    // A fault armed by InjectFaultAt: the messagesTaken() count that fires it.
+    struct ArmedFault {
+        std::uint64_t firesAt = 0;
+        Fault fault = Fault::kMalformedNextResponse;
+    };
+    std::optional<ArmedFault> armedFault_;
 
     // Serialises plug-ins and removals with their observer calls, so that observers see
     // the changes in order; never taken while `mutex_` is held.

@@ -1,5 +1,7 @@
 #include "dialogs/pin/change_pin_wnd.h"
 
+#include <optional>
+
 #include "ctap/client_pin.h"
 #include "ctap/legacy_pin.h"
 #include "ctap/status.h"
@@ -106,7 +108,9 @@ int CChangePINWnd::ChangeOnCtapKey(const QString& current, const QString& fresh)
     if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked) {
         SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kLocked));
     } else {
-        SetTextOf(currentLabel_, RetryText(GetPinRetries(Device())));
+        const std::optional<std::uint32_t> retries = GetPinRetries(Device());
+        SetTextOf(currentLabel_,
+                  retries ? RetryText(*retries) : QString::fromUtf8(pin_text::kChangeFailed));
     }
     return status;
 }

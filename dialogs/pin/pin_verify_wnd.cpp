@@ -1,5 +1,7 @@
 #include "dialogs/pin/pin_verify_wnd.h"
 
+#include <optional>
+
 #include "ctap/client_pin.h"
 #include "ctap/status.h"
 #include "dialogs/pin/pin_entry.h"
@@ -40,9 +42,11 @@ int CPINVerifyWnd::Verify(const QString& pin) {
     } else if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked) {
         SetTextOf(statusLabel_, QString::fromUtf8(pin_text::kLocked));
     } else {
-        const std::uint32_t retries = GetPinRetries(Device());
-        SetTextOf(statusLabel_,
-                  retries == 0 ? QString::fromUtf8(pin_text::kLocked) : RetryText(retries));
+        // A count the key did not tell is no count: never shown as a lock.
+        const std::optional<std::uint32_t> retries = GetPinRetries(Device());
+        SetTextOf(statusLabel_, !retries        ? QString::fromUtf8(pin_text::kVerifyFailed)
+                                : *retries == 0 ? QString::fromUtf8(pin_text::kLocked)
+                                                : RetryText(*retries));
     }
     return status;
 }

@@ -96,13 +96,24 @@ TEST_F(ClientPinTest, GetRetriesAndKeyAgreementRequestsInBothCommandForms) {
     }
 }
 
-TEST_F(ClientPinTest, RetriesAreZeroWithoutMemberThreeOrOnAnError) {
-    QueueAnswer(Hex("00 A1 01 05"));
-    EXPECT_EQ(GetPinRetries(device), 0U);
-    QueueAnswer(Hex("31"));
-    EXPECT_EQ(GetPinRetries(device), 0U);
-    QueueAnswer(Hex("00 A1 03 18 FF"));
-    EXPECT_EQ(GetPinRetries(device), 255U);
+// Only member 3 of a success is a count; anything else must not read as 0, a locked key.
+TEST_F(ClientPinTest, RetriesComeOnlyFromMemberThreeOfASuccess) {
+    struct Case {
+        const char* answer;
+        int status;
+        std::uint32_t retries;
+    };
+    const Case cases[] = {
+        {"00 A1 03 18 FF", 0x00, 255}, {"00 A1 03 00", 0x00, 0}, {"00 A1 01 05", 0x12, 99},
+        {"00 A1 03 20", 0x12, 99},     {"00", 0x12, 99},         {"31", 0x31, 99},
+    };
+    for (const Case& c : cases) {
+        QueueAnswer(Hex(c.answer));
+        std::uint32_t retries = 99;
+        EXPECT_EQ(GetPinRetries(device, retries), c.status) << c.answer;
+        EXPECT_EQ(retries, c.retries) << c.answer;
+    }
+    EXPECT_EQ(GetPinRetries(device), std::nullopt) << "no answer at all";
 }
 
 TEST_F(ClientPinTest, SetPinSendsPaddedPinUnderTheFreshSecret) {

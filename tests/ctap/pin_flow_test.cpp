@@ -115,7 +115,7 @@ TEST_P(CtapPinFlow, WrongPinsCountDownUntilTheKeyBlocks) {
             Replug();
         }
         statuses.push_back(GetPinToken(device, "0000"));
-        retries.push_back(GetPinRetries(device));
+        retries.push_back(GetPinRetries(device).value_or(99));
     }
     EXPECT_THAT(statuses, ::testing::ElementsAre(0x31, 0x31, 0x34, 0x31, 0x31, 0x34, 0x31, 0x32));
     EXPECT_THAT(retries, ::testing::ElementsAre(7, 6, 5, 4, 3, 2, 1, 0));

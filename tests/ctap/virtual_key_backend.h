@@ -35,6 +35,17 @@ class VirtualKeyConnection final : public HidConnection {
         }
     }
 
+    // So that a key whose answer is lost meets the transport's silence limit.
+    HidIoResult ReadWithin(std::span<std::uint8_t> report, std::uint32_t timeoutMs) override {
+        for (std::uint32_t waited = 0; waited < timeoutMs; waited += kIdleAdvanceMs) {
+            if (const std::optional<HidIoResult> result = ReadReportFromKey(key_, report, 1)) {
+                return *result;
+            }
+            clock_.Advance(kIdleAdvanceMs);
+        }
+        return {false, 0, kHidReadTimedOut};
+    }
+
     void FlushInput() override { FlushKeyOutput(key_); }
     bool ReportLengths(HidReportLengths& lengths) override {
         return VirtualKeyReportLengths(key_, lengths);

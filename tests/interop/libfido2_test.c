@@ -144,6 +144,9 @@ int main(int argc, char **argv) {
     fido_bio_template_array_free(&templates);
 
     CHECK_RC(fido_bio_dev_enroll_remove(dev, template, "abcd"), FIDO_OK);
+    /* A template the key no longer holds. */
+    CHECK_RC(fido_bio_dev_enroll_remove(dev, template, "abcd"), FIDO_ERR_INVALID_OPTION);
+    CHECK_RC(fido_bio_dev_set_template_name(dev, template, "abcd"), FIDO_ERR_INVALID_OPTION);
     fido_bio_enroll_free(&enroll);
     fido_bio_template_free(&template);
 

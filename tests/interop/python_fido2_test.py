@@ -113,6 +113,11 @@ class VirtualKeyWithPythonFido2(unittest.TestCase):
 
         bio.remove_enrollment(template_id)
         self.assertNotIn(template_id, bio.enumerate_enrollments())
+        for gone in (lambda: bio.remove_enrollment(template_id),
+                     lambda: bio.set_name(template_id, "gone")):
+            with self.assertRaises(CtapError) as unknown:
+                gone()
+            self.assertEqual(unknown.exception.code, CtapError.ERR.INVALID_OPTION)
 
         bad = prototype_bio(self.ctap, pin.protocol, b"\0" * 32)
         with self.assertRaises(CtapError) as refused:

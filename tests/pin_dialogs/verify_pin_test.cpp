@@ -114,6 +114,14 @@ TEST_F(VerifyPinTest, RefusalsAreShownUnderTheField) {
     }
 }
 
+TEST_F(VerifyPinTest, ARetryCountTheKeyDidNotTellIsNotALock) {
+    StartKey(kCtapModel);  // no PIN: refused with 0x35, then asked for the count
+    key->InjectFaultAt(2, vkey::Fault::kMalformedNextResponse);  // the getRetries answer
+    QString shown;
+    Verify(QStringLiteral("0000"), &shown);
+    EXPECT_EQ(shown, QString::fromUtf8(pin_text::kVerifyFailed));
+}
+
 TEST_F(VerifyPinTest, FourthCharacterClearsTheStatusAndFocusSelectsAll) {
     StartKey(kCtapModel, "1234");
     CPINVerifyWnd dialog(QStringLiteral("verifyPIN.xml"), device, pacer);

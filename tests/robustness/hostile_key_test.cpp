@@ -127,7 +127,10 @@ const Operation kOperations[] = {
     {"ChangePin", kCtapModel, true, kAnyAnswerFault | kCborTypes | kKeyAgreement,
      [](Session& s) { return ChangePin(*s.device, kPin, kNewPin) == kCtapSuccess; }},
     {"PinRetries", kCtapModel, true, kAnyAnswerFault | kCborTypes,
-     [](Session& s) { return GetPinRetries(*s.device) != 0; }},
+     [](Session& s) {
+         std::uint32_t retries = 0;
+         return GetPinRetries(*s.device, retries) == kCtapSuccess;
+     }},
     {"EnumerateBio", kCtapModel, false, kAnyAnswerFault | kCborTypes,
      [](Session& s) {
          s.key->EditState([](vkey::State& state) {

@@ -95,14 +95,15 @@ void ReplayDevice::QueueMessage(const Bytes& channel, std::uint8_t command, cons
     }
 }
 
-void ReplayDevice::QueueInitResponse(const Bytes& channel) {
+void ReplayDevice::QueueInitResponse(const Bytes& channel, std::uint8_t nonceByte,
+                                     std::uint16_t length) {
     // Nonce echoed, channel, protocol version 2, device version 1.0.0, capabilities.
     const std::array<std::uint8_t, 5> versions = {0x02, 0x01, 0x00, 0x00, 0x0D};
-    Bytes payload(kInitNonceSize + kChannelSize + versions.size(), kInitNonceByte);
+    Bytes payload(kInitNonceSize + kChannelSize + versions.size(), nonceByte);
     std::copy_n(channel.begin(), kChannelSize, payload.begin() + kInitNonceSize);
     std::copy(versions.begin(), versions.end(), payload.begin() + kInitNonceSize + kChannelSize);
-    QueuePacket(InitPacket(Bytes(kBroadcastChannel.begin(), kBroadcastChannel.end()), kInit,
-                           static_cast<std::uint16_t>(payload.size()), payload));
+    QueuePacket(InitPacket(Bytes(kBroadcastChannel.begin(), kBroadcastChannel.end()), kInit, length,
+                           payload));
 }
 
 std::shared_ptr<ReplayDevice> ReplayBackend::AddKey(std::uint16_t vendorId, std::uint16_t productId,

@@ -43,8 +43,10 @@ struct ReplayDevice {
     void QueueReadFailure(std::uint32_t errorCode = kReplayDeviceGone);
     // Queues a whole response message on `channel`, split into packets.
     void QueueMessage(const Bytes& channel, std::uint8_t command, const Bytes& message);
-    // Queues the answer to CTAPHID_INIT that allocates `channel`.
-    void QueueInitResponse(const Bytes& channel);
+    // Queues the answer to CTAPHID_INIT that allocates `channel`; another nonce than the
+    // host's answers another program.
+    void QueueInitResponse(const Bytes& channel, std::uint8_t nonceByte = ctaphid::kInitNonceByte,
+                           std::uint16_t length = 17);
 };
 
 class ReplayBackend final : public HidBackend {

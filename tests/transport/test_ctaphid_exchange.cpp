@@ -141,15 +141,68 @@ TEST_F(ExchangeTest, AllocatesTheChannelOnceAndAgainAfterSelectDevice) {
     EXPECT_EQ(Bytes(key->written[4].begin() + 1, key->written[4].begin() + 5), secondChannel);
 }
 
-TEST_F(ExchangeTest, FailedInitReadLeavesChannelZero) {
+// Every program holding the key open sees every answer: the others' are passed over.
+TEST_F(ExchangeTest, PassesOverOtherProgramsPackets) {
     Attach();
-    key->QueueReadFailure();
-    key->QueueMessage({0, 0, 0, 0}, ctaphid::kCbor, {0x00});
+    const Bytes other = {0x0A, 0x0B, 0x0C, 0x0D};
+    key->QueueInitResponse(other, 0x5A);
+    key->QueueInitResponse(kChannel);
+    key->QueueMessage(other, ctaphid::kCbor, {0x31});
+    const Bytes message = Counting(100, 3);
+    key->QueueMessage(kChannel, ctaphid::kCbor, message);
+    const auto continuation = key->reads.back();
+    key->reads.pop_back();
+    key->QueuePacket(ContinuationPacket(other, 0, Counting(59)));
+    key->reads.push_back(continuation);
     Bytes response;
     ASSERT_EQ(Exchange({0x04}, response), 0);
-    EXPECT_THAT(device.Hid().ChannelId(), ElementsAre(0, 0, 0, 0));
-    EXPECT_THAT(debug.lines, IsEmpty()) << "a failed INIT read is not reported";
+    EXPECT_EQ(Bytes(response.begin(), response.begin() + responseLength), message);
+    EXPECT_EQ(Bytes(key->written[1].begin() + 1, key->written[1].begin() + 5), kChannel);
+
+    key->QueueMessage(kChannel, 0x81, {0x00});
+    EXPECT_EQ(Exchange({0x04}, response), -1) << "on our channel, not an answer to CBOR";
 }
+
+struct InitFailureCase {
+    const char* name;
+    void (*answer)(ReplayDevice& key);
+};
+
+class InitFailureTest : public ExchangeTest,
+                        public ::testing::WithParamInterface<InitFailureCase> {};
+
+TEST_P(InitFailureTest, FailsAndAllocatesAgainNextTime) {
+    Attach();
+    GetParam().answer(*key);
+    Bytes response;
+    EXPECT_EQ(Exchange({0x04}, response), -1);
+    EXPECT_TRUE(device.Hid().NeedChannelInit());
+    EXPECT_THAT(device.Hid().ChannelId(), ElementsAre(0, 0, 0, 1));
+    EXPECT_EQ(key->written.size(), 1U) << "no request without a channel";
+
+    key->reads.clear();
+    key->QueueInitResponse(kChannel);
+    key->QueueMessage(kChannel, ctaphid::kCbor, {0x00});
+    ASSERT_EQ(Exchange({0x04}, response), 0);
+    EXPECT_EQ(key->written[1][5], ctaphid::kInit);
+    EXPECT_EQ(Bytes(key->written[2].begin() + 1, key->written[2].begin() + 5), kChannel);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, InitFailureTest,
+    ::testing::Values(
+        InitFailureCase{"ReadFails", [](ReplayDevice& key) { key.QueueReadFailure(); }},
+        InitFailureCase{"OnlyAnotherNonce",
+                        [](ReplayDevice& key) { key.QueueInitResponse(kChannel, 0x5A); }},
+        InitFailureCase{"ShorterThan17",
+                        [](ReplayDevice& key) {
+                            key.QueueInitResponse(kChannel, ctaphid::kInitNonceByte, 16);
+                        }},
+        InitFailureCase{"ChannelZero",
+                        [](ReplayDevice& key) {
+                            key.QueueInitResponse({0, 0, 0, 0});
+                        }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct FailureCase {
     const char* name;
@@ -194,8 +247,7 @@ TEST_P(ExchangeFailureTest, FailsWithItsDebugLineAndLeavesTheLength) {
 INSTANTIATE_TEST_SUITE_P(
     Points, ExchangeFailureTest,
     ::testing::Values(
-        // A failed INIT write is reported, but the exchange carries on.
-        FailureCase{"InitWrite", 0, -1, -1, true, "WriteFile L:480 ERR: 0x0000001F"},
+        FailureCase{"InitWrite", 0, -1, -1, false, "WriteFile L:480 ERR: 0x0000001F"},
         FailureCase{"RequestWrite", 2, -1, -1, false, "WriteFile L:558 ERR: 0x0000001F"},
         FailureCase{"ShortWrite", -1, 1, -1, false, nullptr},
         FailureCase{"FirstRead", -1, -1, 0, false, "ReadFile L:585 ERR: 0x000003E3"},

@@ -2,6 +2,8 @@
 // firmware version query.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+
 #include "session_fixture.h"
 
 namespace kelvora::test {
@@ -92,6 +94,55 @@ TEST_F(FidoDeviceTest, RepeatsAFailedExchangeOnceOnTheSameChannel) {
     ASSERT_EQ(writes.size(), 2U);
     EXPECT_EQ(writes[0], writes[1]);
 }
+
+// A repeat may make the key act twice: only a request that never reached it whole, or one
+// that changes nothing on it, is sent again.
+enum class Lost { kAnswer, kRequestWrite, kInitAnswer };
+
+struct RepeatCase {
+    const char* name;
+    Bytes request;  // an APDU when it starts with 0x80
+    Lost lost;
+    long requestWrites;
+};
+
+class RepeatTest : public FidoDeviceTest, public ::testing::WithParamInterface<RepeatCase> {};
+
+TEST_P(RepeatTest, RepeatsOnlyWhatCannotActTwice) {
+    const RepeatCase& c = GetParam();
+    Attach();
+    if (c.lost == Lost::kInitAnswer) {
+        key->QueueReadFailure();
+    }
+    key->QueueInitResponse(kChannel);
+    if (c.lost == Lost::kAnswer) {
+        key->QueueReadFailure();
+    }
+    key->failWriteAt = c.lost == Lost::kRequestWrite ? 1 : -1;
+    key->QueueMessage(kChannel, ctaphid::kCbor, {0x90, 0x00});
+    const bool answered = c.requestWrites == 2 || c.lost == Lost::kInitAnswer;
+    Bytes response(8);
+    std::uint32_t length = 8;
+    const bool apdu = c.request[0] == 0x80;
+    const int status =
+        apdu ? int{Apdu(c.request, nullptr, nullptr)} : int{SendCbor(c.request, response, length)};
+    const int failure = apdu ? int{kSwTransportFailure} : int{kCtapTransportFailure};
+    EXPECT_EQ(status, answered ? (apdu ? 0x9000 : 0x90) : failure);
+    EXPECT_EQ(std::count_if(key->written.begin(), key->written.end(),
+                            [](const Bytes& report) { return report[5] == ctaphid::kCbor; }),
+              c.requestWrites);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, RepeatTest,
+    ::testing::Values(RepeatCase{"KeyAgreement", Hex("06 A2 01 01 02 02"), Lost::kAnswer, 2},
+                      RepeatCase{"FirmwareQuery", Hex("80 E3 00 00 03"), Lost::kAnswer, 2},
+                      RepeatCase{"ChangePin", Hex("06 A2 01 01 02 04"), Lost::kAnswer, 1},
+                      RepeatCase{"LegacyReset", Hex("80 E3 03 00 00"), Lost::kAnswer, 1},
+                      RepeatCase{"ResetNeverWritten", {0x07}, Lost::kRequestWrite, 2},
+                      RepeatCase{"ChangePinAfterLostInit", Hex("06 A2 01 01 02 04"),
+                                 Lost::kInitAnswer, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FidoDeviceTest, BothAttemptsFailingIsATransportFailure) {
     AttachWithChannel();

@@ -103,8 +103,8 @@ TEST_F(BioTest, EnrolsFourSamplesThenListsRenamesAndRemoves) {
     EXPECT_EQ(std::string(entry.Find(2)->bytes().begin(), entry.Find(2)->bytes().end()), name);
 
     EXPECT_EQ(StatusOf(host_.Cbor(BioRequest(6, IdParams(0)))), 0);
-    EXPECT_EQ(StatusOf(host_.Cbor(BioRequest(6, IdParams(0)))), 0x02);  // gone already
-    EXPECT_EQ(StatusOf(host_.Cbor(BioRequest(5, IdParams(9, "x")))), 0x02);
+    EXPECT_EQ(StatusOf(host_.Cbor(BioRequest(6, IdParams(0)))), 0x2C);  // gone already
+    EXPECT_EQ(StatusOf(host_.Cbor(BioRequest(5, IdParams(9, "x")))), 0x2C);
     EXPECT_EQ(StatusOf(host_.Cbor(BioRequest(5, IdParams(1, std::string(65, 'n'))))), 0x03);
     EXPECT_EQ(key_.SnapshotState().templates.size(), 1U);
     EXPECT_EQ(StatusOf(host_.Cbor(BioRequest(6, IdParams(1)))), 0);
