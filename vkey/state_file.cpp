@@ -1,6 +1,7 @@
 #include "vkey/state_file.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -147,7 +148,11 @@ bool SaveStateFile(const std::string& path, const State& state) {
             return false;
         }
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    // std::rename refuses an existing target on Windows; the filesystem library replaces it
+    // there too, so a saved state is never lost half-way.
+    std::error_code error;
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
         (void)std::remove(temporary.c_str());
         return false;
     }

@@ -19,10 +19,11 @@ export WINEDLLOVERRIDES="mscoree=;mshtml="
 [ $# -ge 1 ] || { echo "usage: wine-run.sh PROGRAM.exe [ARGS...]" >&2; exit 2; }
 
 prepare_prefix() {
+  if [ -f "$WINEPREFIX/.kelvora-ready" ]; then return; fi
   mkdir -p "$(dirname "$WINEPREFIX")"
   exec 8>"$WINEPREFIX.lock"
   flock 8
-  if [ -f "$WINEPREFIX/.kelvora-ready" ]; then return; fi
+  if [ -f "$WINEPREFIX/.kelvora-ready" ]; then exec 8>&-; return; fi
   rm -rf "$WINEPREFIX"
   DISPLAY= "$wine" wineboot --init >/dev/null 2>&1
   local reg=("$wine" reg add)
@@ -34,11 +35,14 @@ prepare_prefix() {
   # Wine passes no QT_* variable from Linux; the offscreen platform's font folder is set here.
   "${reg[@]}" 'HKCU\Environment' /v QT_QPA_FONTDIR /d 'Z:\usr\share\fonts\opentype\noto' /f \
     >/dev/null 2>&1
-  "$wine" wineserver -w 2>/dev/null || true
+  "$(dirname "$wine")/wineserver64" -w 2>/dev/null || true
   touch "$WINEPREFIX/.kelvora-ready"
-  flock -u 8
+  # Closed, not only unlocked: Wine's server would inherit it and hold the lock for ever.
+  exec 8>&-
 }
 prepare_prefix
+# One server for a series of runs: each new one would boot the prefix's services again.
+"${japanese[@]}" "$(dirname "$wine")/wineserver64" -p30 2>/dev/null || true
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT

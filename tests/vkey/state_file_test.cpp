@@ -73,6 +73,9 @@ TEST(StateFile, SavesAtomicallyAndReportsMissingAndCorruptFiles) {
     EXPECT_EQ(loaded.templates.size(), 2U);
     std::ofstream(path, std::ios::trunc) << "garbage";
     EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kCorrupt);
+    // A later save replaces the file (on every system).
+    ASSERT_TRUE(SaveStateFile(path, SampleState()));
+    EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kLoaded);
     EXPECT_FALSE(SaveStateFile((dir / "missing" / "key.state").string(), SampleState()));
     std::filesystem::remove_all(dir);
 }
