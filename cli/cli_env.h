@@ -49,7 +49,7 @@ struct CliEnv {
     std::uint32_t replugTimeoutMs = 60000;
     // The socket KELVORA_VKEY names; empty when it names none. A daemon that is not
     // listening there is reported as such, not as a missing key.
-    std::string vkeySocket;
+    std::string vkeySocket{};
 };
 
 }  // namespace kelvora::cli

@@ -37,7 +37,9 @@ int Reporter::Done(const Json& result, std::string_view text) {
     }
     if (json_) {
         Json object = {{"ok", true}};
-        object.update(result);
+        if (result.is_object()) {
+            object.update(result);
+        }
         env_.out << DumpJson(object) << '\n';
     } else if (!text.empty()) {
         env_.out << text;
