@@ -105,7 +105,7 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
      "\n"
      "Lists the enrolled fingerprints: slot, name, enrolment time in local time.\n"},
     {"fingerprints enroll",
-     "Usage: kelvora-fido2 fingerprints enroll [--name NAME]\n"
+     "Usage: kelvora-fido2 fingerprints enroll [--name NAME] [--set-pin|--fingerprint-only]\n"
      "\n"
      "Enrols a fingerprint; progress of every sample is shown on standard error.\n"
      "A key holds at most 49 fingerprints. Ctrl-C cancels the enrollment on the key.\n"

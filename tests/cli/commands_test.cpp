@@ -63,9 +63,16 @@ TEST_F(KeyChoiceTest, UnopenableKeyIsAnAccessProblemNotNoKey) {
 TEST_F(KeyChoiceTest, InfoTellsTheKeysState) {
     AddKey(3, WithTemplates(1));
     EXPECT_EQ(Run({"--json", "info"}), kExitOk);
-    EXPECT_THAT(out.str(), HasSubstr(R"("firmware":17,"pinSet":false,"pinRetries":null,)"
-                                     R"("fingerprintsConfigured":true,"enrollmentSupported":true,)"
-                                     R"("commandSet":"standard","secureMessaging":"aes")"));
+    EXPECT_EQ(out.str(),
+              R"({"ok":true,"path":"virtual/key0","model":3,"productId":"2b03","firmware":17,)"
+              R"("pinSet":false,"pinRetries":null,"fingerprintsConfigured":true,)"
+              R"("enrollmentSupported":true,"commandSet":"standard","secureMessaging":"aes",)"
+              R"("productName":"Kelvora Virtual Key 3","fingerprints":1,)"
+              R"("versions":["FIDO_2_0","FIDO_2_1_PRE"],)"
+              R"("aaguid":"4b562d76-6972-7475-616c-000000002b03","options":{"rk":false,)"
+              R"("up":true,"uv":true,"plat":false,"clientPin":false,)"
+              R"("userVerificationMgmtPreview":true},"maxMsgSize":1200,"pinProtocols":[1]})"
+              "\n");
     EXPECT_EQ(Run({"info"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr("fingerprints:         configured"));
 }
@@ -181,7 +188,7 @@ TEST_F(PinTest, BlockedPinAndMissingPin) {
     keys[0]->EditState([](vkey::State& state) { state.pinRetries = 2; });
     input.lines = {"9999"};
     EXPECT_EQ(Run({"--pin-stdin", "pin", "verify"}), kExitWrongPin);
-    EXPECT_THAT(Err(), HasSubstr("wrong PIN; 1 retry left\n"));
+    EXPECT_THAT(Err(), HasSubstr("wrong PIN; 1 retry left ("));
     input.lines = {"9999"};
     EXPECT_EQ(Run({"--pin-stdin", "--json", "pin", "verify"}), kExitBlocked);
     EXPECT_THAT(out.str(), HasSubstr(R"("code":"blocked")"));
