@@ -47,6 +47,9 @@ struct CliEnv {
     DebugOutput& debug = SystemDebugOutput();
     // How long reset waits for the key to be re-plugged.
     std::uint32_t replugTimeoutMs = 60000;
+    // The socket KELVORA_VKEY names; empty when it names none. A daemon that is not
+    // listening there is reported as such, not as a missing key.
+    std::string vkeySocket{};
 };
 
 }  // namespace kelvora::cli

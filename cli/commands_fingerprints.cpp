@@ -3,9 +3,11 @@
 
 #include "cli/commands.h"
 #include "cli/enroll_time_text.h"
+#include "cli/fingerprint_reading.h"
 #include "cli/identity_check.h"
 #include "cli/input_rules.h"
 #include "cli/key_session.h"
+#include "cli/new_key_protection.h"
 #include "cli/sample_status.h"
 #include "ctap/bio_enrollment.h"
 #include "ctap/bio_templates.h"
@@ -19,43 +21,13 @@ namespace kelvora::cli {
 
 namespace {
 
-struct Fingerprints {
-    SlotMap slots{};
-    TemplateNames names;
-
-    std::size_t Count() const {
-        std::size_t count = 0;
-        for (const auto entry : slots) {
-            count += entry != 0 ? 1 : 0;
-        }
-        return count;
-    }
-    bool Has(std::uint16_t slot) const { return SlotFitsMap(slot) && slots[slot] != 0; }
-    std::string StoredName(std::uint16_t slot) const {
-        const auto it = names.find(slot);
-        return it == names.end() ? std::string() : it->second;
-    }
-};
-
-// Reads the enrolled fingerprints; returns 0 or the failing status.
-int ReadFingerprints(CliEnv& env, KeySession& session, Fingerprints& prints) {
-    prints = {};
-    if (session.Legacy()) {
-        const std::uint16_t status = LegacyReadSlots(session.Device(), prints.slots, {});
-        return status == 0 ? 0 : status;
-    }
-    return EnumerateBio(session.Device(), prints.slots, prints.names, env.debug);
-}
-
 Json Entry(CliEnv& env, const Fingerprints& prints, std::uint16_t slot) {
     const std::string stored = prints.StoredName(slot);
     const std::string visible = text::AnsiToUtf8(SplitStoredName(stored).visible);
     const std::string enrolled = EnrollTimeText(stored, env.localTime);
-    Json entry = Json::Object();
-    entry.Set("slot", static_cast<int>(slot));
-    entry.Set("name", visible);
-    entry.Set("enrolled", enrolled.empty() ? Json() : Json(enrolled));
-    return entry;
+    return {{"slot", slot},
+            {"name", visible},
+            {"enrolled", enrolled.empty() ? Json() : Json(enrolled)}};
 }
 
 std::string EntryText(CliEnv& env, const Fingerprints& prints, std::uint16_t slot) {
@@ -71,20 +43,18 @@ int List(CliEnv& env, Reporter& reporter, KeySession& session) {
     if (const int status = ReadFingerprints(env, session, prints); status != 0) {
         return reporter.FailWithStatus("reading the fingerprints", status);
     }
-    Json array = Json::Array();
+    Json array = Json::array();
     std::ostringstream text;
     for (std::uint16_t slot = 0; slot < kSlotCount; ++slot) {
         if (prints.Has(slot)) {
-            array.Push(Entry(env, prints, slot));
+            array.push_back(Entry(env, prints, slot));
             text << EntryText(env, prints, slot) << '\n';
         }
     }
     if (prints.Count() == 0) {
         text << "no fingerprint enrolled\n";
     }
-    Json result = Json::Object();
-    result.Set("fingerprints", std::move(array));
-    return reporter.Done(result, text.str());
+    return reporter.Done({{"fingerprints", std::move(array)}}, text.str());
 }
 
 // Gives `slot` the visible name `visibleUtf8`, keeping its stamp. Returns the key's status.
@@ -109,9 +79,17 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
             return reporter.Fail(kExitUsage, problem);
         }
     }
-    Proof proof = Proof::kNone;
-    if (const int code = ProveIdentity(env, options, reporter, session, proof); code != kExitOk) {
-        return code;
+    if (IsNewKey(session)) {
+        if (const int code = ChooseNewKeyProtection(env, options, reporter, session);
+            code != kExitOk) {
+            return code;
+        }
+    } else {
+        Proof proof = Proof::kNone;
+        if (const int code = ProveIdentity(env, options, reporter, session, proof);
+            code != kExitOk) {
+            return code;
+        }
     }
     Fingerprints before;
     if (const int status = ReadFingerprints(env, session, before); status != 0) {
@@ -196,7 +174,7 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
         ReadFingerprints(env, session, after);
     }
     Json result = Entry(env, after, *slot);
-    result.Set("command", "fingerprints enroll");
+    result["command"] = "fingerprints enroll";
     return reporter.Done(result, "Enrolled: " + EntryText(env, after, *slot));
 }
 
@@ -223,7 +201,7 @@ int RenameCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     }
     ReadFingerprints(env, session, prints);
     Json result = Entry(env, prints, slot);
-    result.Set("command", "fingerprints rename");
+    result["command"] = "fingerprints rename";
     return reporter.Done(result, "Renamed: " + EntryText(env, prints, slot));
 }
 
@@ -250,9 +228,7 @@ int DeleteCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     if (status != SuccessStatus(session.Key().productId)) {
         return reporter.FailWithStatus("deleting the fingerprint", status);
     }
-    Json result = Json::Object();
-    result.Set("command", "fingerprints delete");
-    result.Set("slot", static_cast<int>(slot));
+    const Json result = {{"command", "fingerprints delete"}, {"slot", slot}};
     return reporter.Done(result, "Deleted the fingerprint in slot " + std::to_string(slot) + ".");
 }
 
@@ -263,9 +239,7 @@ int VerifyCommand(CliEnv& env, Reporter& reporter, KeySession& session) {
     if (const int code = CheckFingerprint(env, reporter, session); code != kExitOk) {
         return code;
     }
-    Json result = Json::Object();
-    result.Set("command", "fingerprints verify");
-    result.Set("verified", true);
+    const Json result = {{"command", "fingerprints verify"}, {"verified", true}};
     return reporter.Done(result, "The finger matched.");
 }
 

@@ -12,9 +12,7 @@ namespace kelvora::cli {
 namespace {
 
 Json CommandResult(std::string_view command) {
-    Json result = Json::Object();
-    result.Set("command", command);
-    return result;
+    return {{"command", command}};
 }
 
 std::optional<std::uint32_t> RetriesAfterFailure(KeySession& session, int status) {
@@ -87,18 +85,24 @@ int PinVerify(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
                                        RetriesAfterFailure(session, status));
     }
     Json result = CommandResult("pin verify");
-    result.Set("verified", true);
+    result["verified"] = true;
     return reporter.Done(result, "The PIN is correct.");
 }
 
 int PinRetries(Reporter& reporter, KeySession& session) {
+    Json result = CommandResult("pin retries");
+    result["pinSet"] = session.State().pinSet.load();
+    // A key without a PIN still answers its counter's starting value, which is no retry
+    // anyone has.
+    if (!session.State().pinSet) {
+        result["retries"] = nullptr;
+        return reporter.Done(result, "No PIN is set, so there are no PIN retries.");
+    }
     std::uint32_t retries = 0;
     if (const int status = GetPinRetries(session.Device(), retries); status != kCtapSuccess) {
         return reporter.FailWithStatus("reading the PIN retries", status);
     }
-    Json result = CommandResult("pin retries");
-    result.Set("pinSet", session.State().pinSet.load());
-    result.Set("retries", static_cast<std::int64_t>(retries));
+    result["retries"] = retries;
     return reporter.Done(result, "PIN retries left: " + std::to_string(retries));
 }
 

@@ -137,9 +137,7 @@ int RunResetCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) 
     if (status != success) {
         return reporter.FailWithStatus("resetting the key", status);
     }
-    Json result = Json::Object();
-    result.Set("command", "reset");
-    result.Set("replugged", replugged);
+    const Json result = {{"command", "reset"}, {"replugged", replugged}};
     return reporter.Done(result, "The key was reset to its factory settings.");
 }
 

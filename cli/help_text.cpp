@@ -29,7 +29,9 @@ constexpr std::string_view kPinOptions =
     "  --pin-stdin        read PINs from standard input, one per line\n"
     "  --pin-fd N         read PINs from file descriptor N, one per line\n"
     "  --pin PIN          the PIN itself; visible to other users, prints a warning\n"
-    "  --new-pin PIN      the new PIN of 'pin change' (same warning)\n";
+    "  --new-pin PIN      the new PIN of 'pin change' (same warning)\n"
+    "A PIN has 4 to 63 characters and at most 63 bytes in UTF-8; any other is refused\n"
+    "with exit 2 before the key is asked, so it costs no retry.\n";
 
 constexpr std::array<HelpEntry, 15> kHelp = {{
     {"",
@@ -60,9 +62,13 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
     {"info",
      "Usage: kelvora-fido2 info\n"
      "\n"
-     "Shows whether a PIN is set, the PIN retries left, whether fingerprints are\n"
-     "configured, enrollment support, the command set (standard, vendor, legacy) and\n"
-     "the secure-messaging kind (des, aes).\n"},
+     "Shows the key's facts: path, model, product id and name, firmware byte, whether\n"
+     "a PIN is set and its retries left, whether fingerprints are configured and how\n"
+     "many, enrollment support, the command set (standard, vendor, legacy), the\n"
+     "secure-messaging kind (des, aes), and from GetInfo the CTAP versions, AAGUID,\n"
+     "every option with its value, max message size and PIN protocols. Keys that list\n"
+     "their fingerprints only under the PIN tell the number when a PIN is given\n"
+     "(--pin-stdin, --pin-fd); info never prompts for one.\n"},
     {"pin",
      "Usage: kelvora-fido2 pin set|change|verify|retries\n"
      "\n"
@@ -87,12 +93,14 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
     {"pin retries",
      "Usage: kelvora-fido2 pin retries\n"
      "\n"
-     "Shows how many wrong PINs the key still accepts.\n"},
+     "Shows how many wrong PINs the key still accepts; a key without a PIN has none\n"
+     "and says so.\n"},
     {"fingerprints",
      "Usage: kelvora-fido2 fingerprints list|enroll|rename|delete|verify\n"
      "\n"
      "  list                  slot, name and enrolment time (local time)\n"
-     "  enroll [--name NAME]  enrol a new fingerprint\n"
+     "  enroll [--name NAME]  enrol a new fingerprint (on a new key also --set-pin or\n"
+     "                        --fingerprint-only)\n"
      "  rename SLOT NAME      rename a fingerprint (2 to 8 characters)\n"
      "  delete SLOT           delete a fingerprint\n"
      "  verify                check a finger against the enrolled ones\n"
@@ -103,10 +111,17 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
      "\n"
      "Lists the enrolled fingerprints: slot, name, enrolment time in local time.\n"},
     {"fingerprints enroll",
-     "Usage: kelvora-fido2 fingerprints enroll [--name NAME]\n"
+     "Usage: kelvora-fido2 fingerprints enroll [--name NAME] [--set-pin|--fingerprint-only]\n"
      "\n"
      "Enrols a fingerprint; progress of every sample is shown on standard error.\n"
-     "A key holds at most 49 fingerprints. Ctrl-C cancels the enrollment on the key.\n"},
+     "A key holds at most 49 fingerprints. Ctrl-C cancels the enrollment on the key.\n"
+     "\n"
+     "On a key with neither a PIN nor a fingerprint the first fingerprint decides how\n"
+     "the key is protected, and the command does not choose:\n"
+     "  --set-pin            set a PIN first, read from the PIN input (asked twice at\n"
+     "                       a terminal); --pin-stdin, --pin-fd and --pin do the same\n"
+     "  --fingerprint-only   enrol without a PIN\n"
+     "With neither the command stops with exit 2.\n"},
     {"fingerprints rename",
      "Usage: kelvora-fido2 fingerprints rename SLOT NAME\n"
      "\n"
@@ -131,7 +146,7 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
 }};
 
 bool NeedsPin(std::string_view topic) {
-    return topic.starts_with("pin") || topic == "fingerprints enroll" ||
+    return topic.starts_with("pin") || topic == "info" || topic == "fingerprints enroll" ||
            topic == "fingerprints rename" || topic == "fingerprints delete";
 }
 

@@ -32,27 +32,42 @@ int CheckFingerprint(CliEnv& env, Reporter& reporter, KeySession& session) {
     return reporter.FailWithStatus("the fingerprint check", outcome.lastStatus);
 }
 
+int VerifyPin(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session) {
+    int code = kExitOk;
+    const std::optional<std::string> pin = ReadPin(env, reporter, "PIN: ", options.pin, code);
+    if (!pin) {
+        return code;
+    }
+    const int status = GetPinToken(session.Device(), *pin);
+    if (status == kCtapSuccess) {
+        return kExitOk;
+    }
+    return reporter.FailWithStatus(
+        "verifying the PIN", status,
+        status == kCtapErrPinInvalid ? GetPinRetries(session.Device()) : std::nullopt);
+}
+
+void NoteUnusedPin(Reporter& reporter, KeySession& session) {
+    reporter.Note(session.Legacy()
+                      ? "note: this model does not check a PIN here; the PIN given is not used"
+                      : "note: the key has no PIN, so the PIN given is not used (set one with "
+                        "'pin set')");
+}
+
 int ProveIdentity(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session,
                   Proof& proof) {
     proof = Proof::kNone;
     // The legacy models take their fingerprint commands under secure messaging without a PIN
     // token and have no way to check a PIN alone; they prove a finger when one is enrolled.
     if (session.State().pinSet && !session.Legacy()) {
-        int code = kExitOk;
-        const std::optional<std::string> pin = ReadPin(env, reporter, "PIN: ", options.pin, code);
-        if (!pin) {
+        if (const int code = VerifyPin(env, options, reporter, session); code != kExitOk) {
             return code;
-        }
-        const int status = GetPinToken(session.Device(), *pin);
-        if (status != kCtapSuccess) {
-            return reporter.FailWithStatus(
-                "verifying the PIN", status,
-                status == kCtapErrPinInvalid
-                    ? std::optional<std::uint32_t>(GetPinRetries(session.Device()))
-                    : std::nullopt);
         }
         proof = Proof::kPin;
         return kExitOk;
+    }
+    if (PinGiven(options)) {
+        NoteUnusedPin(reporter, session);
     }
     if (session.State().uvConfigured) {
         if (const int code = CheckFingerprint(env, reporter, session); code != kExitOk) {

@@ -3,37 +3,35 @@
 #include <charconv>
 
 #include "ctap/fingerprint_record.h"
-#include "platform/text.h"
 
 namespace kelvora::cli {
 
-std::string NewPinProblem(std::string_view pinUtf8) {
-    const std::size_t length = text::ToUtf16(text::CodePage::Utf8, pinUtf8).size();
-    if (length == 0) {
-        return "enter a PIN";
-    }
-    if (length < kMinPinLength) {
-        return "the PIN must have at least 4 characters";
-    }
-    if (length > kMaxPinLength) {
-        return "the PIN must have at most 63 characters";
-    }
-    if (pinUtf8.size() > kMaxPinBytes) {
-        return "the PIN must take at most 63 bytes in UTF-8; use fewer non-ASCII characters";
+std::string PinProblem(std::string_view pinUtf8) {
+    switch (CheckPinLength(pinUtf8)) {
+        case PinLengthVerdict::kAccepted:
+            return {};
+        case PinLengthVerdict::kEmpty:
+            return "enter a PIN";
+        case PinLengthVerdict::kTooShort:
+            return "the PIN must have at least 4 characters";
+        case PinLengthVerdict::kTooLong:
+            return "the PIN must have at most 63 characters";
+        case PinLengthVerdict::kTooManyBytes:
+            return "the PIN must take at most 63 bytes in UTF-8; use fewer non-ASCII characters";
     }
     return {};
 }
 
 std::string NameProblem(std::string_view nameUtf8) {
-    const std::size_t length = text::ToUtf16(text::CodePage::Utf8, nameUtf8).size();
-    if (length == 0) {
-        return "enter a fingerprint name";
-    }
-    if (length < kMinNameLength) {
-        return "a fingerprint name must have at least 2 characters";
-    }
-    if (length > kMaxNameLength) {
-        return "a fingerprint name must have at most 8 characters";
+    switch (CheckNameLength(nameUtf8)) {
+        case NameLengthVerdict::kAccepted:
+            return {};
+        case NameLengthVerdict::kEmpty:
+            return "enter a fingerprint name";
+        case NameLengthVerdict::kTooShort:
+            return "a fingerprint name must have at least 2 characters";
+        case NameLengthVerdict::kTooLong:
+            return "a fingerprint name must have at most 8 characters";
     }
     return {};
 }
@@ -50,20 +48,17 @@ std::optional<std::uint16_t> ParseSlot(std::string_view text) {
 
 std::optional<std::string> ReadPin(CliEnv& env, Reporter& reporter, std::string_view prompt,
                                    const std::optional<std::string>& literal, int& exitCode) {
-    if (literal) {
-        if (literal->empty()) {
-            exitCode = reporter.Fail(kExitUsage, "enter a PIN");
+    std::optional<std::string> pin = literal;
+    if (!pin) {
+        pin = env.input.ReadLine(prompt, true);
+        if (env.interrupted) {
+            exitCode = reporter.Fail(kExitCancelled, "cancelled");
             return std::nullopt;
         }
-        return literal;
     }
-    std::optional<std::string> pin = env.input.ReadLine(prompt, true);
-    if (env.interrupted) {
-        exitCode = reporter.Fail(kExitCancelled, "cancelled");
-        return std::nullopt;
-    }
-    if (!pin || pin->empty()) {
-        exitCode = reporter.Fail(kExitUsage, "enter a PIN");
+    const std::string problem = PinProblem(pin.value_or(std::string()));
+    if (!problem.empty()) {
+        exitCode = reporter.Fail(kExitUsage, problem);
         return std::nullopt;
     }
     return pin;
@@ -73,10 +68,6 @@ std::optional<std::string> ReadNewPin(CliEnv& env, const CliOptions& options, Re
                                       const std::optional<std::string>& literal, int& exitCode) {
     std::optional<std::string> pin = ReadPin(env, reporter, "New PIN: ", literal, exitCode);
     if (!pin) {
-        return std::nullopt;
-    }
-    if (const std::string problem = NewPinProblem(*pin); !problem.empty()) {
-        exitCode = reporter.Fail(kExitUsage, problem);
         return std::nullopt;
     }
     if (!literal && options.pinSource == PinSource::kPrompt) {

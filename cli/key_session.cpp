@@ -1,5 +1,7 @@
 #include "cli/key_session.h"
 
+#include <cstdio>
+
 #include "cli/removal_watch.h"
 #include "platform/text.h"
 #include "transport/connect.h"
@@ -93,6 +95,19 @@ std::vector<FoundKey> SelectKeys(std::vector<FoundKey> keys, const CliOptions& o
     return chosen;
 }
 
+std::string ProductIdText(std::uint16_t productId) {
+    char text[8];
+    // The buffer holds any output, so the count needs no check.
+    static_cast<void>(std::snprintf(text, sizeof text, "%04x", productId));
+    return text;
+}
+
+std::string NoDaemonMessage(const std::string& socketPath) {
+    return "KELVORA_VKEY names " + socketPath +
+           ", but no virtual key daemon listens there; start one with 'kelvora-vkey --socket " +
+           socketPath + "' or unset KELVORA_VKEY";
+}
+
 std::string AccessDeniedMessage(const FoundKey& key) {
     return "a supported key is present but " + key.nodePath + " cannot be opened; install " +
            std::string(kUdevRules) + " (see docs/cli.md)";
@@ -169,6 +184,10 @@ int KeySession::Open(CliEnv& env, const CliOptions& options, Reporter& reporter)
         if (denied) {
             return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*denied));
         }
+        if (!env.vkeySocket.empty() && (!options.device || *options.device == env.vkeySocket)) {
+            return reporter.Fail(kExitNoKey, NoDaemonMessage(env.vkeySocket) +
+                                                 "; no other supported key is attached");
+        }
         return reporter.Fail(kExitNoKey, options.device
                                              ? "no supported key at " + *options.device
                                              : std::string("no supported key is attached"));
@@ -182,6 +201,10 @@ int KeySession::Open(CliEnv& env, const CliOptions& options, Reporter& reporter)
         }
         if (state_.deviceAccessDenied) {
             return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*usable.front()));
+        }
+        // A socket left behind by a daemon that has gone is listed, but nobody answers it.
+        if (!env.vkeySocket.empty() && usable.front()->nodePath == env.vkeySocket) {
+            return reporter.Fail(kExitNoKey, NoDaemonMessage(env.vkeySocket));
         }
         return reporter.Fail(kExitNoKey,
                              "the key at " + usable.front()->nodePath + " could not be opened");

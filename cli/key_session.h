@@ -38,6 +38,12 @@ std::vector<FoundKey> FindKeys(HidBackend& backend);
 // Keeps the keys --device names (all of them without --device).
 std::vector<FoundKey> SelectKeys(std::vector<FoundKey> keys, const CliOptions& options);
 
+// A product id as four lower-case hex digits ("2b03").
+std::string ProductIdText(std::uint16_t productId);
+
+// The message for a KELVORA_VKEY socket that no daemon listens on.
+std::string NoDaemonMessage(const std::string& socketPath);
+
 // The message for a key that cannot be opened.
 std::string AccessDeniedMessage(const FoundKey& key);
 

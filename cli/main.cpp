@@ -1,5 +1,6 @@
 // kelvora-fido2: builds the environment (backend, input, interrupt handling) and runs the
 // command; everything else lives in the command functions.
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -9,6 +10,23 @@
 #include "cli/system_io.h"
 #include "cli/virtual_key_setup.h"
 #include "transport/default_hid_backend.h"
+#include "transport/vkey_socket_setting.h"
+
+namespace {
+
+// The socket KELVORA_VKEY names, or empty.
+std::string VkeySocketFromEnvironment() {
+    const char* text = std::getenv(kelvora::kVkeyEnvironmentVariable);
+    kelvora::VkeySocketSetting setting;
+    std::string error;
+    if (text == nullptr || *text == '\0' ||
+        !kelvora::ParseVkeySocketSetting(text, setting, error)) {
+        return {};
+    }
+    return setting.socketPath;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     using namespace kelvora;
@@ -37,6 +55,9 @@ int main(int argc, char** argv) {
     }
     HidBackend& backend = virtualKey ? virtualKey->Backend() : *systemBackend;
     CliEnv env{backend, SystemClock(), std::cout, std::cerr, *input, interrupted};
+    if (systemBackend && vkeyWarning.empty()) {
+        env.vkeySocket = VkeySocketFromEnvironment();
+    }
     Reporter reporter(env, options.json);
     if (!parseError.empty() || !setupError.empty()) {
         return reporter.Fail(kExitUsage, parseError.empty() ? setupError : parseError);

@@ -15,6 +15,11 @@ bool ParseFd(std::string_view text, int& fd) {
 
 }  // namespace
 
+bool PinGiven(const CliOptions& options) {
+    return options.pin || options.newPin || options.setPin ||
+           options.pinSource != PinSource::kPrompt;
+}
+
 std::string ParseOptions(const std::vector<std::string>& args, CliOptions& options) {
     bool onlyWords = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -60,6 +65,10 @@ std::string ParseOptions(const std::vector<std::string>& args, CliOptions& optio
             error = flag(options.version);
         } else if (name == "--yes" || name == "-y") {
             error = flag(options.yes);
+        } else if (name == "--set-pin") {
+            error = flag(options.setPin);
+        } else if (name == "--fingerprint-only") {
+            error = flag(options.fingerprintOnly);
         } else if (name == "--device") {
             error = value(options.device);
         } else if (name == "--virtual") {

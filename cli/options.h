@@ -15,6 +15,10 @@ struct CliOptions {
     bool help = false;
     bool version = false;
     bool yes = false;  // reset: skip the confirmation question
+    // fingerprints enroll on a key with neither a PIN nor a fingerprint: set a PIN first
+    // (from the PIN input), or enrol without one.
+    bool setPin = false;
+    bool fingerprintOnly = false;
     std::optional<std::string> device;
     std::optional<std::string> virtualModel;
     std::optional<std::string> stateFile;
@@ -24,6 +28,10 @@ struct CliOptions {
     PinSource pinSource = PinSource::kPrompt;
     int pinFd = -1;
 };
+
+// True when the command line gives a PIN: on the command line, from standard input or a
+// descriptor, or asked for with --set-pin.
+bool PinGiven(const CliOptions& options);
 
 // Parses argv without the program name. Returns an empty string on success, otherwise the
 // message for the usage error.

@@ -36,10 +36,11 @@ int Reporter::Done(const Json& result, std::string_view text) {
         return Emit(kExitNoKey, kRemovedMessage, std::nullopt);
     }
     if (json_) {
-        Json object = Json::Object();
-        object.Set("ok", true);
-        object.Merge(result);
-        env_.out << object.Dump() << '\n';
+        Json object = {{"ok", true}};
+        if (result.is_object()) {
+            object.update(result);
+        }
+        env_.out << DumpJson(object) << '\n';
     } else if (!text.empty()) {
         env_.out << text;
         if (text.back() != '\n') {
@@ -59,18 +60,13 @@ int Reporter::Fail(int exitCode, std::string_view message, std::optional<int> ke
 
 int Reporter::Emit(int exitCode, std::string_view message, std::optional<int> keyStatus) {
     if (json_) {
-        Json error = Json::Object();
-        error.Set("code", ExitCodeName(exitCode));
-        error.Set("exit", exitCode);
-        error.Set("message", message);
+        Json error = {{"code", ExitCodeName(exitCode)}, {"exit", exitCode}, {"message", message}};
         if (keyStatus) {
-            error.Set("status", *keyStatus);
-            error.Set("statusText", StatusText(*keyStatus));
+            error["status"] = *keyStatus;
+            error["statusText"] = StatusText(*keyStatus);
         }
-        Json object = Json::Object();
-        object.Set("ok", false);
-        object.Set("error", std::move(error));
-        env_.out << object.Dump() << '\n';
+        const Json object = {{"ok", false}, {"error", std::move(error)}};
+        env_.out << DumpJson(object) << '\n';
         env_.out.flush();
     } else {
         env_.err << "kelvora-fido2: " << message;
@@ -90,7 +86,8 @@ int Reporter::FailWithStatus(std::string_view what, int status,
         case kExitWrongPin:
             message += " failed: wrong PIN";
             if (retries) {
-                message += "; " + std::to_string(*retries) + " retries left";
+                message += "; " + std::to_string(*retries) +
+                           (*retries == 1 ? " retry left" : " retries left");
             }
             break;
         case kExitBlocked:

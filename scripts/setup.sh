@@ -9,6 +9,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang clang-format clang-tidy libclang-rt-14-dev
   # core libraries
   libmbedtls-dev libudev-dev
+  # the command line's JSON output (header only)
+  nlohmann-json3-dev
   # GUI: Qt 6 Widgets (with D-Bus), the skin package reader, a font for the Japanese texts
   qt6-base-dev libzip-dev fonts-noto-cjk
   # tests and benchmarks

@@ -7,14 +7,17 @@
 namespace kelvora {
 
 QString PinLengthMessage(const QString& pin) {
-    if (pin.isEmpty()) {
-        return QString::fromUtf8(pin_text::kEnterPin);
-    }
-    if (pin.size() < kMinPinLength) {
-        return QString::fromUtf8(pin_text::kTooShort);
-    }
-    if (pin.size() > kMaxPinLength) {
-        return QString::fromUtf8(pin_text::kTooLong);
+    const Utf8Pin utf8(pin);
+    switch (CheckPinLength(static_cast<std::size_t>(pin.size()), utf8.view().size())) {
+        case PinLengthVerdict::kAccepted:
+            return {};
+        case PinLengthVerdict::kEmpty:
+            return QString::fromUtf8(pin_text::kEnterPin);
+        case PinLengthVerdict::kTooShort:
+            return QString::fromUtf8(pin_text::kTooShort);
+        case PinLengthVerdict::kTooLong:
+        case PinLengthVerdict::kTooManyBytes:
+            return QString::fromUtf8(pin_text::kTooLong);
     }
     return {};
 }

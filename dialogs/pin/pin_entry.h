@@ -6,6 +6,8 @@
 #include <QString>
 #include <string_view>
 
+#include "ctap/input_rules.h"
+
 namespace kelvora {
 
 // Texts shown under the fields and in the message boxes.
@@ -22,12 +24,9 @@ inline constexpr const char* kChangeSucceeded = "PINの変更に成功しまし�
 inline constexpr const char* kChangeFailed = "PINの変更に失敗しました。";
 }  // namespace pin_text
 
-// Shortest and longest PIN the dialogs accept, in UTF-16 units.
-inline constexpr qsizetype kMinPinLength = 4;
-inline constexpr qsizetype kMaxPinLength = 63;
-
-// The message for an entry that breaks the length rules, or an empty string when it is
-// acceptable. Lengths count UTF-16 units, so a character outside the BMP counts twice.
+// The message for an entry that breaks the length rules of ctap/input_rules.h, or an empty
+// string when it is acceptable. A PIN too long in UTF-8 gets the text of one too long in
+// characters: the person sees one limit, and nothing reaches the key.
 QString PinLengthMessage(const QString& pin);
 
 // "PIN認証に失敗しました。（リトライ回数：残り%d回）" with the count.

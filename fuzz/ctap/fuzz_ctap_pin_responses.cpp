@@ -6,10 +6,15 @@
 
 #include "ctap/client_pin_request.h"
 #include "ctap/get_info.h"
+#include "ctap/get_info_details.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto length = static_cast<std::uint32_t>(size);
     kelvora::ParseInfoOptions(data, length);
+    const kelvora::AuthenticatorDetails details = kelvora::ParseAuthenticatorDetails(data, length);
+    if (details.options.size() > size || details.versions.size() > size) {
+        std::abort();
+    }
     kelvora::ParseRetries(data, length);
 
     std::array<std::uint8_t, kelvora::pin_crypto::kCoordinateLength> x{};

@@ -1,6 +1,8 @@
 // The real program: the in-process virtual key, its state file between runs, PINs on stdin.
 #include <gmock/gmock.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +62,30 @@ TEST(BinaryTest, UsageErrorsAndHelp) {
     Result version = RunBinary("--version");
     EXPECT_EQ(version.exit, 0);
     EXPECT_EQ(version.out, "kelvora-fido2 " KELVORA_VERSION "\n");
+}
+
+// KELVORA_VKEY naming a socket nobody listens on, missing or left behind by a daemon that
+// has gone, is told as that, with the path.
+TEST(BinaryTest, VirtualKeySocketWithoutADaemonIsNamed) {
+    const auto socket = std::filesystem::temp_directory_path() /
+                        ("kelvora-cli-nodaemon-" + std::to_string(::getpid()));
+    std::filesystem::remove(socket);
+    const std::string env = "KELVORA_VKEY=" + socket.string() + " ";
+    for (const bool leftBehind : {false, true}) {
+        if (leftBehind) {
+            const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            socket.string().copy(address.sun_path, sizeof address.sun_path - 1);
+            ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+            ::close(fd);  // never listened: a connection is refused
+        }
+        const Result info = RunBinary("--json info", "", env);
+        EXPECT_EQ(info.exit, 3) << leftBehind;
+        EXPECT_THAT(info.out, HasSubstr("KELVORA_VKEY names " + socket.string() +
+                                        ", but no virtual key daemon listens there"));
+    }
+    std::filesystem::remove(socket);
 }
 
 #ifdef KELVORA_VKEY_DAEMON

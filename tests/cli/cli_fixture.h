@@ -97,6 +97,10 @@ class CliRig {
     vkey::VirtualKey& AddKey(int model = 3, vkey::State state = {}, bool unopenable = false) {
         vkey::Config config;
         config.model = model;
+        return AddKey(config, std::move(state), unopenable);
+    }
+    vkey::VirtualKey& AddKey(const vkey::Config& config, vkey::State state,
+                             bool unopenable = false) {
         keys.push_back(std::make_unique<vkey::VirtualKey>(config, keyClock, std::move(state)));
         vkey::VirtualKey& key = *keys.back();
         key.SetAutoTouch(vkey::AutoTouch{0, false});
@@ -128,7 +132,8 @@ class CliRig {
                        },
                    .localTime = &kelvora::test::UtcTime,
                    .debug = debug,
-                   .replugTimeoutMs = 60000};
+                   .replugTimeoutMs = 60000,
+                   .vkeySocket = vkeySocket};
         return RunCli(env, options);
     }
 
@@ -144,6 +149,7 @@ class CliRig {
     std::ostream err{&errBuffer};
     std::atomic<bool> interrupted{false};
     NullDebug debug;
+    std::string vkeySocket;  // what KELVORA_VKEY names
 };
 
 class CliTest : public ::testing::Test, public CliRig {

@@ -30,6 +30,10 @@ TEST_F(KeyChoiceTest, NoKeyIsReportedInTextAndJson) {
     EXPECT_THAT(out.str(), StartsWith(R"({"ok":false,"error":{"code":"no-key","exit":3,)"));
     EXPECT_EQ(Run({"list"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr("no supported key found"));
+    vkeySocket = "/run/nobody/vkey.sock";
+    EXPECT_EQ(Run({"info"}), kExitNoKey);
+    EXPECT_THAT(Err(), HasSubstr("KELVORA_VKEY names /run/nobody/vkey.sock, but no virtual key "
+                                 "daemon listens there"));
 }
 
 TEST_F(KeyChoiceTest, TwoKeysNeedDevice) {
@@ -59,11 +63,32 @@ TEST_F(KeyChoiceTest, UnopenableKeyIsAnAccessProblemNotNoKey) {
 TEST_F(KeyChoiceTest, InfoTellsTheKeysState) {
     AddKey(3, WithTemplates(1));
     EXPECT_EQ(Run({"--json", "info"}), kExitOk);
-    EXPECT_THAT(out.str(), HasSubstr(R"("firmware":17,"pinSet":false,"pinRetries":null,)"
-                                     R"("fingerprintsConfigured":true,"enrollmentSupported":true,)"
-                                     R"("commandSet":"standard","secureMessaging":"aes")"));
+    EXPECT_EQ(out.str(),
+              R"({"ok":true,"path":"virtual/key0","model":3,"productId":"2b03","firmware":17,)"
+              R"("pinSet":false,"pinRetries":null,"fingerprintsConfigured":true,)"
+              R"("enrollmentSupported":true,"commandSet":"standard","secureMessaging":"aes",)"
+              R"("productName":"Kelvora Virtual Key 3","fingerprints":1,)"
+              R"("versions":["FIDO_2_0","FIDO_2_1_PRE"],)"
+              R"("aaguid":"4b562d76-6972-7475-616c-000000002b03","options":{"rk":false,)"
+              R"("up":true,"uv":true,"plat":false,"clientPin":false,)"
+              R"("userVerificationMgmtPreview":true},"maxMsgSize":1200,"pinProtocols":[1]})"
+              "\n");
     EXPECT_EQ(Run({"info"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr("fingerprints:         configured"));
+}
+
+TEST_F(KeyChoiceTest, KeysThatListOnlyUnderThePinTellTheCountWithIt) {
+    vkey::Config config;
+    config.requirePinAuth = true;
+    AddKey(config, WithTemplates(2));
+    input.lines = {kPin};
+    ASSERT_EQ(Run({"--pin-stdin", "pin", "set"}), kExitOk);
+    EXPECT_EQ(Run({"--json", "info"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("pinRetries":8,)"));
+    EXPECT_THAT(out.str(), HasSubstr(R"("fingerprints":null,)"));
+    input.lines = {kPin};
+    EXPECT_EQ(Run({"--json", "--pin-stdin", "info"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("fingerprints":2,)"));
 }
 
 class PinTest : public CliTest {
@@ -98,6 +123,25 @@ TEST_F(PinTest, NewPinRulesAreCheckedBeforeTheKeyIsAsked) {
     }
     EXPECT_FALSE(keys[0]->SnapshotState().pinSet());
     EXPECT_EQ(SetPinFromStdin(std::string(63, '7')), kExitOk);
+}
+
+TEST_F(PinTest, EveryPinIsCheckedBeforeTheKeyIsAsked) {
+    ASSERT_EQ(SetPinFromStdin(kPin), kExitOk);
+    std::string kanji22;  // 22 characters, 66 bytes
+    for (int i = 0; i < 22; ++i) {
+        kanji22 += "\xE6\xBC\xA2";
+    }
+    const std::vector<std::vector<std::string>> commands = {
+        {"pin", "verify"}, {"pin", "change"}, {"fingerprints", "enroll"}, {"info"}};
+    for (const auto& command : commands) {
+        for (const std::string& pin : {std::string("12"), kanji22}) {
+            std::vector<std::string> args = {"--pin-stdin"};
+            args.insert(args.end(), command.begin(), command.end());
+            input.lines = {pin, "5678", "5678"};
+            EXPECT_EQ(Run(args), kExitUsage) << command[0] << " " << pin.size();
+        }
+    }
+    EXPECT_EQ(keys[0]->SnapshotState().pinRetries, 8) << "a PIN reached the key";
 }
 
 TEST_F(PinTest, PromptAsksTwiceWithoutEchoAndRejectsAMismatch) {
@@ -135,10 +179,16 @@ TEST_F(PinTest, VerifyChangeAndRetries) {
 TEST_F(PinTest, BlockedPinAndMissingPin) {
     input.lines = {};
     EXPECT_EQ(Run({"--pin-stdin", "pin", "verify"}), kExitKeyError);  // no PIN set
+    EXPECT_EQ(Run({"--json", "pin", "retries"}), kExitOk);
+    EXPECT_EQ(out.str(), R"({"ok":true,"command":"pin retries","pinSet":false,"retries":null})"
+                         "\n");
     ASSERT_EQ(SetPinFromStdin(kPin), kExitOk);
     input.lines = {};
     EXPECT_EQ(Run({"--pin-stdin", "pin", "verify"}), kExitUsage);  // end of input: no PIN
-    keys[0]->EditState([](vkey::State& state) { state.pinRetries = 1; });
+    keys[0]->EditState([](vkey::State& state) { state.pinRetries = 2; });
+    input.lines = {"9999"};
+    EXPECT_EQ(Run({"--pin-stdin", "pin", "verify"}), kExitWrongPin);
+    EXPECT_THAT(Err(), HasSubstr("wrong PIN; 1 retry left ("));
     input.lines = {"9999"};
     EXPECT_EQ(Run({"--pin-stdin", "--json", "pin", "verify"}), kExitBlocked);
     EXPECT_THAT(out.str(), HasSubstr(R"("code":"blocked")"));
@@ -148,7 +198,7 @@ class FingerprintTest : public CliTest {};
 
 TEST_F(FingerprintTest, EnrollNamesAndListsWithLocalTime) {
     AddKey(3);
-    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    EXPECT_EQ(Run({"--fingerprint-only", "fingerprints", "enroll"}), kExitOk);
     EXPECT_THAT(Err(), HasSubstr("sample 1: good sample; 3 more to go"));
     EXPECT_EQ(Run({"--json", "fingerprints", "enroll", "--name", "Work"}), kExitOk);
     EXPECT_EQ(out.str(), R"({"ok":true,"slot":1,"name":"Work","enrolled":"2024-05-06 )"
@@ -162,6 +212,41 @@ TEST_F(FingerprintTest, EnrollNamesAndListsWithLocalTime) {
               "\"Work\",\"enrolled\":\"2024-05-06 07:08:00\"}]}\n");
     // Stored in code page 932 behind the UTC stamp.
     EXPECT_EQ(keys[0]->SnapshotState().templates.at(1).name, "20240506070800Work");
+}
+
+TEST_F(FingerprintTest, ANewKeyIsProtectedAsTheUserSaysNeverByDefault) {
+    const struct {
+        std::vector<std::string> args;
+        int exit;
+        bool pinSet;
+        std::size_t templates;
+    } cases[] = {
+        {{"fingerprints", "enroll"}, kExitUsage, false, 0},
+        {{"--pin-stdin", "--fingerprint-only", "fingerprints", "enroll"}, kExitUsage, false, 0},
+        {{"--pin-stdin", "fingerprints", "enroll"}, kExitOk, true, 1},
+        {{"--set-pin", "fingerprints", "enroll"}, kExitOk, true, 1},
+        {{"--fingerprint-only", "fingerprints", "enroll"}, kExitOk, false, 1},
+    };
+    for (const int model : {3, 1}) {
+        for (const auto& c : cases) {
+            CliRig rig;
+            vkey::VirtualKey& key = rig.AddKey(model);
+            key.SetAutoTouch(vkey::AutoTouch{model == 1 ? 300 : 0, false});
+            rig.input.lines = {kPin, kPin};
+            EXPECT_EQ(rig.Run(c.args), c.exit) << model << ": " << rig.Err();
+            EXPECT_EQ(key.SnapshotState().pinSet(), c.pinSet) << model;
+            EXPECT_EQ(key.SnapshotState().templates.size(), c.templates) << model;
+            if (c.exit == kExitUsage) {
+                EXPECT_THAT(rig.Err(), HasSubstr("--fingerprint-only")) << model;
+            }
+        }
+    }
+    // Once the key holds a fingerprint and no PIN, a finger proves the owner; a PIN given is
+    // not silently dropped.
+    AddKey(3, WithTemplates(1));
+    input.lines = {kPin};
+    EXPECT_EQ(Run({"--pin-stdin", "fingerprints", "enroll"}), kExitOk);
+    EXPECT_THAT(Err(), HasSubstr("the PIN given is not used"));
 }
 
 TEST_F(FingerprintTest, BadInputIsRefusedBeforeTheKeyIsTouched) {
@@ -223,7 +308,7 @@ TEST_F(FingerprintTest, FortyNineFingerprintsFillTheKey) {
 TEST_F(FingerprintTest, VerifyMatchesOrNot) {
     vkey::VirtualKey& key = AddKey(3);
     EXPECT_EQ(Run({"fingerprints", "verify"}), kExitKeyError);  // nothing enrolled
-    ASSERT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    ASSERT_EQ(Run({"--fingerprint-only", "fingerprints", "enroll"}), kExitOk);
     EXPECT_EQ(Run({"--json", "fingerprints", "verify"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr(R"("verified":true)"));
     key.SetAutoTouch(vkey::AutoTouch{0, /*stranger=*/true});
@@ -237,13 +322,13 @@ TEST_F(FingerprintTest, CtrlCDuringEnrollmentCancelsOnTheKey) {
             interrupted = true;
         }
     };
-    EXPECT_EQ(Run({"--json", "fingerprints", "enroll"}), kExitCancelled);
+    EXPECT_EQ(Run({"--json", "--fingerprint-only", "fingerprints", "enroll"}), kExitCancelled);
     EXPECT_THAT(out.str(), HasSubstr(R"("code":"cancelled")"));
     EXPECT_TRUE(keys[0]->SnapshotState().templates.empty());
     // The key is left clean: the next enrollment starts afresh.
     errBuffer.onFlush = nullptr;
     interrupted = false;
-    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
+    EXPECT_EQ(Run({"--fingerprint-only", "fingerprints", "enroll"}), kExitOk);
     EXPECT_EQ(keys[0]->SnapshotState().templates.size(), 1U);
 }
 

@@ -186,7 +186,7 @@ void RunMatrix(const std::vector<Operation>& operations) {
 }
 
 const std::vector<std::string> kAddPin = {"--pin-stdin", "pin", "set"};
-const std::vector<std::string> kEnrol = {"fingerprints", "enroll"};
+const std::vector<std::string> kEnrol = {"--fingerprint-only", "fingerprints", "enroll"};
 
 TEST(RemovalMatrix, Info) {
     RunMatrix({{"info", {3, 1}, {"info"}, {}, {kAddPin, kEnrol}}});

@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 
+#include "ctap/get_info_details.h"
+
 #include <ostream>
 
 #include "replay_key.h"
@@ -104,6 +106,19 @@ TEST_F(GetInfoTest, ErrorStatusClearsOnlyEnrollmentSupport) {
     EXPECT_TRUE(keyState.pinSet);
     EXPECT_TRUE(keyState.uvConfigured);
     EXPECT_FALSE(keyState.bioEnrollmentSupported);
+}
+
+TEST(GetInfoDetails, MembersOfAnotherTypeAreLeftOut) {
+    // {1: [1, "FIDO_2_0"], 3: 15 bytes, 4: {1: true, "uv": 5, "up": true}, 5: -1, 6: [1, "2"]}
+    const Bytes answer =
+        Hex("A5 01 82 01 68 4649444F5F325F30 03 4F 000000000000000000000000000000"
+            "04 A3 01 F5 62 7576 05 62 7570 F5 05 20 06 82 01 61 32");
+    const AuthenticatorDetails details = ParseAuthenticatorDetails(answer.data(), answer.size());
+    EXPECT_EQ(details.versions, std::vector<std::string>{"FIDO_2_0"});
+    EXPECT_TRUE(details.aaguid.empty()) << "an AAGUID has 16 bytes";
+    EXPECT_EQ(details.options, (std::vector<std::pair<std::string, bool>>{{"up", true}}));
+    EXPECT_EQ(details.maxMsgSize, std::nullopt);
+    EXPECT_EQ(details.pinProtocols, std::vector<std::uint32_t>{1});
 }
 
 TEST_F(GetInfoTest, FalseOptionsNeverClearEarlierFlags) {

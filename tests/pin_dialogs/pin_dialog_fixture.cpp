@@ -34,6 +34,10 @@ QString Repeat(char ch, int count) {
     return QString(count, QLatin1Char(ch));
 }
 
+QString Kanji22() {
+    return QString::fromUtf8("漢").repeated(22);
+}
+
 void PinDialogTest::TearDown() {
     backend.SetDeviceChangeObserver(nullptr);
 }

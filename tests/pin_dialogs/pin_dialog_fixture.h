@@ -51,6 +51,8 @@ struct DialogRun {
 };
 
 QString Repeat(char ch, int count);
+// 22 kanji: 22 characters, but 66 bytes in UTF-8, more than a key takes.
+QString Kanji22();
 
 class PinDialogTest : public ::testing::Test {
   protected:

@@ -1,4 +1,5 @@
-// The pieces under the dialogs: length rules in UTF-16 units, which device changes close a
+// The pieces under the dialogs: length rules in UTF-16 units and UTF-8 bytes, which device
+// changes close a
 // dialog, and a watchdog that stops at once with its dialog.
 #include <gtest/gtest.h>
 
@@ -11,8 +12,9 @@
 namespace kelvora::test {
 namespace {
 
-TEST(PinRules, LengthsCountUtf16Units) {
-    const QString emoji = QString::fromUtf8("😀");  // two UTF-16 units
+TEST(PinRules, LengthsCountUtf16UnitsAndTheKeyTakesAtMost63Bytes) {
+    const QString emoji = QString::fromUtf8("😀");   // two UTF-16 units, four UTF-8 bytes
+    const QString kanji = QString::fromUtf8("漢");  // one unit, three bytes
     struct Case {
         QString pin;
         const char* message;  // nullptr: accepted
@@ -25,8 +27,11 @@ TEST(PinRules, LengthsCountUtf16Units) {
         {QString::fromUtf8("ピン１２"), nullptr},
         {QString(63, QLatin1Char('a')), nullptr},
         {QString(64, QLatin1Char('a')), pin_text::kTooLong},
-        {QString(61, QLatin1Char('a')) + emoji, nullptr},
+        {QString(59, QLatin1Char('a')) + emoji, nullptr},
+        {QString(61, QLatin1Char('a')) + emoji, pin_text::kTooLong},  // 63 units, 65 bytes
         {QString(62, QLatin1Char('a')) + emoji, pin_text::kTooLong},
+        {kanji.repeated(21), nullptr},
+        {kanji.repeated(22), pin_text::kTooLong},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PinLengthMessage(c.pin),

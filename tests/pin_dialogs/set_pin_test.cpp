@@ -57,6 +57,7 @@ TEST_P(SetPinTest, EntryErrorsGoUnderTheirFieldAndNothingIsSet) {
         {ok, QString(), "", pin_text::kEnterPin},
         {ok, QStringLiteral("123"), "", pin_text::kTooShort},
         {ok, Repeat('1', 64), "", pin_text::kTooLong},
+        {Kanji22(), Kanji22(), pin_text::kTooLong, ""},  // 22 characters, 66 bytes
         {ok, QStringLiteral("1235"), "", pin_text::kMismatch},
         {QStringLiteral("12345"), ok, "", pin_text::kMismatch},
     };

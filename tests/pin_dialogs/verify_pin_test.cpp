@@ -47,6 +47,7 @@ TEST_F(VerifyPinTest, EntryRulesAreCheckedBeforeAnythingIsSent) {
         {QString(), pin_text::kEnterPin},
         {QStringLiteral("123"), pin_text::kTooShort},
         {Repeat('1', 64), pin_text::kTooLong},
+        {Kanji22(), pin_text::kTooLong},  // 22 characters, 66 bytes
     };
     for (const Case& c : cases) {
         QString shown;
