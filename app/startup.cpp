@@ -3,17 +3,23 @@
 #include <QApplication>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/app_options.h"
 #include "app/key_setup.h"
 #include "app/main_wnd.h"
 #include "app/power_monitor.h"
 #include "app/screenshot_tour.h"
+#include "app/second_start.h"
+#ifndef _WIN32
+#include "app/daemon_key_watcher.h"
+#endif
 #include "platform/command_line.h"
 #include "platform/device_notifications.h"
 #include "platform/single_instance.h"
 #include "toolkit/paint_manager.h"
 #include "toolkit/window_registry.h"
+#include "transport/vkey_socket_setting.h"
 
 namespace kelvora {
 namespace {
@@ -30,6 +36,22 @@ void BroadcastSystemDeviceChange(DeviceChangeKind kind, const std::string& path)
         DeviceBroadcast{kDbtDevtypDeviceInterface, wide.toStdWString()});
 }
 
+// As far as the window system lets a program raise itself: the main window, and above it the
+// dialog that is open now.
+void BringToFront(CMainWnd& window) {
+    QWidget* main = window.GetWidget();
+    if (main == nullptr) {
+        return;
+    }
+    main->showNormal();
+    main->raise();
+    main->activateWindow();
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != main) {
+        modal->raise();
+        modal->activateWindow();
+    }
+}
+
 void BroadcastPowerChange(PowerChange change) {
     BroadcastPowerEvent(change == PowerChange::kSuspend ? kPbtApmSuspend : kPbtApmResumeSuspend);
 }
@@ -44,6 +66,9 @@ int RunApplication(int argc, char** argv) {
     // Held until the process ends.
     const SingleInstanceResult instance = AcquireSingleInstance(kSingleInstanceName);
     if (instance.check == InstanceCheck::kAlreadyRunning) {
+        if (const std::string notice = AnnounceSecondStart(); !notice.empty()) {
+            (void)std::printf("%s\n", notice.c_str());
+        }
         return 0;
     }
     // Read before the toolkit takes the options it knows out of argv.
@@ -66,6 +91,11 @@ int RunApplication(int argc, char** argv) {
     const std::unique_ptr<DeviceInterfaceWatcher> devices =
         WatchDeviceInterfaces(&BroadcastSystemDeviceChange);
     const std::unique_ptr<PowerMonitor> power = StartPowerMonitor(&BroadcastPowerChange);
+#ifndef _WIN32
+    // The daemon's socket is no USB device: the system says nothing when it comes or goes.
+    const std::unique_ptr<DaemonKeyWatcher> daemon =
+        WatchDaemonKey(std::getenv(kVkeyEnvironmentVariable));  // NOLINT(concurrency-mt-unsafe)
+#endif
 
     int exitCode = 0;
     {
@@ -74,6 +104,8 @@ int RunApplication(int argc, char** argv) {
         // A layout that cannot be built ends the process inside Create.
         window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle);
         window.CenterWindow();
+        const std::unique_ptr<SecondStartListener> secondStarts =
+            ListenForSecondStarts([&window] { BringToFront(window); });
         if (options.screenshotDir && keys.InProcessKey() != nullptr) {
             exitCode =
                 RunScreenshotTour(window, keys, QString::fromStdString(*options.screenshotDir));

@@ -1,5 +1,6 @@
-// The real program started twice: the second start ends at once with exit code 0 and leaves
-// the first running; the first one's lock goes with it even when it is killed.
+// The real program started twice: the second start says so on one line, ends at once with
+// exit code 0 and leaves the first running; the first one's lock goes with it even when it is
+// killed.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -57,6 +58,9 @@ TEST(SecondInstance, ExitsAtOnceWithZeroAndLeavesTheFirstRunning) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardError().isEmpty());
+    const QList<QByteArray> said = second.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].contains("already running")) << said[0].toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
 
     // Killed without a chance to clean up, the first copy leaves no lock behind.
