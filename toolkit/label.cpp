@@ -1,12 +1,15 @@
 #include "toolkit/label.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStringList>
 #include <QTextDocument>
 #include <QTextOption>
 #include <algorithm>
+#include <cmath>
 
 namespace kelvora {
 
@@ -33,6 +36,32 @@ Qt::Alignment ParseVerticalAlign(const QString& value) {
 
 // Our HTML texts are Qt rich text in which a line feed breaks the line and white space is
 // kept, so plain messages with tabs and line feeds look the same either way.
+// Japanese has no spaces to break at; a line that must break is best broken after a
+// sentence, and only then wherever the characters allow.
+QString BreakAfterSentences(const QString& text, const QFontMetrics& fm, int width) {
+    const QChar fullStop(0x3002);  // 。
+    if (fm.horizontalAdvance(text) <= width || text.contains(QLatin1Char('\n'))) {
+        return text;
+    }
+    QStringList sentences;
+    qsizetype start = 0;
+    for (qsizetype end = text.indexOf(fullStop); end >= 0 && end + 1 < text.size();
+         end = text.indexOf(fullStop, end + 1)) {
+        sentences << text.mid(start, end + 1 - start);
+        start = end + 1;
+    }
+    sentences << text.mid(start);
+    if (sentences.size() < 2) {
+        return text;
+    }
+    for (const QString& sentence : sentences) {
+        if (fm.horizontalAdvance(sentence) > width) {
+            return text;
+        }
+    }
+    return sentences.join(QLatin1Char('\n'));
+}
+
 QString ToRichText(const QString& text) {
     QString body = text;
     body.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
@@ -132,7 +161,7 @@ void CLabelUI::PaintText(QPainter& painter) {
     painter.setFont(font());
     if (multiLine_) {
         painter.drawText(area, static_cast<int>(align_) | Qt::TextWordWrap | Qt::TextExpandTabs,
-                         text_);
+                         LaidOutText());
         return;
     }
     const QString shown =
@@ -140,6 +169,49 @@ void CLabelUI::PaintText(QPainter& painter) {
                      : text_;
     painter.drawText(area, static_cast<int>(align_) | Qt::TextSingleLine | Qt::TextExpandTabs,
                      shown);
+}
+
+QString CLabelUI::LaidOutText() const {
+    if (!multiLine_ || showHtml_) {
+        return text_;
+    }
+    const QRect area = rect().marginsRemoved(textPadding_);
+    return BreakAfterSentences(text_, QFontMetrics(font()), area.width());
+}
+
+int CLabelUI::TextHeightAt(int width) const {
+    if (showHtml_) {
+        QTextDocument doc;
+        LayoutDocument(doc, QRect(0, 0, width, 0));
+        return static_cast<int>(std::ceil(doc.size().height()));
+    }
+    const QFontMetrics fm(font());
+    const int flags = Qt::TextExpandTabs | (multiLine_ ? Qt::TextWordWrap : Qt::TextSingleLine);
+    const QString shown = multiLine_ ? BreakAfterSentences(text_, fm, width) : text_;
+    return fm.boundingRect(QRect(0, 0, width, 0x7FFF), flags, shown).height();
+}
+
+bool CLabelUI::ShowsWholeText() const {
+    if (text_.isEmpty()) {
+        return true;
+    }
+    const QRect area = rect().marginsRemoved(textPadding_);
+    QSize needed;
+    if (showHtml_) {
+        QTextDocument doc;
+        LayoutDocument(doc, area);
+        needed = QSize(static_cast<int>(std::ceil(doc.idealWidth())),
+                       static_cast<int>(std::ceil(doc.size().height())));
+    } else {
+        const QFontMetrics fm(font());
+        const int flags = Qt::TextExpandTabs | (multiLine_ ? Qt::TextWordWrap : Qt::TextSingleLine);
+        needed = fm.boundingRect(QRect(QPoint(), QSize(area.width(), 0x7FFF)), flags, LaidOutText())
+                     .size();
+        if (!multiLine_) {
+            needed.setWidth(fm.horizontalAdvance(text_));
+        }
+    }
+    return needed.width() <= area.width() && needed.height() <= area.height();
 }
 
 QString CLabelUI::AnchorAt(const QPoint& pos) const {

@@ -75,16 +75,20 @@ void CDuiMessageBox::Fill() {
     metrics_ = ComputeMessageBoxMetrics(widths, fm.height(), titleHeight_);
 
     auto* text = new CTextUI;
-    text->SetFloat(true);
-    text->SetFloatPos(QRect(kTextPos, QSize(metrics_.textWidth + kTextExtraWidth,
-                                            metrics_.rows * metrics_.lineHeight)));
-    text->SetFixedWidth(metrics_.textWidth + kTextExtraWidth);
-    text->SetFixedHeight(metrics_.rows * metrics_.lineHeight);
     text->SetText(text_);
     text->SetFont(0);
     text->SetTextColor(QColor::fromRgba(0xFF000000));
     text->SetShowHtml(true);
-    container->Add(text);
+    text->SetFloat(true);
+    container->Add(text);  // measured in the box's font, which it has once added
+    // Rows counted from the line widths miss the ones that wrapping at word boundaries
+    // adds: the text gets the rows it takes as drawn, so its last line is not cut off.
+    const int textWidth = metrics_.textWidth + kTextExtraWidth;
+    metrics_ = GrowToRows(metrics_, (text->TextHeightAt(textWidth) + metrics_.lineHeight - 1) /
+                                        std::max(1, metrics_.lineHeight));
+    text->SetFloatPos(QRect(kTextPos, QSize(textWidth, metrics_.rows * metrics_.lineHeight)));
+    text->SetFixedWidth(textWidth);
+    text->SetFixedHeight(metrics_.rows * metrics_.lineHeight);
 
     ResizeClient(metrics_.window.width(), metrics_.window.height());
 
