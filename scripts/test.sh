@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds and runs every test: the normal build, the AddressSanitizer
-# build, a short run of every fuzz target and the compile check of the Windows sources.
+# build, a short run of every fuzz target, the tool on a real X server and the compile check
+# of the Windows sources.
 #   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 set -euo pipefail
@@ -13,6 +14,9 @@ for preset in $presets; do
   ./scripts/build.sh "$preset"
   ctest --preset "$preset" -j "$(nproc)"
 done
+
+echo "=== real display smoke"
+./scripts/x11-smoke.sh "build/$(printf '%s\n' $presets | head -1)"
 
 if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
   echo "=== fuzz smoke"

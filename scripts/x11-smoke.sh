@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# The tool on a real X server (Xvfb), once under a small window manager (twm) and once without
+# any, driven with real input events (xdotool): the virtual key's panel before and after a
+# dialog, an enrolment, an unplug and a plug-in, and a second start. Each state is compared
+# with a screenshot of it in tests/data/x11/.
+#   scripts/x11-smoke.sh [BUILD_DIR]            (default build/default)
+#   KELVORA_X11_RECORD=1 scripts/x11-smoke.sh   writes the screenshots instead of comparing
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${1:-build/default}"
+app="$build/app/kelvora-fido2-manager"
+refs="tests/data/x11"
+shot="python3 scripts/x11_shot.py"
+[ -x "$app" ] || { echo "x11-smoke: $app missing (build first)" >&2; exit 1; }
+
+work=$(mktemp -d)
+display=":$((90 + RANDOM % 100))"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" LC_ALL=C.UTF-8
+unset KELVORA_VKEY
+Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+fail() { echo "x11-smoke ($mode): $*" >&2; exit 1; }
+
+# Waits up to 10 s for a command to succeed.
+await() {
+  for _ in $(seq 100); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+title="Kelvora Fido2 管理ツール"
+windows() { xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | wc -l; }
+count_is() { [ "$(windows)" -eq "$1" ]; }
+
+# Window geometry as X Y W H.
+geometry() {
+  local X Y WIDTH HEIGHT WINDOW SCREEN
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  echo "$X $Y $WIDTH $HEIGHT"
+}
+
+click() {  # window x y, relative to the window
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.3
+}
+
+# Compares a rectangle of a window (x y w h inside it) with the screenshot named $2.
+expect_state() {
+  local window=$1 name=$2 x=$3 y=$4 w=$5 h=$6 wx wy ww wh
+  read -r wx wy ww wh < <(geometry "$window")
+  sleep 0.5  # the removal and arrival timers, and a repaint
+  xwd -root -silent >"$work/screen.xwd"
+  $shot grab "$work/screen.xwd" $((wx + x)) $((wy + y)) "$w" "$h" "$work/$name.png"
+  if [ -n "${KELVORA_X11_RECORD:-}" ]; then
+    cp "$work/$name.png" "$refs/$name.png"
+  elif ! $shot same "$work/$name.png" "$refs/$name.png"; then
+    cp "$work/$name.png" "${build}/x11-$mode-$name.png" 2>/dev/null || true
+    fail "state $name does not look as expected (see ${build}/x11-$mode-$name.png)"
+  fi
+  echo "x11-smoke ($mode): $name"
+}
+
+# The status strip of the main window and its button column.
+status() { expect_state "$main" "$1" 0 33 500 54; }
+buttons() { expect_state "$main" "$1" 292 92 192 266; }
+
+# The panel's controls, from its top left corner.
+plug() { click "$panel" "$plug_x" "$plug_y"; }
+
+run_once() {
+  if [ "$mode" = twm ]; then
+    printf 'RandomPlacement\nUsePPosition "on"\nNoTitle\n' >"$work/twmrc"
+    twm -f "$work/twmrc" >"$work/twm.log" 2>&1 &
+    wm=$!
+    pids+=("$wm")
+  fi
+  "$app" --virtual 3 >"$work/app.log" 2>&1 &
+  local app_pid=$!
+  pids+=("$app_pid")
+  await xdotool search --onlyvisible --name "^${title}\$" || fail "no main window"
+  await xdotool search --onlyvisible --name "^Virtual key \(simulated\)\$" || fail "no panel"
+  main=$(xdotool search --onlyvisible --name "^${title}\$" | head -1)
+  panel=$(xdotool search --onlyvisible --name "^Virtual key \(simulated\)\$" | head -1)
+  # "Unplug" / "Plug in", in the panel's USB group.
+  plug_x=60
+  plug_y=$(($(geometry "$panel" | cut -d' ' -f4) - 150))
+
+  status key
+  buttons empty
+
+  # The panel before any dialog.
+  plug; status no_key
+  plug; status key
+
+  # A dialog (help), closed with its OK button; the panel must still react afterwards.
+  click "$main" 388 457
+  await count_is 2 || fail "the help box did not open"
+  box=$(xdotool search --onlyvisible --name "^${title}\$" | grep -v "^$main\$" | head -1)
+  read -r _ _ bw bh < <(geometry "$box")
+  click "$box" $((bw - 63)) $((bh - 32))
+  await count_is 1 || fail "the help box did not close"
+  plug; status no_key
+  plug; status key
+
+  # An enrolment on the new key: fingerprints only, the key touches itself.
+  click "$main" 388 113
+  await count_is 2 || fail "the verify-mode window did not open"
+  mode_window=$(xdotool search --onlyvisible --name "^${title}\$" | grep -v "^$main\$" | head -1)
+  click "$mode_window" 130 203
+  for _ in $(seq 150); do count_is 1 && break; sleep 0.1; done
+  count_is 1 || fail "the enrolment did not end"
+  buttons enrolled
+  plug; status no_key
+  plug; status key
+  buttons enrolled
+
+  # A second start says so and leaves this one running.
+  local said
+  said=$("$app" --virtual 3 2>&1) || fail "the second start failed"
+  [ "$(printf '%s\n' "$said" | wc -l)" -eq 1 ] && [[ "$said" == *"already running"* ]] ||
+    fail "the second start said: $said"
+  kill -0 "$app_pid" || fail "the first copy ended"
+
+  kill "$app_pid"
+  wait "$app_pid" 2>/dev/null || true
+  if [ "$mode" = twm ]; then
+    kill "$wm"
+    wait "$wm" 2>/dev/null || true
+  fi
+}
+
+mkdir -p "$refs"
+for mode in twm none; do
+  run_once
+done
+echo "x11-smoke: passed"
