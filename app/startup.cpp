@@ -6,14 +6,12 @@
 #include <cstdlib>
 
 #include "app/app_options.h"
+#include "app/daemon_key_watch.h"
 #include "app/key_setup.h"
 #include "app/main_wnd.h"
 #include "app/power_monitor.h"
 #include "app/screenshot_tour.h"
 #include "app/second_start.h"
-#ifndef _WIN32
-#include "app/daemon_key_watcher.h"
-#endif
 #include "platform/command_line.h"
 #include "platform/device_notifications.h"
 #include "platform/single_instance.h"
@@ -91,11 +89,8 @@ int RunApplication(int argc, char** argv) {
     const std::unique_ptr<DeviceInterfaceWatcher> devices =
         WatchDeviceInterfaces(&BroadcastSystemDeviceChange);
     const std::unique_ptr<PowerMonitor> power = StartPowerMonitor(&BroadcastPowerChange);
-#ifndef _WIN32
-    // The daemon's socket is no USB device: the system says nothing when it comes or goes.
-    const std::unique_ptr<DaemonKeyWatcher> daemon =
+    const std::unique_ptr<DaemonKeyWatch> daemon =
         WatchDaemonKey(std::getenv(kVkeyEnvironmentVariable));  // NOLINT(concurrency-mt-unsafe)
-#endif
 
     int exitCode = 0;
     {

@@ -38,9 +38,13 @@ await() {
   return 1
 }
 
-title="Kelvora Fido2 管理ツール"
-windows() { xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | wc -l; }
-count_is() { [ "$(windows)" -eq "$1" ]; }
+# The tool's visible windows other than the panel, the main window first.
+tool_windows() {
+  xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -v "^${panel:-none}\$" |
+    sort -n
+}
+count_is() { [ "$(tool_windows | wc -l)" -eq "$1" ]; }
+dialog() { tool_windows | grep -v "^${main}\$" | head -1; }
 
 # Window geometry as X Y W H.
 geometry() {
@@ -85,12 +89,13 @@ run_once() {
     pids+=("$wm")
   fi
   "$app" --virtual 3 >"$work/app.log" 2>&1 &
-  local app_pid=$!
+  app_pid=$!
   pids+=("$app_pid")
-  await xdotool search --onlyvisible --name "^${title}\$" || fail "no main window"
+  panel=""
   await xdotool search --onlyvisible --name "^Virtual key \(simulated\)\$" || fail "no panel"
-  main=$(xdotool search --onlyvisible --name "^${title}\$" | head -1)
   panel=$(xdotool search --onlyvisible --name "^Virtual key \(simulated\)\$" | head -1)
+  await count_is 1 || fail "no main window"
+  main=$(tool_windows | head -1)
   # "Unplug" / "Plug in", in the panel's USB group.
   plug_x=60
   plug_y=$(($(geometry "$panel" | cut -d' ' -f4) - 150))
@@ -105,7 +110,7 @@ run_once() {
   # A dialog (help), closed with its OK button; the panel must still react afterwards.
   click "$main" 388 457
   await count_is 2 || fail "the help box did not open"
-  box=$(xdotool search --onlyvisible --name "^${title}\$" | grep -v "^$main\$" | head -1)
+  box=$(dialog)
   read -r _ _ bw bh < <(geometry "$box")
   click "$box" $((bw - 63)) $((bh - 32))
   await count_is 1 || fail "the help box did not close"
@@ -115,7 +120,7 @@ run_once() {
   # An enrolment on the new key: fingerprints only, the key touches itself.
   click "$main" 388 113
   await count_is 2 || fail "the verify-mode window did not open"
-  mode_window=$(xdotool search --onlyvisible --name "^${title}\$" | grep -v "^$main\$" | head -1)
+  mode_window=$(dialog)
   click "$mode_window" 130 203
   for _ in $(seq 150); do count_is 1 && break; sleep 0.1; done
   count_is 1 || fail "the enrolment did not end"

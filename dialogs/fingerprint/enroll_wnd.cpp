@@ -79,7 +79,8 @@ LRESULT CFPRegistWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CFPRegistWnd::RequestCancel() {
-    if (StopFlag().load()) {
+    // Once the result is shown the worker closes the dialog anyway.
+    if (StopFlag().load() || enrollResult != kNoEnrollResult) {
         return;
     }
     if (closeButton_ != nullptr) {

@@ -143,8 +143,9 @@ void ExpectWhole(const CLabelUI& label, const std::string& where) {
 
 // Every text-bearing control the window shows now.
 void ExpectShownTextsWhole(QWidget& root, const std::string& where) {
-    for (const CLabelUI* label : root.findChildren<CLabelUI*>()) {
-        if (label->isVisible() && !label->GetText().isEmpty()) {
+    for (const QWidget* widget : root.findChildren<QWidget*>()) {
+        const auto* label = dynamic_cast<const CLabelUI*>(widget);
+        if (label != nullptr && label->isVisible() && !label->GetText().isEmpty()) {
             ExpectWhole(*label, where + " " + label->GetName().toStdString());
         }
     }
@@ -158,8 +159,11 @@ TEST(FixedTexts, ShowWholeInTheirControls) {
         window->ShowWindow(true);
         UiDriver::ProcessEvents();
         // Each page of every tab layout in turn: the pages that are not shown have no size.
-        const auto tabs = window->GetWidget()->findChildren<CTabLayoutUI*>();
-        for (CTabLayoutUI* tab : tabs) {
+        for (QWidget* widget : window->GetWidget()->findChildren<QWidget*>()) {
+            auto* tab = dynamic_cast<CTabLayoutUI*>(widget);
+            if (tab == nullptr) {
+                continue;
+            }
             for (int page = 0; page < tab->GetCount(); ++page) {
                 tab->SelectItem(page);
                 UiDriver::ProcessEvents();

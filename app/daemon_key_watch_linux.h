@@ -1,7 +1,7 @@
-// Watches the socket of the virtual key daemon named by KELVORA_VKEY the way the system
-// watches a USB port: the socket appearing is an arrival, its going away a removal, and a
-// socket replaced by a restarted daemon both, so the main window follows a daemon that
-// stops or starts while the tool runs with the same events and timers as a real key.
+// The daemon's socket watched the way the system watches a USB port: the socket appearing is
+// an arrival, its going away a removal, and a socket replaced by a restarted daemon both, so
+// the main window follows a daemon that stops or starts while the tool runs with the same
+// events and timers as a real key.
 #pragma once
 
 #include <QObject>
@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "app/daemon_key_watch.h"
 
 namespace kelvora {
 
@@ -31,7 +33,7 @@ enum class DaemonChange { kArrival, kRemoval };
 std::vector<DaemonChange> DaemonChanges(const std::optional<SocketIdentity>& before,
                                         const std::optional<SocketIdentity>& now);
 
-class DaemonKeyWatcher final : public QObject {
+class DaemonKeyWatcher final : public QObject, public DaemonKeyWatch {
   public:
     static constexpr int kPollMs = 100;
     using Notify = std::function<void(DaemonChange change, const std::string& interfacePath)>;
@@ -49,9 +51,5 @@ class DaemonKeyWatcher final : public QObject {
     std::optional<SocketIdentity> last_;
     QTimer timer_;
 };
-
-// A watcher for the KELVORA_VKEY setting `setting`, broadcasting as the system's device
-// notifications do; null when the setting names no usable daemon socket.
-std::unique_ptr<DaemonKeyWatcher> WatchDaemonKey(const char* setting);
 
 }  // namespace kelvora

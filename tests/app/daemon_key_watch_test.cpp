@@ -7,8 +7,9 @@
 
 #include <QTemporaryDir>
 #include <cstring>
+#include <functional>
 
-#include "app/daemon_key_watcher.h"
+#include "app/daemon_key_watch_linux.h"
 
 namespace kelvora::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/daemon_key_watcher.h"
+#include "app/daemon_key_watch_linux.h"
 
 #include <sys/stat.h>
 
@@ -51,7 +51,7 @@ void DaemonKeyWatcher::Poll() {
     }
 }
 
-std::unique_ptr<DaemonKeyWatcher> WatchDaemonKey(const char* setting) {
+std::unique_ptr<DaemonKeyWatch> WatchDaemonKey(const char* setting) {
     VkeySocketSetting parsed;
     std::string error;
     if (setting == nullptr || *setting == '\0' || !ParseVkeySocketSetting(setting, parsed, error)) {
