@@ -6,7 +6,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStringList>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
@@ -189,6 +191,21 @@ int CLabelUI::TextHeightAt(int width) const {
     const int flags = Qt::TextExpandTabs | (multiLine_ ? Qt::TextWordWrap : Qt::TextSingleLine);
     const QString shown = multiLine_ ? BreakAfterSentences(text_, fm, width) : text_;
     return fm.boundingRect(QRect(0, 0, width, 0x7FFF), flags, shown).height();
+}
+
+int CLabelUI::TextLinesAt(int width) const {
+    if (!showHtml_) {
+        return (TextHeightAt(width) + QFontMetrics(font()).height() - 1) /
+               std::max(1, QFontMetrics(font()).height());
+    }
+    QTextDocument doc;
+    LayoutDocument(doc, QRect(0, 0, width, 0));
+    (void)doc.size();  // lays the blocks out
+    int lines = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        lines += block.layout() != nullptr ? block.layout()->lineCount() : 0;
+    }
+    return lines;
 }
 
 bool CLabelUI::ShowsWholeText() const {

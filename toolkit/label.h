@@ -31,8 +31,9 @@ class CLabelUI : public CControlUI {
     // The text as it is drawn: a multi-line text too wide for one line breaks after its
     // sentences ("。") first, where each sentence then fits a line, rather than inside a word.
     QString LaidOutText() const;
-    // The height the text takes when laid out at `width` (padding excluded).
+    // The height the text takes when laid out at `width` (padding excluded), and the lines.
     int TextHeightAt(int width) const;
+    int TextLinesAt(int width) const;
 
   protected:
     // The colour the text is drawn in now; buttons vary it with their state.

@@ -84,8 +84,7 @@ void CDuiMessageBox::Fill() {
     // Rows counted from the line widths miss the ones that wrapping at word boundaries
     // adds: the text gets the rows it takes as drawn, so its last line is not cut off.
     const int textWidth = metrics_.textWidth + kTextExtraWidth;
-    metrics_ = GrowToRows(metrics_, (text->TextHeightAt(textWidth) + metrics_.lineHeight - 1) /
-                                        std::max(1, metrics_.lineHeight));
+    metrics_ = GrowToRows(metrics_, text->TextLinesAt(textWidth));
     text->SetFloatPos(QRect(kTextPos, QSize(textWidth, metrics_.rows * metrics_.lineHeight)));
     text->SetFixedWidth(textWidth);
     text->SetFixedHeight(metrics_.rows * metrics_.lineHeight);
