@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
 # The tool on a real X server (Xvfb), once under a small window manager (twm) and once without
 # any, driven with real input events (xdotool): the virtual key's panel before and after a
-# dialog, an enrolment, an unplug and a plug-in, and a second start. Each state is compared
-# with a screenshot of it in tests/data/x11/.
+# dialog, an enrolment, an unplug and a plug-in, and a second start. Each state is checked on
+# screenshots: it must look as the first time it was reached, and unlike the state the last
+# click left.
 #   scripts/x11-smoke.sh [BUILD_DIR]            (default build/default)
-#   KELVORA_X11_RECORD=1 scripts/x11-smoke.sh   writes the screenshots instead of comparing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="${1:-build/default}"
 app="$build/app/kelvora-fido2-manager"
-refs="tests/data/x11"
 shot="python3 scripts/x11_shot.py"
 [ -x "$app" ] || { echo "x11-smoke: $app missing (build first)" >&2; exit 1; }
 
@@ -58,25 +57,33 @@ click() {  # window x y, relative to the window
   sleep 0.3
 }
 
-# Compares a rectangle of a window (x y w h inside it) with the screenshot named $2.
+# Takes a rectangle of a window (x y w h inside it) as state $2. The first picture of a state
+# is its reference for the rest of the run; every later one must match it, and it must differ
+# from the states named in $7 (which it would equal had the click not been taken).
 expect_state() {
-  local window=$1 name=$2 x=$3 y=$4 w=$5 h=$6 wx wy ww wh
+  local window=$1 name=$2 x=$3 y=$4 w=$5 h=$6 unlike=${7:-} wx wy ww wh other
   read -r wx wy ww wh < <(geometry "$window")
-  sleep 0.5  # the removal and arrival timers, and a repaint
+  sleep 0.6  # the removal and arrival timers, and a repaint
   xwd -root -silent >"$work/screen.xwd"
-  $shot grab "$work/screen.xwd" $((wx + x)) $((wy + y)) "$w" "$h" "$work/$name.png"
-  if [ -n "${KELVORA_X11_RECORD:-}" ]; then
-    cp "$work/$name.png" "$refs/$name.png"
-  elif ! $shot same "$work/$name.png" "$refs/$name.png"; then
-    cp "$work/$name.png" "${build}/x11-$mode-$name.png" 2>/dev/null || true
-    fail "state $name does not look as expected (see ${build}/x11-$mode-$name.png)"
+  $shot grab "$work/screen.xwd" $((wx + x)) $((wy + y)) "$w" "$h" "$work/now.png"
+  if [ ! -f "$work/$name.png" ]; then
+    cp "$work/now.png" "$work/$name.png"
+  elif ! $shot same "$work/now.png" "$work/$name.png"; then
+    cp "$work/now.png" "$build/x11-$mode-$name.png" 2>/dev/null || true
+    fail "state $name does not look as before (see $build/x11-$mode-$name.png)"
   fi
+  for other in $unlike; do
+    if [ -f "$work/$other.png" ] && $shot same "$work/now.png" "$work/$other.png" >/dev/null; then
+      cp "$work/now.png" "$build/x11-$mode-$name.png" 2>/dev/null || true
+      fail "state $name looks like $other (see $build/x11-$mode-$name.png)"
+    fi
+  done
   echo "x11-smoke ($mode): $name"
 }
 
 # The status strip of the main window and its button column.
-status() { expect_state "$main" "$1" 0 33 500 54; }
-buttons() { expect_state "$main" "$1" 292 92 192 266; }
+status() { expect_state "$main" "$1" 0 33 500 54 "$2"; }
+buttons() { expect_state "$main" "$1" 292 92 192 266 "$2"; }
 
 # The panel's controls, from its top left corner.
 plug() { click "$panel" "$plug_x" "$plug_y"; }
@@ -104,8 +111,8 @@ run_once() {
   buttons empty
 
   # The panel before any dialog.
-  plug; status no_key
-  plug; status key
+  plug; status no_key key
+  plug; status key no_key
 
   # A dialog (help), closed with its OK button; the panel must still react afterwards.
   click "$main" 388 457
@@ -114,8 +121,8 @@ run_once() {
   read -r _ _ bw bh < <(geometry "$box")
   click "$box" $((bw - 63)) $((bh - 32))
   await count_is 1 || fail "the help box did not close"
-  plug; status no_key
-  plug; status key
+  plug; status no_key key
+  plug; status key no_key
 
   # An enrolment on the new key: fingerprints only, the key touches itself.
   click "$main" 388 113
@@ -124,10 +131,10 @@ run_once() {
   click "$mode_window" 130 203
   for _ in $(seq 150); do count_is 1 && break; sleep 0.1; done
   count_is 1 || fail "the enrolment did not end"
-  buttons enrolled
-  plug; status no_key
-  plug; status key
-  buttons enrolled
+  buttons enrolled empty
+  plug; status no_key key
+  plug; status key no_key
+  buttons enrolled empty
 
   # A second start says so and leaves this one running.
   local said
@@ -144,8 +151,8 @@ run_once() {
   fi
 }
 
-mkdir -p "$refs"
 for mode in twm none; do
+  rm -f "$work"/*.png
   run_once
 done
 echo "x11-smoke: passed"
