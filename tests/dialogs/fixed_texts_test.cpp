@@ -45,7 +45,8 @@ struct Placement {
 };
 
 std::vector<Placement> Placements() {
-    using namespace pin_text;
+    using pin_text::kChangeFailed, pin_text::kEnterPin, pin_text::kLocked, pin_text::kMismatch,
+        pin_text::kTooLong, pin_text::kTooShort, pin_text::kVerifyFailed;
     const QString retry = U("PIN認証に失敗しました。（リトライ回数：残り8回）");
     return {
         {"main.xml",
