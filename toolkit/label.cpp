@@ -40,28 +40,33 @@ Qt::Alignment ParseVerticalAlign(const QString& value) {
 // kept, so plain messages with tabs and line feeds look the same either way.
 // Japanese has no spaces to break at; a line that must break is best broken after a
 // sentence, and only then wherever the characters allow.
-QString BreakAfterSentences(const QString& text, const QFontMetrics& fm, int width) {
+QString BreakLineAfterSentences(const QString& line, const QFontMetrics& fm, int width) {
     const QChar fullStop(0x3002);  // 。
-    if (fm.horizontalAdvance(text) <= width || text.contains(QLatin1Char('\n'))) {
-        return text;
+    if (fm.horizontalAdvance(line) <= width) {
+        return line;
     }
     QStringList sentences;
     qsizetype start = 0;
-    for (qsizetype end = text.indexOf(fullStop); end >= 0 && end + 1 < text.size();
-         end = text.indexOf(fullStop, end + 1)) {
-        sentences << text.mid(start, end + 1 - start);
+    for (qsizetype end = line.indexOf(fullStop); end >= 0 && end + 1 < line.size();
+         end = line.indexOf(fullStop, end + 1)) {
+        sentences << line.mid(start, end + 1 - start);
         start = end + 1;
     }
-    sentences << text.mid(start);
-    if (sentences.size() < 2) {
-        return text;
-    }
-    for (const QString& sentence : sentences) {
-        if (fm.horizontalAdvance(sentence) > width) {
-            return text;
-        }
+    sentences << line.mid(start);
+    if (sentences.size() < 2 ||
+        std::any_of(sentences.begin(), sentences.end(),
+                    [&](const QString& s) { return fm.horizontalAdvance(s) > width; })) {
+        return line;
     }
     return sentences.join(QLatin1Char('\n'));
+}
+
+QString BreakAfterSentences(const QString& text, const QFontMetrics& fm, int width) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        line = BreakLineAfterSentences(line, fm, width);
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 QString ToRichText(const QString& text) {
@@ -138,7 +143,7 @@ void CLabelUI::LayoutDocument(QTextDocument& doc, const QRect& area) const {
         std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char(' '))));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc.setDefaultTextOption(option);
-    doc.setHtml(ToRichText(text_));
+    doc.setHtml(ToRichText(BreakAfterSentences(text_, QFontMetrics(font()), area.width())));
     doc.setTextWidth(area.width());
 }
 
@@ -174,7 +179,7 @@ void CLabelUI::PaintText(QPainter& painter) {
 }
 
 QString CLabelUI::LaidOutText() const {
-    if (!multiLine_ || showHtml_) {
+    if (!multiLine_ && !showHtml_) {
         return text_;
     }
     const QRect area = rect().marginsRemoved(textPadding_);

@@ -24,6 +24,7 @@ class CLabelUI : public CControlUI {
     void SetShowHtml(bool html);
     bool IsShowHtml() const { return showHtml_; }
     void SetMultiLine(bool multiLine);
+    bool IsMultiLine() const { return multiLine_ || showHtml_; }
 
     // Whether the whole text shows inside the control at its present size: no character cut
     // off at an edge, elided, or wrapped below the bottom.

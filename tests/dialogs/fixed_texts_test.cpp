@@ -135,7 +135,8 @@ void ExpectWhole(const CLabelUI& label, const std::string& where) {
     const QString laidOut = label.LaidOutText();
     const qsizetype stop = text.indexOf(QChar(0x3002));
     const QFontMetrics fm(label.font());
-    if (stop >= 0 && stop + 1 < text.size() && !text.contains(QLatin1Char('\n')) &&
+    if (label.IsMultiLine() && stop >= 0 && stop + 1 < text.size() &&
+        !text.contains(QLatin1Char('\n')) &&
         label.TextHeightAt(label.width() - label.GetTextPadding().left() -
                            label.GetTextPadding().right()) > fm.height()) {
         EXPECT_TRUE(laidOut.contains(QChar(0x3002) + QLatin1Char('\n'))) << "broken inside a word";

@@ -1,6 +1,7 @@
 // The enrollment dialog on CTAP2 keys of each command set and on a legacy model: progress
 // to "Pass.png", the cancel, and the ways it ends without a result.
 #include <QDir>
+#include <QWidget>
 #include <algorithm>
 
 #include "dialogs/fingerprint/enroll_wnd.h"

@@ -1,6 +1,7 @@
 // The reset dialog: outcomes on each kind of key, inside and outside the key's window after
 // plugging in, and a removal during the exchange.
 #include <QDir>
+#include <QWidget>
 #include <algorithm>
 
 #include "ctap/reset.h"
