@@ -38,8 +38,8 @@ Qt::Alignment ParseVerticalAlign(const QString& value) {
 
 // Our HTML texts are Qt rich text in which a line feed breaks the line and white space is
 // kept, so plain messages with tabs and line feeds look the same either way.
-// Japanese has no spaces to break at; a line that must break is best broken after a
-// sentence, and only then wherever the characters allow.
+// Japanese has no spaces to break at; a line that must break is best broken after its
+// sentences, and a sentence still too long then wherever the characters allow.
 QString BreakLineAfterSentences(const QString& line, const QFontMetrics& fm, int width) {
     const QChar fullStop(0x3002);  // 。
     if (fm.horizontalAdvance(line) <= width) {
@@ -53,10 +53,11 @@ QString BreakLineAfterSentences(const QString& line, const QFontMetrics& fm, int
         start = end + 1;
     }
     sentences << line.mid(start);
-    if (sentences.size() < 2 ||
-        std::any_of(sentences.begin(), sentences.end(),
-                    [&](const QString& s) { return fm.horizontalAdvance(s) > width; })) {
-        return line;
+    // A sentence that starts a line needs no space before it.
+    for (qsizetype i = 1; i < sentences.size(); ++i) {
+        while (sentences[i].startsWith(QLatin1Char(' '))) {
+            sentences[i].remove(0, 1);
+        }
     }
     return sentences.join(QLatin1Char('\n'));
 }
