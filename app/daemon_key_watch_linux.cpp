@@ -15,7 +15,9 @@ std::optional<SocketIdentity> LookAtSocket(const std::string& path) {
         return std::nullopt;
     }
     return SocketIdentity{static_cast<std::uint64_t>(status.st_dev),
-                          static_cast<std::uint64_t>(status.st_ino)};
+                          static_cast<std::uint64_t>(status.st_ino),
+                          static_cast<std::int64_t>(status.st_ctim.tv_sec),
+                          static_cast<std::int64_t>(status.st_ctim.tv_nsec)};
 }
 
 std::vector<DaemonChange> DaemonChanges(const std::optional<SocketIdentity>& before,

@@ -17,10 +17,13 @@
 
 namespace kelvora {
 
-// Which file the socket is: a daemon that starts again binds a new one.
+// Which file the socket is: a daemon that starts again binds a new one, which may well get
+// the inode number its predecessor freed, but not its change time.
 struct SocketIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::int64_t changedSeconds = 0;
+    std::int64_t changedNanoseconds = 0;
     bool operator==(const SocketIdentity&) const = default;
 };
 
