@@ -29,7 +29,11 @@ Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
-fail() { echo "x11-smoke ($mode): $*" >&2; exit 1; }
+fail() {
+  echo "x11-smoke ($mode): $*" >&2
+  sed 's/^/  tool: /' "$work/app.log" >&2 2>/dev/null || true
+  exit 1
+}
 
 # Waits up to 10 s for a command to succeed.
 await() {
@@ -61,11 +65,10 @@ click() {  # window x y, relative to the window
 # is its reference for the rest of the run; every later one must match it, and it must differ
 # from the states named in $7 (which it would equal had the click not been taken).
 expect_state() {
-  local window=$1 name=$2 x=$3 y=$4 w=$5 h=$6 unlike=${7:-} wx wy ww wh other
-  read -r wx wy ww wh < <(geometry "$window")
+  local window=$1 name=$2 x=$3 y=$4 w=$5 h=$6 unlike=${7:-} other
   sleep 0.6  # the removal and arrival timers, and a repaint
-  xwd -root -silent >"$work/screen.xwd"
-  $shot grab "$work/screen.xwd" $((wx + x)) $((wy + y)) "$w" "$h" "$work/now.png"
+  xwd -id "$window" -silent >"$work/window.xwd"
+  $shot grab "$work/window.xwd" "$x" "$y" "$w" "$h" "$work/now.png"
   if [ ! -f "$work/$name.png" ]; then
     cp "$work/now.png" "$work/$name.png"
   elif ! $shot same "$work/now.png" "$work/$name.png"; then
@@ -82,15 +85,18 @@ expect_state() {
 }
 
 # The status strip of the main window and its button column.
-status() { expect_state "$main" "$1" 0 33 500 54 "$2"; }
-buttons() { expect_state "$main" "$1" 292 92 192 266 "$2"; }
+status() { expect_state "$main" "$1" 0 33 500 54 "${2:-}"; }
+buttons() { expect_state "$main" "$1" 292 92 192 266 "${2:-}"; }
 
 # The panel's controls, from its top left corner.
 plug() { click "$panel" "$plug_x" "$plug_y"; }
 
 run_once() {
   if [ "$mode" = twm ]; then
-    printf 'RandomPlacement\nUsePPosition "on"\nNoTitle\n' >"$work/twmrc"
+    # Xvfb has only its built-in "fixed" font; twm ends without a font it can open.
+    printf '%s\n' 'RandomPlacement' 'UsePPosition "on"' 'NoTitle' 'TitleFont "fixed"' \
+      'ResizeFont "fixed"' 'MenuFont "fixed"' 'IconFont "fixed"' 'IconManagerFont "fixed"' \
+      >"$work/twmrc"
     twm -f "$work/twmrc" >"$work/twm.log" 2>&1 &
     wm=$!
     pids+=("$wm")
@@ -103,9 +109,9 @@ run_once() {
   panel=$(xdotool search --onlyvisible --name "^Virtual key \(simulated\)\$" | head -1)
   await count_is 1 || fail "no main window"
   main=$(tool_windows | head -1)
-  # "Unplug" / "Plug in", in the panel's USB group.
-  plug_x=60
-  plug_y=$(($(geometry "$panel" | cut -d' ' -f4) - 150))
+  # "Unplug" / "Plug in", the first button of the panel's USB group.
+  plug_x=120
+  plug_y=236
 
   status key
   buttons empty
@@ -136,14 +142,17 @@ run_once() {
   plug; status key no_key
   buttons enrolled empty
 
+  if [ "$mode" = twm ]; then
+    kill -0 "$wm" 2>/dev/null || { sed "s/^/  twm: /" "$work/twm.log" >&2; fail "twm ended"; }
+  fi
+
   # A second start says so and leaves this one running.
   local said
   said=$("$app" --virtual 3 2>&1) || fail "the second start failed"
   [ "$(printf '%s\n' "$said" | wc -l)" -eq 1 ] && [[ "$said" == *"already running"* ]] ||
     fail "the second start said: $said"
-  kill -0 "$app_pid" || fail "the first copy ended"
-
-  kill "$app_pid"
+  sleep 0.5
+  kill "$app_pid" 2>/dev/null || fail "the first copy ended"
   wait "$app_pid" 2>/dev/null || true
   if [ "$mode" = twm ]; then
     kill "$wm"

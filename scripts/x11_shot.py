@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Screenshots for the real-display smoke test, with nothing but the standard library.
 
-  x11_shot.py grab XWD X Y W H OUT.png     crop an `xwd -root` dump to a rectangle
+  x11_shot.py grab XWD X Y W H OUT.png     crop an `xwd` dump to a rectangle
   x11_shot.py same A.png B.png             exit 0 when the pictures match (a few pixels may differ)
 """
 import struct
@@ -21,8 +21,9 @@ def read_xwd(path):
     header_size, width, height = header[0], header[4], header[5]
     bits_per_pixel, bytes_per_line, ncolors = header[11], header[12], header[19]
     byte_order = header[7]
-    if bits_per_pixel != 32:
-        sys.exit("x11_shot: only 32-bit dumps are read (run Xvfb with depth 24)")
+    # A depth-24 screen keeps each pixel in 32 bits, whatever the header says per pixel.
+    if bits_per_pixel not in (24, 32) or bytes_per_line < width * 4:
+        sys.exit("x11_shot: only 32-bit pixels are read (run Xvfb with depth 24)")
     pixels = data[header_size + ncolors * 12:]
     rows = []
     for y in range(height):
@@ -72,7 +73,7 @@ def read_png(path):
 def grab(dump, x, y, w, h, out):
     width, height, rows = read_xwd(dump)
     if x < 0 or y < 0 or x + w > width or y + h > height:
-        sys.exit(f"x11_shot: {w}x{h}+{x}+{y} is not on the {width}x{height} screen")
+        sys.exit(f"x11_shot: {w}x{h}+{x}+{y} is not inside the {width}x{height} dump")
     write_png(out, w, h, [row[3 * x:3 * (x + w)] for row in rows[y:y + h]])
 
 
