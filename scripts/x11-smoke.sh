@@ -14,7 +14,7 @@ shot="python3 scripts/x11_shot.py"
 [ -x "$app" ] || { echo "x11-smoke: $app missing (build first)" >&2; exit 1; }
 
 work=$(mktemp -d)
-display=":$((90 + RANDOM % 100))"
+mode=""
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -23,11 +23,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-export DISPLAY="$display" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work" LC_ALL=C.UTF-8
-unset KELVORA_VKEY
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# The server picks a free display and writes its number once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "x11-smoke: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -1 "$work/display")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+export LC_ALL=C.UTF-8
+unset KELVORA_VKEY
 
 fail() {
   echo "x11-smoke ($mode): $*" >&2
@@ -63,24 +66,30 @@ click() {  # window x y, relative to the window
 
 # Takes a rectangle of a window (x y w h inside it) as state $2. The first picture of a state
 # is its reference for the rest of the run; every later one must match it, and it must differ
-# from the states named in $7 (which it would equal had the click not been taken).
+# from the states named in $7 (which it would equal had the click not been taken). Looks
+# again for up to 5 s, as the tool takes its time to follow the key.
 expect_state() {
-  local window=$1 name=$2 x=$3 y=$4 w=$5 h=$6 unlike=${7:-} other
-  sleep 0.6  # the removal and arrival timers, and a repaint
-  xwd -id "$window" -silent >"$work/window.xwd"
-  $shot grab "$work/window.xwd" "$x" "$y" "$w" "$h" "$work/now.png"
-  if [ ! -f "$work/$name.png" ]; then
-    cp "$work/now.png" "$work/$name.png"
-  elif ! $shot same "$work/now.png" "$work/$name.png"; then
-    cp "$work/now.png" "$build/x11-$mode-$name.png" 2>/dev/null || true
-    fail "state $name does not look as before (see $build/x11-$mode-$name.png)"
-  fi
-  for other in $unlike; do
-    if [ -f "$work/$other.png" ] && $shot same "$work/now.png" "$work/$other.png" >/dev/null; then
-      cp "$work/now.png" "$build/x11-$mode-$name.png" 2>/dev/null || true
-      fail "state $name looks like $other (see $build/x11-$mode-$name.png)"
+  local window=$1 name=$2 x=$3 y=$4 w=$5 h=$6 unlike=${7:-} other problem
+  for _ in $(seq 25); do
+    sleep 0.2
+    xwd -id "$window" -silent >"$work/window.xwd"
+    $shot grab "$work/window.xwd" "$x" "$y" "$w" "$h" "$work/now.png"
+    problem=""
+    if [ -f "$work/$name.png" ] && ! $shot same "$work/now.png" "$work/$name.png" >/dev/null; then
+      problem="does not look as before"
     fi
+    for other in $unlike; do
+      if [ -f "$work/$other.png" ] && $shot same "$work/now.png" "$work/$other.png" >/dev/null; then
+        problem="looks like $other"
+      fi
+    done
+    [ -z "$problem" ] && break
   done
+  if [ -n "$problem" ]; then
+    cp "$work/now.png" "$build/x11-$mode-$name.png" 2>/dev/null || true
+    fail "state $name $problem (see $build/x11-$mode-$name.png)"
+  fi
+  [ -f "$work/$name.png" ] || cp "$work/now.png" "$work/$name.png"
   echo "x11-smoke ($mode): $name"
 }
 

@@ -14,7 +14,8 @@ ALLOWED_DIFFERENT_FRACTION = 0.002
 CHANNEL_TOLERANCE = 24
 
 
-def read_xwd(path):
+def read_xwd(path, x, y, w, h):
+    """The rectangle of an xwd dump as rows of RGB bytes."""
     with open(path, "rb") as f:
         data = f.read()
     header = struct.unpack(">25I", data[:100])
@@ -24,18 +25,19 @@ def read_xwd(path):
     # A depth-24 screen keeps each pixel in 32 bits, whatever the header says per pixel.
     if bits_per_pixel not in (24, 32) or bytes_per_line < width * 4:
         sys.exit("x11_shot: only 32-bit pixels are read (run Xvfb with depth 24)")
+    if x < 0 or y < 0 or x + w > width or y + h > height:
+        sys.exit(f"x11_shot: {w}x{h}+{x}+{y} is not inside the {width}x{height} dump")
     pixels = data[header_size + ncolors * 12:]
+    # Pixel value 0x00RRGGBB in the dump's byte order: B G R X or X R G B.
+    order = (2, 1, 0) if byte_order == 0 else (1, 2, 3)
     rows = []
-    for y in range(height):
-        line = pixels[y * bytes_per_line:y * bytes_per_line + width * 4]
-        row = bytearray(width * 3)
-        for x in range(width):
-            b0, b1, b2, b3 = line[4 * x:4 * x + 4]
-            # Pixel value 0x00RRGGBB in the dump's byte order.
-            r, g, b = (b2, b1, b0) if byte_order == 0 else (b1, b2, b3)
-            row[3 * x:3 * x + 3] = bytes((r, g, b))
-        rows.append(bytes(row))
-    return width, height, rows
+    for row in range(y, y + h):
+        line = pixels[row * bytes_per_line + 4 * x:row * bytes_per_line + 4 * (x + w)]
+        rgb = bytearray(3 * w)
+        for c, offset in enumerate(order):
+            rgb[c::3] = line[offset::4]
+        rows.append(bytes(rgb))
+    return rows
 
 
 def write_png(path, width, height, rows):
@@ -71,10 +73,7 @@ def read_png(path):
 
 
 def grab(dump, x, y, w, h, out):
-    width, height, rows = read_xwd(dump)
-    if x < 0 or y < 0 or x + w > width or y + h > height:
-        sys.exit(f"x11_shot: {w}x{h}+{x}+{y} is not inside the {width}x{height} dump")
-    write_png(out, w, h, [row[3 * x:3 * (x + w)] for row in rows[y:y + h]])
+    write_png(out, w, h, read_xwd(dump, x, y, w, h))
 
 
 def same(a, b):
