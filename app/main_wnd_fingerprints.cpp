@@ -47,7 +47,11 @@ void CMainWnd::EnrollFingerprint() {
     // The identity check; a proved PIN skips the first-use question, as the key has a PIN.
     bool pinProved = false;
     bool askFinger = false;
-    if (keyState_.uvConfigured && keyState_.pinSet) {
+    // A legacy key's GetInfo sets none of the flags; what it holds decides instead, or anyone
+    // at the PC could add a finger that then unlocks the key.
+    const bool fingerprints =
+        keyState_.uvConfigured || (!keyState_.bioEnrollmentSupported && CountFingerprints() > 0);
+    if (fingerprints && keyState_.pinSet) {
         std::uint32_t choice = kNoChoice;
         if (!AskVerifyOption(choice)) {
             return;
@@ -60,7 +64,7 @@ void CMainWnd::EnrollFingerprint() {
         } else {
             askFinger = choice == kChoseFingerprint;
         }
-    } else if (keyState_.uvConfigured) {
+    } else if (fingerprints) {
         askFinger = true;
     } else if (keyState_.pinSet) {
         if (RunPinVerification() != kPinVerified) {

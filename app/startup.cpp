@@ -3,18 +3,22 @@
 #include <QApplication>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/app_help.h"
 #include "app/app_options.h"
+#include "app/daemon_key_watch.h"
 #include "app/key_setup.h"
 #include "app/main_wnd.h"
 #include "app/power_monitor.h"
 #include "app/screenshot_tour.h"
+#include "app/second_start.h"
 #include "platform/command_line.h"
 #include "platform/device_notifications.h"
 #include "platform/single_instance.h"
 #include "toolkit/paint_manager.h"
 #include "toolkit/window_registry.h"
+#include "transport/vkey_socket_setting.h"
 
 namespace kelvora {
 namespace {
@@ -29,6 +33,22 @@ void BroadcastSystemDeviceChange(DeviceChangeKind kind, const std::string& path)
     BroadcastDeviceChange(
         kind == DeviceChangeKind::kArrival ? kDbtDeviceArrival : kDbtDeviceRemoveComplete,
         DeviceBroadcast{kDbtDevtypDeviceInterface, wide.toStdWString()});
+}
+
+// As far as the window system lets a program raise itself: the main window, and above it the
+// dialog that is open now.
+void BringToFront(CMainWnd& window) {
+    QWidget* main = window.GetWidget();
+    if (main == nullptr) {
+        return;
+    }
+    main->showNormal();
+    main->raise();
+    main->activateWindow();
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != main) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 void BroadcastPowerChange(PowerChange change) {
@@ -56,6 +76,9 @@ int RunApplication(int argc, char** argv) {
     // Held until the process ends.
     const SingleInstanceResult instance = AcquireSingleInstance(kSingleInstanceName);
     if (instance.check == InstanceCheck::kAlreadyRunning) {
+        if (const std::string notice = AnnounceSecondStart(); !notice.empty()) {
+            (void)std::printf("%s\n", notice.c_str());
+        }
         return 0;
     }
     if (!parsed) {
@@ -80,6 +103,8 @@ int RunApplication(int argc, char** argv) {
     const std::unique_ptr<DeviceInterfaceWatcher> devices =
         WatchDeviceInterfaces(&BroadcastSystemDeviceChange);
     const std::unique_ptr<PowerMonitor> power = StartPowerMonitor(&BroadcastPowerChange);
+    const std::unique_ptr<DaemonKeyWatch> daemon =
+        WatchDaemonKey(std::getenv(kVkeyEnvironmentVariable));  // NOLINT(concurrency-mt-unsafe)
 
     int exitCode = 0;
     {
@@ -88,6 +113,8 @@ int RunApplication(int argc, char** argv) {
         // A layout that cannot be built ends the process inside Create.
         window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle);
         window.CenterWindow();
+        const std::unique_ptr<SecondStartListener> secondStarts =
+            ListenForSecondStarts([&window] { BringToFront(window); });
         if (options.screenshotDir && keys.InProcessKey() != nullptr) {
             exitCode =
                 RunScreenshotTour(window, keys, QString::fromStdString(*options.screenshotDir));

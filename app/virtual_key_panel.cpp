@@ -2,16 +2,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <QWindow>
 #include <algorithm>
 #include <array>
 #include <set>
@@ -182,25 +179,6 @@ void VirtualKeyPanel::Refresh() {
     vkey::VirtualKey& key = *keys_.InProcessKey();
     status_->setText(VirtualKeyStatusLine(key));
     plug_->setText(key.plugged() ? QStringLiteral("Unplug") : QStringLiteral("Plug in"));
-}
-
-bool VirtualKeyPanel::event(QEvent* event) {
-    if (event->type() == QEvent::WindowBlocked) {
-        // Not while Qt is still telling the windows about the new modal one.
-        QMetaObject::invokeMethod(
-            this, [this] { ExemptFromModalWindow(); }, Qt::QueuedConnection);
-    }
-    return QWidget::event(event);
-}
-
-void VirtualKeyPanel::ExemptFromModalWindow() {
-    // An application-modal window blocks the input of every window but its own transients;
-    // the panel becomes one of the modal window's, so it keeps taking clicks.
-    QWindow* modal = QGuiApplication::modalWindow();
-    QWindow* own = windowHandle();
-    if (modal != nullptr && own != nullptr && modal != own) {
-        own->setTransientParent(modal);
-    }
 }
 
 void VirtualKeyPanel::Touch(bool enrolled) {

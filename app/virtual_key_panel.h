@@ -1,7 +1,8 @@
 // The demo's stand-in for the user's hand and the USB port: a small plain Qt window beside
 // the main window that touches and lifts fingers on the in-process virtual key, unplugs and
 // plugs it, swaps it for a key of another model or firmware, and shows what the key is
-// doing. It keeps taking clicks while the main window or one of its dialogs is modal.
+// doing. It keeps taking clicks while the main window or one of its dialogs is modal: those
+// block only the windows they belong to.
 #pragma once
 
 #include <QTimer>
@@ -46,15 +47,11 @@ class VirtualKeyPanel final : public QWidget {
 
     void Refresh();
 
-  protected:
-    bool event(QEvent* event) override;
-
   private:
     void Touch(bool enrolled);
     void Lift();
     void TogglePlug();
     void Apply();
-    void ExemptFromModalWindow();
 
     KeySetup& keys_;
     const int touchHoldMs_;

@@ -15,6 +15,9 @@ packages=(
   qt6-base-dev libzip-dev fonts-noto-cjk
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-cryptography
+  # the tool on a real X server: the server, a small window manager (twm: openbox would bring
+  # fonts that change the tool's fallback fonts), real input events, screen dumps
+  xvfb twm xdotool x11-apps
   # independent FIDO clients for interoperability tests
   python3-fido2 libfido2-dev fido2-tools
   # the Windows build: mingw-w64 cross compilers, Debian's sources of the libraries

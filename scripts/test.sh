@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds and runs every test: the normal build, the sanitizer builds,
-# a short run of every fuzz target, the Windows build with its tests under Wine, and the
-# Debian package installed, tried and removed again.
+# a short run of every fuzz target, the tool on a real X server, the Windows build with its
+# tests under Wine, and the Debian package installed, tried and removed again.
 #   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 #   KELVORA_WINDOWS=1                     0 skips the Windows stage
@@ -15,6 +15,9 @@ for preset in $presets; do
   ./scripts/build.sh "$preset"
   ctest --preset "$preset" -j "$(nproc)"
 done
+
+echo "=== real display smoke"
+./scripts/x11-smoke.sh "build/$(printf '%s\n' $presets | head -1)"
 
 if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
   echo "=== fuzz smoke"

@@ -1,12 +1,17 @@
 #include "toolkit/label.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStringList>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
+#include <cmath>
 
 namespace kelvora {
 
@@ -33,6 +38,38 @@ Qt::Alignment ParseVerticalAlign(const QString& value) {
 
 // Our HTML texts are Qt rich text in which a line feed breaks the line and white space is
 // kept, so plain messages with tabs and line feeds look the same either way.
+// Japanese has no spaces to break at; a line that must break is best broken after its
+// sentences, and a sentence still too long then wherever the characters allow.
+QString BreakLineAfterSentences(const QString& line, const QFontMetrics& fm, int width) {
+    const QChar fullStop(0x3002);  // 。
+    if (fm.horizontalAdvance(line) <= width) {
+        return line;
+    }
+    QStringList sentences;
+    qsizetype start = 0;
+    for (qsizetype end = line.indexOf(fullStop); end >= 0 && end + 1 < line.size();
+         end = line.indexOf(fullStop, end + 1)) {
+        sentences << line.mid(start, end + 1 - start);
+        start = end + 1;
+    }
+    sentences << line.mid(start);
+    // A sentence that starts a line needs no space before it.
+    for (qsizetype i = 1; i < sentences.size(); ++i) {
+        while (sentences[i].startsWith(QLatin1Char(' '))) {
+            sentences[i].remove(0, 1);
+        }
+    }
+    return sentences.join(QLatin1Char('\n'));
+}
+
+QString BreakAfterSentences(const QString& text, const QFontMetrics& fm, int width) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        line = BreakLineAfterSentences(line, fm, width);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString ToRichText(const QString& text) {
     QString body = text;
     body.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
@@ -107,7 +144,7 @@ void CLabelUI::LayoutDocument(QTextDocument& doc, const QRect& area) const {
         std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char(' '))));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc.setDefaultTextOption(option);
-    doc.setHtml(ToRichText(text_));
+    doc.setHtml(ToRichText(BreakAfterSentences(text_, QFontMetrics(font()), area.width())));
     doc.setTextWidth(area.width());
 }
 
@@ -132,7 +169,7 @@ void CLabelUI::PaintText(QPainter& painter) {
     painter.setFont(font());
     if (multiLine_) {
         painter.drawText(area, static_cast<int>(align_) | Qt::TextWordWrap | Qt::TextExpandTabs,
-                         text_);
+                         LaidOutText());
         return;
     }
     const QString shown =
@@ -140,6 +177,64 @@ void CLabelUI::PaintText(QPainter& painter) {
                      : text_;
     painter.drawText(area, static_cast<int>(align_) | Qt::TextSingleLine | Qt::TextExpandTabs,
                      shown);
+}
+
+QString CLabelUI::LaidOutText() const {
+    if (!multiLine_ && !showHtml_) {
+        return text_;
+    }
+    const QRect area = rect().marginsRemoved(textPadding_);
+    return BreakAfterSentences(text_, QFontMetrics(font()), area.width());
+}
+
+int CLabelUI::TextHeightAt(int width) const {
+    if (showHtml_) {
+        QTextDocument doc;
+        LayoutDocument(doc, QRect(0, 0, width, 0));
+        return static_cast<int>(std::ceil(doc.size().height()));
+    }
+    const QFontMetrics fm(font());
+    const int flags = Qt::TextExpandTabs | (multiLine_ ? Qt::TextWordWrap : Qt::TextSingleLine);
+    const QString shown = multiLine_ ? BreakAfterSentences(text_, fm, width) : text_;
+    return fm.boundingRect(QRect(0, 0, width, 0x7FFF), flags, shown).height();
+}
+
+int CLabelUI::TextLinesAt(int width) const {
+    if (!showHtml_) {
+        return (TextHeightAt(width) + QFontMetrics(font()).height() - 1) /
+               std::max(1, QFontMetrics(font()).height());
+    }
+    QTextDocument doc;
+    LayoutDocument(doc, QRect(0, 0, width, 0));
+    (void)doc.size();  // lays the blocks out
+    int lines = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        lines += block.layout() != nullptr ? block.layout()->lineCount() : 0;
+    }
+    return lines;
+}
+
+bool CLabelUI::ShowsWholeText() const {
+    if (text_.isEmpty()) {
+        return true;
+    }
+    const QRect area = rect().marginsRemoved(textPadding_);
+    QSize needed;
+    if (showHtml_) {
+        QTextDocument doc;
+        LayoutDocument(doc, area);
+        needed = QSize(static_cast<int>(std::ceil(doc.idealWidth())),
+                       static_cast<int>(std::ceil(doc.size().height())));
+    } else {
+        const QFontMetrics fm(font());
+        const int flags = Qt::TextExpandTabs | (multiLine_ ? Qt::TextWordWrap : Qt::TextSingleLine);
+        needed = fm.boundingRect(QRect(QPoint(), QSize(area.width(), 0x7FFF)), flags, LaidOutText())
+                     .size();
+        if (!multiLine_) {
+            needed.setWidth(fm.horizontalAdvance(text_));
+        }
+    }
+    return needed.width() <= area.width() && needed.height() <= area.height();
 }
 
 QString CLabelUI::AnchorAt(const QPoint& pos) const {

@@ -24,6 +24,17 @@ class CLabelUI : public CControlUI {
     void SetShowHtml(bool html);
     bool IsShowHtml() const { return showHtml_; }
     void SetMultiLine(bool multiLine);
+    bool IsMultiLine() const { return multiLine_ || showHtml_; }
+
+    // Whether the whole text shows inside the control at its present size: no character cut
+    // off at an edge, elided, or wrapped below the bottom.
+    bool ShowsWholeText() const;
+    // The text as it is drawn: a multi-line text too wide for one line breaks after its
+    // sentences ("。") first, where each sentence then fits a line, rather than inside a word.
+    QString LaidOutText() const;
+    // The height the text takes when laid out at `width` (padding excluded), and the lines.
+    int TextHeightAt(int width) const;
+    int TextLinesAt(int width) const;
 
   protected:
     // The colour the text is drawn in now; buttons vary it with their state.

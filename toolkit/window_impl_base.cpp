@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "skin/embedded_package.h"
 #include "toolkit/control.h"
@@ -199,7 +200,17 @@ int WindowImplBase::ShowModal() {
     if (!host_ || closed_) {
         return modalResult_;
     }
-    host_->setWindowModality(Qt::ApplicationModal);
+    // Modal to the windows it belongs to, as an owned window is on Windows: its owner and
+    // theirs take no input meanwhile, while windows outside the chain (the virtual key's
+    // panel) go on working. Blocking the whole application would stop those too, and a
+    // window that had left the chain could not be handed back reliably on every window
+    // system.
+    host_->setWindowModality(Qt::WindowModal);
+    if (WindowImplBase* ownerWindow = FromHandle(owner_); ownerWindow && ownerWindow->host_) {
+        host_->winId();  // the native windows exist from here on
+        ownerWindow->host_->winId();
+        host_->windowHandle()->setTransientParent(ownerWindow->host_->windowHandle());
+    }
     ShowWindow(true);
     if (auto hook = ModalHook()) {
         QMetaObject::invokeMethod(

@@ -62,20 +62,38 @@ LRESULT CFPRegistWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                      static_cast<int>(lParam));
     } else if (msg == WM_ENROLL_DONE) {
         enrollResult = static_cast<std::uint32_t>(lParam);
-        SetImageOf(image_, QString::fromUtf8(fp_image::kPass));
-        SetTextOf(text_, QString::fromUtf8(fp_text::kEnrolled));
+        const EnrollView view = EnrollDoneView(enrollResult);
+        SetImageOf(image_, view.image);
+        SetTextOf(text_, view.text);
     } else if (msg == WM_ENROLL_CLOSE) {
+        workerDone_ = true;
         Close(kCloseCode);
+    } else if (msg == kWmClose && !workerDone_) {
+        // The system's close (Alt+F4, the window manager): closing now would wait for the
+        // worker, and with it for the key, with the whole tool frozen. It cancels instead,
+        // and the worker closes the dialog once the exchange in flight has returned.
+        RequestCancel();
+        return 0;
     }
     return CFingerprintDialogBase::HandleMessage(msg, wParam, lParam);
+}
+
+void CFPRegistWnd::RequestCancel() {
+    // Once the result is shown the worker closes the dialog anyway.
+    if (StopFlag().load() || enrollResult != kNoEnrollResult) {
+        return;
+    }
+    if (closeButton_ != nullptr) {
+        closeButton_->SetEnabled(false);
+    }
+    StopFlag().store(true);
+    SetTextOf(text_, QString::fromUtf8(fp_text::kCancelling));
 }
 
 void CFPRegistWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == QLatin1String("click") && msg.pSender != nullptr &&
         msg.pSender == closeButton_) {
-        closeButton_->SetEnabled(false);
-        StopFlag().store(true);
-        SetTextOf(text_, QString::fromUtf8(fp_text::kCancelling));
+        RequestCancel();
         return;  // the worker closes the dialog once the key has been told
     }
     CFingerprintDialogBase::Notify(msg);

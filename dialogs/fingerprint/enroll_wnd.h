@@ -38,11 +38,16 @@ class CFPRegistWnd final : public CFingerprintDialogBase {
   private:
     void RunWorker(WindowHandle window);
     void ShowProgress(int count, int status);
+    // The close button's cancel: the worker sends the cancel request when the exchange in
+    // flight returns, then closes the dialog.
+    void RequestCancel();
 
     FidoDevice& device_;
     int legacySlot_;
     BioSequenceServices services_;
     bool legacy_ = false;
+    // The worker has asked to close: from then on a close ends the dialog at once.
+    bool workerDone_ = false;
     CControlUI* closeButton_ = nullptr;
     CControlUI* image_ = nullptr;
     CControlUI* text_ = nullptr;

@@ -1,5 +1,7 @@
 #include "dialogs/fingerprint/progress_views.h"
 
+#include <algorithm>
+
 #include "ctap/bio_status.h"
 #include "ctap/legacy_bio.h"
 #include "ctap/verification_test.h"
@@ -8,8 +10,11 @@
 namespace kelvora {
 
 namespace {
-// A CTAP2 key asks for four samples; the picture counts the samples taken.
+// A CTAP2 key asks for four samples; the picture counts the samples taken. The skin has
+// pictures 1 to 4 only: a key that asks for more keeps the first one until three remain.
 constexpr int kCtapPictureBase = 4;
+constexpr int kFirstPicture = 1;
+constexpr int kLastPicture = 4;
 
 const char* const kFingerNotLifted = "ユーザーがセンサーから指を離しませんでした。";
 const char* const kTouchBare = "指紋センサーをタッチ";
@@ -43,7 +48,8 @@ const char* TouchPrompt(int left) {
 EnrollView CtapEnrollView(int remainingSamples, int lastSampleStatus) {
     EnrollView view;
     view.clearHint = true;
-    view.image = FingerPicture(kCtapPictureBase - remainingSamples);
+    view.image =
+        FingerPicture(std::clamp(kCtapPictureBase - remainingSamples, kFirstPicture, kLastPicture));
     if (lastSampleStatus == kSampleNoUserActivity) {
         view.text = Utf8("ユーザがタッチしてはありません。");
         view.image = Utf8(fp_image::kAddFinger);
@@ -52,7 +58,8 @@ EnrollView CtapEnrollView(int remainingSamples, int lastSampleStatus) {
     } else if (const char* prompt = TouchPrompt(remainingSamples)) {
         view.text = Utf8(prompt);
     } else {
-        view.text = Utf8("ユーザがタッチしていない");
+        // More than three still wanted: a good sample all the same, without a countdown.
+        view.text = Utf8(kTouchBare);
     }
     return view;
 }
@@ -63,7 +70,9 @@ EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord) {
         view.clearHint = true;
         view.image = FingerPicture(acceptedSamples);
         view.keepText = true;
-    } else if (statusWord == kSwFingerNotLifted) {
+    } else if (statusWord == kSwFingerNotLifted && acceptedSamples > 0) {
+        // The sequence's first report carries this status before anyone touched the sensor;
+        // until a sample was taken there is no finger to lift.
         view.text = Utf8(kFingerNotLifted);
     } else if (statusWord == kSwFingerNotVerified) {
         view.text = Utf8("メモリが足りません。");
@@ -77,6 +86,15 @@ EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord) {
         }
         view.text = prompt == nullptr ? QString() : Utf8(prompt);
     }
+    return view;
+}
+
+EnrollView EnrollDoneView(std::uint32_t result) {
+    // The same results the main window takes for an enrolled finger.
+    const bool enrolled = result == 0 || result == kSwSuccess;
+    EnrollView view;
+    view.image = Utf8(enrolled ? fp_image::kPass : fp_image::kFail);
+    view.text = Utf8(enrolled ? fp_text::kEnrolled : fp_text::kEnrollFailed);
     return view;
 }
 

@@ -13,6 +13,7 @@ namespace kelvora {
 namespace fp_text {
 inline constexpr const char* kTouchPrompt = "指紋センサーをタッチしてください。";
 inline constexpr const char* kEnrolled = "登録完了";
+inline constexpr const char* kEnrollFailed = "指紋の登録に失敗しました。";
 inline constexpr const char* kCancelling = "Cancel...";
 inline constexpr const char* kVerified = "検証に成功しました。";
 inline constexpr const char* kTryAgain = "もう一度やり直してください。";
@@ -40,6 +41,8 @@ struct EnrollView {
 EnrollView CtapEnrollView(int remainingSamples, int lastSampleStatus);
 // A legacy model's report: samples accepted so far and the poll's status word.
 EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord);
+// The enrollment's result: the verdict shown until the dialog closes.
+EnrollView EnrollDoneView(std::uint32_t result);
 
 struct VerdictView {
     QString image;

@@ -31,7 +31,13 @@ LRESULT CResetWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         SetImageOf(image_, QString::fromUtf8(success ? fp_image::kPass : fp_image::kFail));
         SetTextOf(text_, QString::fromUtf8(success ? fp_text::kResetDone : fp_text::kResetFailed));
     } else if (msg == WM_RESET_CLOSE) {
+        workerDone_ = true;
         Close(static_cast<UINT>(wParam));
+        return 0;
+    } else if (msg == kWmClose && !workerDone_) {
+        // The system's close while the key waits for its touch: closing would wait for the
+        // worker with the whole tool frozen, and a reset the user then completes would reach
+        // a closed window, leaving the main window with the erased key's state.
         return 0;
     }
     return CFingerprintDialogBase::HandleMessage(msg, wParam, lParam);

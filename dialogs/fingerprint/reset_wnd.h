@@ -31,6 +31,8 @@ class CResetWnd final : public CFingerprintDialogBase {
   private:
     FidoDevice& device_;
     Clock& clock_;
+    // The worker has asked to close: only then does a close end the dialog.
+    bool workerDone_ = false;
     CControlUI* image_ = nullptr;
     CControlUI* text_ = nullptr;
 };

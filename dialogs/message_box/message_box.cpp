@@ -75,16 +75,25 @@ void CDuiMessageBox::Fill() {
     metrics_ = ComputeMessageBoxMetrics(widths, fm.height(), titleHeight_);
 
     auto* text = new CTextUI;
-    text->SetFloat(true);
-    text->SetFloatPos(QRect(kTextPos, QSize(metrics_.textWidth + kTextExtraWidth,
-                                            metrics_.rows * metrics_.lineHeight)));
-    text->SetFixedWidth(metrics_.textWidth + kTextExtraWidth);
-    text->SetFixedHeight(metrics_.rows * metrics_.lineHeight);
     text->SetText(text_);
     text->SetFont(0);
     text->SetTextColor(QColor::fromRgba(0xFF000000));
     text->SetShowHtml(true);
-    container->Add(text);
+    text->SetFloat(true);
+    container->Add(text);  // measured in the box's font, which it has once added
+    // Rows counted from the line widths miss the ones that wrapping at word boundaries
+    // adds: the text gets the rows it takes as drawn, so its last line is not cut off.
+    const int textWidth = metrics_.textWidth + kTextExtraWidth;
+    // A line feed at the very end adds no row.
+    const int trailingLineFeed = text_.endsWith(QLatin1Char('\n')) ? 1 : 0;
+    metrics_ = GrowToRows(metrics_, text->TextLinesAt(textWidth) - trailingLineFeed);
+    // Rich-text lines stand a little taller than the font's height: the text gets what its
+    // lines take, out of the room above the buttons, so no descender is cut off.
+    const int textHeight =
+        std::max(metrics_.rows * metrics_.lineHeight, text->TextHeightAt(textWidth));
+    text->SetFloatPos(QRect(kTextPos, QSize(textWidth, textHeight)));
+    text->SetFixedWidth(textWidth);
+    text->SetFixedHeight(textHeight);
 
     ResizeClient(metrics_.window.width(), metrics_.window.height());
 

@@ -29,4 +29,12 @@ MessageBoxMetrics ComputeMessageBoxMetrics(const std::vector<int>& lineWidths, i
     return m;
 }
 
+MessageBoxMetrics GrowToRows(MessageBoxMetrics metrics, int rows) {
+    if (rows > metrics.rows) {
+        metrics.window.rheight() += (rows - metrics.rows) * metrics.lineHeight;
+        metrics.rows = rows;
+    }
+    return metrics;
+}
+
 }  // namespace kelvora

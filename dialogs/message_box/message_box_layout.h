@@ -31,4 +31,7 @@ QStringList SplitMessageLines(const QString& text);
 MessageBoxMetrics ComputeMessageBoxMetrics(const std::vector<int>& lineWidths, int lineHeight,
                                            int titleHeight);
 
+// `metrics` with at least `rows` rows, the window as much taller.
+MessageBoxMetrics GrowToRows(MessageBoxMetrics metrics, int rows);
+
 }  // namespace kelvora

@@ -1,6 +1,6 @@
-// The real program started twice: the second start ends at once with exit code 0 and leaves
-// the first running, while --help and --version still answer; the first one's lock goes
-// with it even when it is killed.
+// The real program started twice: the second start says so on one line, ends at once with
+// exit code 0 and leaves the first running, while --help and --version still answer; the
+// first one's lock goes with it even when it is killed.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -58,6 +58,9 @@ TEST(SecondInstance, ExitsAtOnceWithZeroAndLeavesTheFirstRunning) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.readAllStandardError().isEmpty());
+    const QList<QByteArray> said = second.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_EQ(said.size(), 1);
+    EXPECT_TRUE(said[0].contains("already running")) << said[0].toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
 
     // --help and --version answer even now, and without a display.

@@ -1,6 +1,6 @@
 // The virtual key's panel against a real in-process key and main window: its buttons move
 // the key's sensor and plug, Apply swaps the key and the main window follows, and it keeps
-// taking clicks while another window is application-modal.
+// taking clicks while the main window or one of its dialogs is modal.
 
 #include <gtest/gtest.h>
 
@@ -113,23 +113,36 @@ TEST_F(VirtualKeyPanelTest, PlugToggleAndApplySwapTheKeyAndTheMainWindowFollows)
     window.Device().CloseAllDevices();
 }
 
-TEST_F(VirtualKeyPanelTest, TakesClicksWhileTheMainWindowAndItsDialogAreModal) {
-    // As the main window's modal loop and then one of its dialogs on top.
-    QWidget mainWindow;
-    QWidget dialog;
+TEST_F(VirtualKeyPanelTest, TakesClicksWhileTheMainWindowOrItsDialogIsModal) {
+    // The main window's modal loop, a dialog of it (the help box) on top, and the main window
+    // again once the dialog has closed.
+    CMainWnd window(keys_.Backend());
+    ASSERT_TRUE(window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle));
     QPushButton& touch = Find<QPushButton>("touch_enrolled");
-    for (QWidget* modal : {&mainWindow, &dialog}) {
-        SCOPED_TRACE(modal == &dialog ? "dialog" : "main window");
-        modal->setWindowModality(Qt::ApplicationModal);
-        modal->show();
-        UiDriver::ProcessEvents();
-        ASSERT_EQ(QGuiApplication::modalWindow(), modal->windowHandle());
-        // Through the window system's input path, where a modal window blocks the others.
+    std::vector<std::string> reacted;
+    const auto touchThroughTheWindowSystem = [&](const char* while_) {
+        // The window system's input path, where a modal window blocks the windows it owns.
         QTest::mouseClick(panel_.windowHandle(), Qt::LeftButton, {},
                           touch.mapTo(&panel_, touch.rect().center()));
-        EXPECT_EQ(Key().fingerOnSensor(), kEnrolledFinger);
+        if (Key().fingerOnSensor() == kEnrolledFinger) {
+            reacted.emplace_back(while_);
+        }
         Click("lift");
-    }
+    };
+    ScopedModalHook hook([&](WindowImplBase& modal) {
+        if (&modal != &window) {
+            touchThroughTheWindowSystem("dialog");
+            modal.Close(1);
+            return;
+        }
+        touchThroughTheWindowSystem("main window");
+        UiDriver(window).Click(QStringLiteral("btn_help"));
+        touchThroughTheWindowSystem("after the dialog");
+        window.Close(1);
+    });
+    window.ShowModal();
+    EXPECT_EQ(reacted, (std::vector<std::string>{"main window", "dialog", "after the dialog"}));
+    window.Device().CloseAllDevices();
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ const std::vector<Path>& Paths() {
         Way("enrol, PIN only", "btn_Enroll", {"1234", {}, kChosePin},
             {kVerifyPinLayout, kEnrollLayout}, {kEnrollLayout}, kEnrolled),
         Way("enrol, fingerprint only", "btn_Enroll", {"", {0}, kChosePin},
-            {kVerifyFingerLayout, kEnrollLayout}, {}, kEnrolled),
+            {kVerifyFingerLayout, kEnrollLayout}, {kVerifyFingerLayout, kEnrollLayout}, kEnrolled),
         Way("enrol, both, proved by PIN", "btn_Enroll", {"1234", {0}, kChosePin},
             {kOptionLayout, kVerifyPinLayout, kEnrollLayout}, {}, kEnrolled),
         Way("enrol, both, proved by finger", "btn_Enroll", {"1234", {0}, kChoseFingerprint},
@@ -297,12 +297,7 @@ TEST_F(InterruptionsTest, EnrolmentStopsAtFortyNineFingerprints) {
             Open();
             ASSERT_TRUE(Click("btn_Enroll"));
             const bool full = enrolled == 49;
-            // A legacy key with fingerprints only is not asked for one before an enrolment.
-            Windows expected;
-            if (!kind.legacy()) {
-                expected.push_back(kVerifyFingerLayout);
-            }
-            expected.push_back(full ? kMessageBoxLayout : kEnrollLayout);
+            const Windows expected{kVerifyFingerLayout, full ? kMessageBoxLayout : kEnrollLayout};
             EXPECT_EQ(Describe(person.opened), Describe(expected));
             if (full) {
                 ASSERT_EQ(person.messages.size(), 1U);

@@ -51,17 +51,18 @@ TEST_F(OperationsTest, EnrolOnEveryConfiguration) {
          {kModeLayout, kSetPinLayout, kMessageBoxLayout, kEnrollLayout},
          true},
         {{"PIN only", "1234", {}}, {kVerifyPinLayout, kEnrollLayout}, {kEnrollLayout}, true},
+        // A legacy key that holds fingerprints asks for one of them (it cannot prove a PIN).
         {{"fingerprint only", "", {0}},
          {kVerifyFingerLayout, kEnrollLayout},
-         {kEnrollLayout},
+         {kVerifyFingerLayout, kEnrollLayout},
          false},
         {{"both, proved by PIN", "1234", {0}, kChosePin},
          {kOptionLayout, kVerifyPinLayout, kEnrollLayout},
-         {kEnrollLayout},
+         {kVerifyFingerLayout, kEnrollLayout},
          true},
         {{"both, proved by finger", "1234", {0}, kChoseFingerprint},
          {kOptionLayout, kVerifyFingerLayout, kEnrollLayout},
-         {kEnrollLayout},
+         {kVerifyFingerLayout, kEnrollLayout},
          true},
     };
     for (const KeyKind& kind : kKinds) {

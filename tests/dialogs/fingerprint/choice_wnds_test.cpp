@@ -1,9 +1,13 @@
 // The identity-choice windows and the welcome window: choices from either button of a row,
 // keys, closing when the key goes away, and the links.
+#include <QDir>
+#include <QFontMetrics>
 #include <memory>
 
 #include "dialogs/fingerprint/choice_wnds.h"
 #include "fp_dialog_fixture.h"
+#include "toolkit/gui_test_environment.h"
+#include "toolkit/label.h"
 
 namespace kelvora::test {
 namespace {
@@ -27,6 +31,36 @@ class ChoiceTest : public FpDialogTest {
         return std::make_unique<CVerifyModeWnd>(QStringLiteral("VerifyMode.xml"));
     }
 };
+
+// The two windows put a row's text as far from its picture: the option window's texts start
+// with spaces, the mode window's are padded instead.
+TEST_F(ChoiceTest, TextsStandAsFarFromTheirPicturesInBothWindows) {
+    std::vector<int> gaps;
+    for (const bool option : {true, false}) {
+        auto window = Make(option);
+        Run(*window, [&](UiDriver& ui) {
+            for (const char* row : {"btn_pin", "btn_fp"}) {
+                const std::vector<CControlUI*> pair = ui.FindAll(QString::fromUtf8(row));
+                ASSERT_EQ(pair.size(), 2U);
+                auto* text = dynamic_cast<CLabelUI*>(pair[1]);
+                ASSERT_NE(text, nullptr);
+                const QString label = text->GetText();
+                const QString spaces = label.left(label.size() - label.trimmed().size());
+                gaps.push_back(text->x() + text->GetTextPadding().left() +
+                               QFontMetrics(text->font()).horizontalAdvance(spaces) -
+                               (pair[0]->x() + pair[0]->width()));
+            }
+            ui.SaveScreenshot(QDir(ScreenshotFolder())
+                                  .filePath(option ? QStringLiteral("VerifyOption.png")
+                                                   : QStringLiteral("VerifyMode.png")));
+            window->Close(2);
+        });
+    }
+    ASSERT_EQ(gaps.size(), 4U);
+    for (const int gap : gaps) {
+        EXPECT_NEAR(gap, gaps.front(), 1) << "a text sits closer to its picture than another";
+    }
+}
 
 TEST_F(ChoiceTest, EitherButtonOfARowChooses) {
     struct Case {

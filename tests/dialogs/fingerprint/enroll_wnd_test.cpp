@@ -1,6 +1,7 @@
 // The enrollment dialog on CTAP2 keys of each command set and on a legacy model: progress
 // to "Pass.png", the cancel, and the ways it ends without a result.
 #include <QDir>
+#include <QWidget>
 #include <algorithm>
 
 #include "dialogs/fingerprint/enroll_wnd.h"
@@ -88,40 +89,59 @@ TEST_F(EnrollTest, SamplesLeadToPassOnEveryCtapKind) {
     }
 }
 
-TEST_F(EnrollTest, KeyAskingForMoreSamplesShowsNoCountdown) {
+TEST_F(EnrollTest, KeyAskingForMoreSamplesKeepsTheFirstPicture) {
     StartKey(kCtapModel, kStandardFirmware, 6);
     CFPRegistWnd dialog(kLayout, device, 0, Services());
     Run(dialog, [&](UiDriver& ui) {
-        ASSERT_TRUE(Touch(ui, Finger(-1)));
-        EXPECT_EQ(ui.Text(kText), QString::fromUtf8("ユーザがタッチしていない"));
-        ASSERT_TRUE(Touch(ui, Finger(0)));
-        ASSERT_TRUE(Touch(ui, Finger(1)));
-        EXPECT_EQ(ui.Text(kText), QString::fromUtf8("指紋センサーをタッチ（残り3回）"));
+        const char* const texts[] = {"指紋センサーをタッチ", "指紋センサーをタッチ",
+                                     "指紋センサーをタッチ（残り3回）"};
+        for (const char* text : texts) {
+            // One sample per touch: the key must be waiting, and answers the exchange.
+            ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
+            const std::size_t answered = key->SnapshotState().history.size();
+            key->LiftFinger();
+            key->PlaceFinger(kFinger);
+            ASSERT_TRUE(WaitFor([&] {
+                return key->SnapshotState().history.size() > answered &&
+                       ui.Text(kText) == QString::fromUtf8(text);
+            }));
+            EXPECT_EQ(ui.Image(kImage), Finger(1));
+        }
     });
 }
 
 TEST_F(EnrollTest, CancelWaitsForTheExchangeThenTellsTheKey) {
-    StartKey(kCtapModel);
-    CFPRegistWnd dialog(kLayout, device, 0, Services());
-    const WindowRun run = Run(dialog, [&](UiDriver& ui) {
-        ASSERT_TRUE(Touch(ui, Finger(1)));
-        ASSERT_TRUE(ui.Click(QStringLiteral("closebtn")));
-        EXPECT_EQ(ui.Text(kText), QStringLiteral("Cancel..."));
-        EXPECT_FALSE(ui.Click(QStringLiteral("closebtn"))) << "disabled by the first click";
-        UiDriver::ProcessEvents();
-        EXPECT_FALSE(dialog.IsClosed()) << "the key still waits for the next sample";
-        // The key's sample time-out ends the exchange in flight.
-        keyClock.Advance(6000);
-        EXPECT_TRUE(WaitUntilClosed(dialog));
-    });
-    EXPECT_TRUE(run.closedByScript);
-    EXPECT_EQ(run.modalResult, CFPRegistWnd::kCloseCode);
-    EXPECT_EQ(dialog.enrollResult, CFPRegistWnd::kNoEnrollResult);
-    const vkey::State state = key->SnapshotState();
-    EXPECT_TRUE(
-        std::any_of(state.history.begin(), state.history.end(),
-                    [](const vkey::HistoryEntry& e) { return IsCancelRequest(e.request); }));
-    EXPECT_TRUE(state.templates.empty());
+    // The close button, and the system's close (Alt+F4, the window manager), which must not
+    // freeze the tool until the key answers.
+    for (const bool systemClose : {false, true}) {
+        SCOPED_TRACE(systemClose ? "system close" : "close button");
+        StartKey(kCtapModel);
+        CFPRegistWnd dialog(kLayout, device, 0, Services());
+        const WindowRun run = Run(dialog, [&](UiDriver& ui) {
+            ASSERT_TRUE(Touch(ui, Finger(1)));
+            if (systemClose) {
+                dialog.GetWidget()->close();
+            } else {
+                ASSERT_TRUE(ui.Click(QStringLiteral("closebtn")));
+            }
+            EXPECT_EQ(ui.Text(kText), QStringLiteral("Cancel..."));
+            EXPECT_FALSE(ui.Click(QStringLiteral("closebtn"))) << "disabled by the first cancel";
+            dialog.GetWidget()->close();
+            UiDriver::ProcessEvents();
+            EXPECT_FALSE(dialog.IsClosed()) << "the key still waits for the next sample";
+            // The key's sample time-out ends the exchange in flight.
+            keyClock.Advance(6000);
+            EXPECT_TRUE(WaitUntilClosed(dialog));
+        });
+        EXPECT_TRUE(run.closedByScript);
+        EXPECT_EQ(run.modalResult, CFPRegistWnd::kCloseCode);
+        EXPECT_EQ(dialog.enrollResult, CFPRegistWnd::kNoEnrollResult);
+        const vkey::State state = key->SnapshotState();
+        EXPECT_TRUE(
+            std::any_of(state.history.begin(), state.history.end(),
+                        [](const vkey::HistoryEntry& e) { return IsCancelRequest(e.request); }));
+        EXPECT_TRUE(state.templates.empty());
+    }
 }
 
 TEST_F(EnrollTest, LegacyModelCountsLiftedTouches) {

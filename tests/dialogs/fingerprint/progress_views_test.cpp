@@ -24,9 +24,13 @@ TEST(EnrollViewTest, CtapReports) {
         {2, kSampleGood, "Rec_Finger_2.png", "指紋センサーをタッチ（残り2回）"},
         {1, kSampleGood, "Rec_Finger_3.png", "指紋センサーをタッチ（残り1回）"},
         {0, kSampleGood, "Rec_Finger_4.png", "指紋センサーをタッチ"},
-        // A key that asks for more than four samples: no picture of that number exists.
-        {5, kSampleGood, "Rec_Finger_-1.png", "ユーザがタッチしていない"},
-        {4, kSampleGood, "Rec_Finger_0.png", "ユーザがタッチしていない"},
+        // A key that asks for more than four samples keeps the first picture (the skin has
+        // none numbered below 1) and a good sample's prompt until three remain.
+        {5, kSampleGood, "Rec_Finger_1.png", "指紋センサーをタッチ"},
+        {4, kSampleGood, "Rec_Finger_1.png", "指紋センサーをタッチ"},
+        {5, kSampleNoUpTransition, "Rec_Finger_1.png",
+         "ユーザーがセンサーから指を離しませんでした。"},
+        {-1, kSampleGood, "Rec_Finger_4.png", "指紋センサーをタッチ"},
         // The sample's status wins over the count.
         {2, kSampleNoUserActivity, "Rec_Finger_Add.png", "ユーザがタッチしてはありません。"},
         {2, kSampleNoUpTransition, "Rec_Finger_2.png",
@@ -53,6 +57,8 @@ TEST(EnrollViewTest, LegacyReports) {
         {1, kSwSuccess, "Rec_Finger_1.png", nullptr},
         {4, kSwSuccess, "Rec_Finger_4.png", nullptr},
         {1, kSwFingerNotLifted, "", "ユーザーがセンサーから指を離しませんでした。"},
+        // The sequence's first report: nobody has touched the sensor yet.
+        {0, kSwFingerNotLifted, "", "指紋センサーをタッチ"},
         {2, kSwFingerNotVerified, "", "メモリが足りません。"},
         {0, kSwNoFingerOnSensor, "", "指紋センサーをタッチ"},
         {1, kSwNoFingerOnSensor, "", "指紋センサーをタッチ（残り3回）"},
@@ -69,6 +75,27 @@ TEST(EnrollViewTest, LegacyReports) {
             EXPECT_EQ(view.text, U(c.text));
         }
         EXPECT_EQ(view.clearHint, c.status == kSwSuccess);
+    }
+}
+
+TEST(EnrollViewTest, ResultShowsPassOnlyOnSuccess) {
+    struct Case {
+        std::uint32_t result;
+        const char* image;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, "Pass.png", "登録完了"},
+        {kSwSuccess, "Pass.png", "登録完了"},
+        {kCtapKeyStoreFull, "Fail.png", "指紋の登録に失敗しました。"},  // a refused naming step
+        {kCtapUserActionTimeout, "Fail.png", "指紋の登録に失敗しました。"},
+        {0x6A84, "Fail.png", "指紋の登録に失敗しました。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.result);
+        const EnrollView view = EnrollDoneView(c.result);
+        EXPECT_EQ(view.image, U(c.image));
+        EXPECT_EQ(view.text, U(c.text));
     }
 }
 

@@ -1,6 +1,7 @@
 // The reset dialog: outcomes on each kind of key, inside and outside the key's window after
 // plugging in, and a removal during the exchange.
 #include <QDir>
+#include <QWidget>
 #include <algorithm>
 
 #include "ctap/reset.h"
@@ -71,6 +72,25 @@ TEST_F(ResetTest, OutcomeOnEveryKind) {
         EXPECT_EQ((dialog.resetStatus & 0xFFFF) == (Legacy() ? 0x9000u : 0u), c.success);
         key->LiftFinger();
     }
+}
+
+TEST_F(ResetTest, SystemCloseIsRefusedWhileTheKeyWaits) {
+    StartKey(kCtapModel);
+    Enrol(1, 1);
+    workerClock.HoldPausesOf(kResetOutcomeShownMs);
+    CResetWnd dialog(kLayout, device, workerClock);
+    const WindowRun run = Run(dialog, [&](UiDriver& ui) {
+        ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
+        dialog.GetWidget()->close();
+        UiDriver::ProcessEvents();
+        EXPECT_FALSE(dialog.IsClosed());
+        key->PlaceFinger(1);
+        ASSERT_TRUE(WaitFor([&] { return ui.Image(kImage) == QStringLiteral("Pass.png"); }));
+        workerClock.Release();
+        EXPECT_TRUE(WaitUntilClosed(dialog));
+    });
+    EXPECT_EQ(run.modalResult, kResetClosedAfterOutcome);
+    EXPECT_EQ(dialog.resetStatus & 0xFFFF, 0u);
 }
 
 TEST_F(ResetTest, RemovalDuringTheExchangeIsNoReset) {
