@@ -11,8 +11,10 @@ wine=${KELVORA_WINE:-/usr/lib/wine/wine64}
 export WINEPREFIX=${KELVORA_WINEPREFIX:-$HOME/.cache/kelvora/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 # The tool's users run Japanese Windows: ANSI code page 932, Japanese user interface (set
-# for Wine only: the shell need not have that locale).
-japanese=(env LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)
+# for Wine only: the shell need not have that locale). No display: a fatal error's message
+# box or a debugger window would wait for a click for ever. (Unset, not empty: with an empty
+# DISPLAY every start waits half a minute for a desktop that never comes.)
+japanese=(env -u DISPLAY LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)
 # No Mono or Gecko: nothing here uses them, and their installers would want the network.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 [ -x "$wine" ] || { echo "wine-run: $wine missing (run scripts/setup.sh)" >&2; exit 2; }
@@ -25,7 +27,7 @@ prepare_prefix() {
   flock 8
   if [ -f "$WINEPREFIX/.kelvora-ready" ]; then exec 8>&-; return; fi
   rm -rf "$WINEPREFIX"
-  DISPLAY= "$wine" wineboot --init >/dev/null 2>&1
+  "${japanese[@]}" "$wine" wineboot --init >/dev/null 2>&1
   local reg=("$wine" reg add)
   # A crash ends the process with a failure status instead of starting a debugger that waits.
   "${reg[@]}" 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
@@ -46,8 +48,7 @@ prepare_prefix
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-# No display: a fatal error message box or a debugger window would wait for a click forever.
-DISPLAY= timeout -s KILL "${KELVORA_WINE_TIMEOUT:-600}" "${japanese[@]}" "$wine" "$@" 2>&1 |
+timeout -s KILL "${KELVORA_WINE_TIMEOUT:-600}" "${japanese[@]}" "$wine" "$@" 2>&1 |
   tee "$out"
 status=${PIPESTATUS[0]}
 if [ "$status" -eq 0 ] && [ -n "${KELVORA_WINE_EXPECT:-}" ] &&
