@@ -63,6 +63,13 @@ int PinChange(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
     }
     const int status = session.Legacy() ? ChangePinLegacy(session.Device(), *current, *next)
                                         : ChangePin(session.Device(), *current, *next);
+    if (status == kSwTransportFailure) {
+        // The request may have reached the key and only its answer been lost; the old PIN
+        // tried again would then cost a retry.
+        reporter.Note(
+            "The key may have changed the PIN before its answer was lost: check with "
+            "'pin verify' and the new PIN before trying again.");
+    }
     if (status != SuccessStatus(session.Key().productId)) {
         return reporter.FailWithStatus("changing the PIN", status,
                                        RetriesAfterFailure(session, status));
