@@ -44,13 +44,15 @@ prepare_prefix() {
 }
 prepare_prefix
 # One server for a series of runs: each new one would boot the prefix's services again.
-"${japanese[@]}" "$(dirname "$wine")/wineserver64" -p30 2>/dev/null || true
+"${japanese[@]}" "$(dirname "$wine")/wineserver64" -p30 </dev/null >/dev/null 2>&1 || true
 
+# The output goes to a file, not a pipe: the server and the services Wine starts inherit
+# the program's output and outlive it, and a reader of a pipe would wait for them.
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-timeout -s KILL "${KELVORA_WINE_TIMEOUT:-600}" "${japanese[@]}" "$wine" "$@" 2>&1 |
-  tee "$out"
-status=${PIPESTATUS[0]}
+timeout -s KILL "${KELVORA_WINE_TIMEOUT:-600}" "${japanese[@]}" "$wine" "$@" >"$out" 2>&1
+status=$?
+cat "$out"
 if [ "$status" -eq 0 ] && [ -n "${KELVORA_WINE_EXPECT:-}" ] &&
    ! grep -qF -- "$KELVORA_WINE_EXPECT" "$out"; then
   echo "wine-run: exit 0 without \"$KELVORA_WINE_EXPECT\": the program did not finish" >&2
