@@ -2,12 +2,11 @@
 ; an uninstaller and its entry in Programs and Features. Built on Linux by makensis:
 ;   makensis -DVERSION=x.y.z -DBINDIR=<build folder> -DOUTFILE=<setup.exe> installer.nsi
 ; /S installs and uninstalls silently.
-Unicode true
+; A 64-bit installer for 64-bit programs (and for Wine without its 32-bit half).
+Target amd64-unicode
 ManifestDPIAware true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
-
-!include "x64.nsh"
 
 !define PRODUCT "Kelvora Fido2"
 !define TOOL_NAME "Kelvora Fido2 管理ツール"
@@ -30,10 +29,6 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "${TOOL_NAME} needs 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
   SetRegView 64
 FunctionEnd
 

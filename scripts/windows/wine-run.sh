@@ -43,6 +43,9 @@ prepare_prefix() {
   exec 8>&-
 }
 prepare_prefix
+# Wine opens a file without the execute bit through the shell's file associations instead of
+# running it (the installer writes its programs so, and makensis its output).
+if [ -f "$1" ] && [ ! -x "$1" ]; then chmod +x "$1"; fi
 # One server for a series of runs: each new one would boot the prefix's services again.
 "${japanese[@]}" "$(dirname "$wine")/wineserver64" -p30 </dev/null >/dev/null 2>&1 || true
 
