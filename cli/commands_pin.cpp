@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/input_rules.h"
 #include "cli/key_session.h"
+#include "cli/new_key_protection.h"
 #include "ctap/client_pin.h"
 #include "ctap/legacy_pin.h"
 #include "ctap/status.h"
@@ -33,15 +34,8 @@ int PinSet(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
         return reporter.Fail(kExitKeyError, "a PIN is already set; use 'pin change'");
     }
     int code = kExitOk;
-    const std::optional<std::string> pin =
-        ReadNewPin(env, options, reporter, options.pin ? options.pin : options.newPin, code);
-    if (!pin) {
+    if (!SetFirstPin(env, options, reporter, session, code)) {
         return code;
-    }
-    const int status =
-        session.Legacy() ? SetPinLegacy(session.Device(), *pin) : SetPin(session.Device(), *pin);
-    if (status != SuccessStatus(session.Key().productId)) {
-        return reporter.FailWithStatus("setting the PIN", status);
     }
     return reporter.Done(CommandResult("pin set"), "The PIN was set.");
 }

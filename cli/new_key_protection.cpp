@@ -7,6 +7,22 @@
 
 namespace kelvora::cli {
 
+std::optional<std::string> SetFirstPin(CliEnv& env, const CliOptions& options, Reporter& reporter,
+                                       KeySession& session, int& code) {
+    std::optional<std::string> pin =
+        ReadNewPin(env, options, reporter, options.pin ? options.pin : options.newPin, code);
+    if (!pin) {
+        return std::nullopt;
+    }
+    const int status =
+        session.Legacy() ? SetPinLegacy(session.Device(), *pin) : SetPin(session.Device(), *pin);
+    if (status != SuccessStatus(session.Key().productId)) {
+        code = reporter.FailWithStatus("setting the PIN", status);
+        return std::nullopt;
+    }
+    return pin;
+}
+
 bool IsNewKey(KeySession& session) {
     return !session.State().pinSet && !session.State().uvConfigured;
 }
@@ -30,15 +46,9 @@ int ChooseNewKeyProtection(CliEnv& env, const CliOptions& options, Reporter& rep
             "--pin-fd N, --pin PIN), or --fingerprint-only to protect it by fingerprints alone");
     }
     int code = kExitOk;
-    const std::optional<std::string> pin =
-        ReadNewPin(env, options, reporter, options.pin ? options.pin : options.newPin, code);
+    const std::optional<std::string> pin = SetFirstPin(env, options, reporter, session, code);
     if (!pin) {
         return code;
-    }
-    const int status =
-        session.Legacy() ? SetPinLegacy(session.Device(), *pin) : SetPin(session.Device(), *pin);
-    if (status != SuccessStatus(session.Key().productId)) {
-        return reporter.FailWithStatus("setting the PIN", status);
     }
     reporter.Note("The PIN was set.");
     session.RefreshInfo();

@@ -4,12 +4,20 @@
 // enrols without one, and with neither the command stops and says which to give.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "cli/cli_env.h"
 #include "cli/key_session.h"
 #include "cli/options.h"
 #include "cli/reporter.h"
 
 namespace kelvora::cli {
+
+// Reads the new PIN (twice at a terminal) and sets it as the key's first PIN, whatever its
+// family. Returns the PIN set; otherwise reports, sets `code` and returns nothing.
+std::optional<std::string> SetFirstPin(CliEnv& env, const CliOptions& options, Reporter& reporter,
+                                       KeySession& session, int& code);
 
 // True for a key with neither a PIN nor an enrolled fingerprint.
 bool IsNewKey(KeySession& session);
