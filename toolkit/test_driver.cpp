@@ -1,5 +1,6 @@
 #include "toolkit/test_driver.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -156,7 +157,21 @@ void UiDriver::ProcessEvents() {
 }
 
 void UiDriver::OnModal(std::function<void(WindowImplBase&)> hook) {
-    WindowImplBase::SetModalHook(std::move(hook));
+    if (!hook) {
+        WindowImplBase::SetModalHook(nullptr);
+        return;
+    }
+    // A hook runs inside the modal loop's own event processing and usually pumps events
+    // itself (ProcessEvents above). If the window closes during that pumping, the nested
+    // processEvents takes the loop's interruption, and the Windows event dispatcher would then
+    // go back to waiting for messages that never come. Interrupting once more after the hook
+    // lets the modal loop see that it has been told to end.
+    WindowImplBase::SetModalHook([hook = std::move(hook)](WindowImplBase& window) {
+        hook(window);
+        if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+            dispatcher->interrupt();
+        }
+    });
 }
 
 }  // namespace kelvora
