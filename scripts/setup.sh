@@ -22,8 +22,9 @@ packages=(
   python3-fido2 libfido2-dev fido2-tools
   # the Windows build: mingw-w64 cross compilers, Debian's sources of the libraries
   # (dpkg-source unpacks them; Wine's wintab headers serve Qt's windows plugin), Wine to
-  # run the programs and tests, NSIS for the installer, Pillow to compare screenshots
-  g++-mingw-w64-x86-64 dpkg-dev xz-utils libwine-dev wine64 nsis python3-pil
+  # run the programs and tests (with a Japanese locale built from Debian's locale sources),
+  # NSIS for the installer, Pillow to compare screenshots
+  g++-mingw-w64-x86-64 dpkg-dev xz-utils libwine-dev wine64 locales nsis python3-pil
   # the Debian package: manual pages, its checks, and reading the pages back
   help2man lintian desktop-file-utils appstream file man-db
 )

@@ -15,6 +15,22 @@ dir="$KELVORA_WINEPREFIX/drive_c/Program Files/Kelvora Fido2"
 link="$KELVORA_WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Kelvora Fido2 管理ツール.lnk"
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KelvoraFido2'
 fail() { echo "installer-check: $*" >&2; exit 1; }
+
+# Wine writes shell links only with a desktop: the installer runs on a virtual X server.
+work=$(mktemp -d)
+xvfb=
+cleanup() {
+  # Wine's own processes go before the display they use.
+  WINEPREFIX=$KELVORA_WINEPREFIX /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export KELVORA_WINE_DISPLAY=":$(head -1 "$work/display")"
 reg_has() { WINEPREFIX=$KELVORA_WINEPREFIX WINEDEBUG=-all "$wine" reg query "$1" /reg:64 >/dev/null 2>&1; }
 settle() { WINEPREFIX=$KELVORA_WINEPREFIX /usr/lib/wine/wineserver64 -w; }
 
@@ -37,15 +53,14 @@ settle
 for f in kelvora-fido2-manager.exe kelvora-fido2.exe; do
   [ -f "$dir/$f" ] || fail "$f was not installed"
 done
-# Wine without a desktop makes no shell links: the menu entry is checked where it exists.
-if [ -f "$link" ]; then echo "installer-check: Start-menu entry in place"; fi
-echo "installer-check: installed $(du -sh "$dir" | cut -f1) in Program Files, with its uninstall entry"
+[ -f "$link" ] || fail "no Start-menu entry"
+echo "installer-check: installed $(du -sh "$dir" | cut -f1) in Program Files, with its Start-menu"\
+  "and uninstall entries"
 
 KELVORA_WINE_EXPECT=kelvora-fido2 "$wine_run" "$dir/kelvora-fido2.exe" --version
-shots=$(mktemp -d)
-trap 'rm -rf "$shots"' EXIT
+mkdir "$work/shots"
 KELVORA_WINE_EXPECT=wrote "$wine_run" "$dir/kelvora-fido2-manager.exe" --virtual 3 \
-  --screenshots "$shots" 2>&1 | tail -n 1
+  --screenshots "$work/shots" 2>&1 | tail -n 1
 settle
 
 "$wine_run" "$dir/uninstall.exe" /S

@@ -6,15 +6,24 @@
 #   KELVORA_WINE_TIMEOUT  seconds before the program is killed (default 600)
 #   KELVORA_WINE_EXPECT   a text the output must contain (a program's own success line), so that
 #                         a process that died without saying so is a failure whatever its status
+#   KELVORA_WINE_DISPLAY  an X display to give Wine (default none); the shell's own links, for
+#                         one, are written only where Wine has a desktop
 set -uo pipefail
 wine=${KELVORA_WINE:-/usr/lib/wine/wine64}
 export WINEPREFIX=${KELVORA_WINEPREFIX:-$HOME/.cache/kelvora/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-# The tool's users run Japanese Windows: ANSI code page 932, Japanese user interface (set
-# for Wine only: the shell need not have that locale). No display: a fatal error's message
-# box or a debugger window would wait for a click for ever. (Unset, not empty: with an empty
-# DISPLAY every start waits half a minute for a desktop that never comes.)
-japanese=(env -u DISPLAY LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)
+# The tool's users run Japanese Windows: ANSI code page 932, Japanese user interface. The
+# Japanese locale is built for Wine alone, inside the prefix: without it on the Linux side
+# Wine would still choose code page 932, but could not write a file whose name is not ASCII.
+# No display: a fatal error's message box or a debugger window would wait for a click for
+# ever. (Unset, not empty: with an empty DISPLAY every start waits half a minute for a
+# desktop that never comes.)
+locale_dir=$WINEPREFIX/.kelvora-locale
+japanese=(env -u DISPLAY LOCPATH="$locale_dir" LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8)
+if [ -n "${KELVORA_WINE_DISPLAY:-}" ]; then
+  japanese=(env DISPLAY="$KELVORA_WINE_DISPLAY" LOCPATH="$locale_dir" LANG=ja_JP.UTF-8
+            LC_ALL=ja_JP.UTF-8)
+fi
 # No Mono or Gecko: nothing here uses them, and their installers would want the network.
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 [ -x "$wine" ] || { echo "wine-run: $wine missing (run scripts/setup.sh)" >&2; exit 2; }
@@ -27,6 +36,9 @@ prepare_prefix() {
   flock 8
   if [ -f "$WINEPREFIX/.kelvora-ready" ]; then exec 8>&-; return; fi
   rm -rf "$WINEPREFIX"
+  mkdir -p "$locale_dir"
+  localedef -i ja_JP -f UTF-8 "$locale_dir/ja_JP.UTF-8" ||
+    { echo "wine-run: no Japanese locale (run scripts/setup.sh)" >&2; exit 2; }
   "${japanese[@]}" "$wine" wineboot --init >/dev/null 2>&1
   local reg=("$wine" reg add)
   # A crash ends the process with a failure status instead of starting a debugger that waits.
