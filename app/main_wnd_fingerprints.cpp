@@ -61,8 +61,9 @@ void CMainWnd::EnrollFingerprint() {
     const bool fingerprints =
         keyState_.uvConfigured || (!keyState_.bioEnrollmentSupported && CountFingerprints() > 0);
     Proof given = Proof::kNothing;
-    if (!ProveIdentity(ProofFor(FingerprintOperation::kEnroll, {keyState_.pinSet, fingerprints}),
-                       given)) {
+    if (!ProveIdentity(
+            ProofFor(FingerprintOperation::kEnroll, {keyState_.pinSet, fingerprints, false}),
+            given)) {
         return;
     }
     // A proved PIN skips the first-use question, as the key has a PIN.
@@ -143,7 +144,7 @@ void CMainWnd::EditFingerprintName() {
     AuthenticatorCaps caps;
     GetAuthenticatorInfo(device_, caps);
     // The button is on only while an enrolled fingerprint is selected.
-    const KeyFacts key{keyState_.pinSet, true};
+    const KeyFacts key{keyState_.pinSet, true, false};
     Proof given = Proof::kNothing;
     if (!ProveIdentity(ProofFor(FingerprintOperation::kRename, key), given)) {
         return;
