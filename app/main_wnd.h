@@ -11,10 +11,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <vector>
+#include <optional>
 
 #include "ctap/fingerprint_record.h"
 #include "ctap/get_info.h"
+#include "ctap/identity_policy.h"
 #include "dialogs/pin/device_watchdog.h"
 #include "platform/access_denied_advice.h"
 #include "platform/clock.h"
@@ -63,14 +64,15 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
 
     // Looks for the preferred supported key and shows what was found.
     void ConnectDevice();
-    // Labels, pictures, pages and button enabling for a present key (true) or none.
+    // Labels, pictures, pages and button enabling for a present key (true) or none. What
+    // the key holds is read first (KeyView), then drawn.
     void UpdateDeviceState(bool present);
     // false: empties the list; true: reads the key's fingerprints and rebuilds the rows.
     // Either way nothing changes when GetInfo fails (the key is gone).
     void RefreshFingerprintList(bool rebuild);
-    // Fills the zeroed `slotMap` and the template names from the key; 0 when read, else
-    // the legacy status word.
-    int EnumerateFingerprints(SlotMap& slotMap);
+    // Fills the zeroed `slotMap` and the template names from the key; false when a legacy
+    // model's slots could not be read.
+    bool EnumerateFingerprints(SlotMap& slotMap);
 
     FidoDevice& Device() { return device_; }
     KeyState& State() { return keyState_; }
@@ -81,13 +83,26 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
   private:
     enum TimerId : UINT { kArrivalTimer = 1, kRemovalTimer = 2 };
 
+    // What the window shows of a present key.
+    struct KeyView {
+        bool fingerprints = false;  // the listing holds at least one
+        bool pinSet = false;        // GetInfo reports a PIN
+        bool uvConfigured = false;  // GetInfo reports an enrolled finger
+    };
+
     void OnDeviceChange(WPARAM event, const DeviceBroadcast* record);
     void OnTimer(UINT id);
     void OnKeyRemoved();
     void ShowAccessDeniedAdvice();
     void OnClick(const QString& name);
-    // The change-PIN button follows whether GetInfo (into `caps`) reports a PIN.
-    bool UpdatePinButton(AuthenticatorCaps& caps);
+    // Reads what the window shows of the key (and forgets in the key state what the key no
+    // longer reports); nothing when the key went while it was read.
+    std::optional<KeyView> ReadKeyView();
+    // GetInfo into fresh caps; a key that reports no PIN has none in the key state either.
+    AuthenticatorCaps ReadCaps();
+    // Draw without any exchange with the key.
+    void DrawKey(const KeyView& view);
+    void DrawNoKey();
     void ShowHelp();
     void ShowAbout();
 
@@ -95,13 +110,11 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     // main_wnd_fingerprints.cpp).
     void VerifyFingerprint();
     void EnrollFingerprint();
-    // How the removal ended (the codes are in main_wnd_fingerprints.cpp); nobody reads it,
-    // the list is refreshed whatever happened.
-    int DeleteFingerprint(std::uintptr_t templateId);
-    // The family's own steps, once GetInfo (into `caps`) and the last-fingerprint rule
-    // have let the removal go on; `count` is how many fingerprints the key holds.
-    int DeleteCtapFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps, int count);
-    int DeleteLegacyFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps, int count);
+    // A new key's first-use question (and the PIN it may set); false when the enrollment
+    // is not to go on.
+    bool SettleFirstUse();
+    // The list is refreshed afterwards whatever happened.
+    void DeleteFingerprint(std::uintptr_t templateId);
     void ShowRemovalFailure();
     void EditFingerprintName();
     void ResetDevice();
@@ -110,14 +123,20 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
 
     // The steps the operations share.
     int CountFingerprints();
-    void FindFreeSlot(std::vector<std::uint16_t>& ids);
-    // 0x9000 when the PIN was verified (a token is then held), 2 otherwise.
-    std::uint16_t RunPinVerification();
-    // The verification dialog's verdict: 0 when the finger was recognised.
-    std::uint32_t RunFingerprintVerification(const QString& caption);
-    std::uint32_t RunEnrollment(const std::vector<std::uint16_t>& ids);
-    // The verify-option window: false when it was not confirmed, else the choice.
-    bool AskVerifyOption(std::uint32_t& choice);
+    // The slot a new fingerprint goes to; nothing when the key is full or its slots could
+    // not be read.
+    std::optional<std::uint16_t> FindFreeSlot();
+    // Asks for the proof the identity policy requires (the user picks where it says so);
+    // true when it was given, `given` then saying which.
+    bool ProveIdentity(Proof required, Proof& given);
+    // True when the PIN was verified (a token is then held).
+    bool RunPinVerification();
+    // True when the finger was recognised.
+    bool RunFingerprintVerification(const QString& caption);
+    // True when the key enrolled a fingerprint into `slot` (a CTAP2 key picks its own).
+    bool RunEnrollment(std::optional<std::uint16_t> slot);
+    // The verify-option window: the proof picked, nothing when it was closed.
+    std::optional<Proof> AskProofChoice();
     // Creates `dialog` owned by this window, centres it and runs it modally.
     int RunDialog(WindowImplBase& dialog);
 

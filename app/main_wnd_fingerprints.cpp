@@ -1,10 +1,10 @@
-// Enrolling, deleting and renaming a fingerprint: each proves the user's identity first (the
-// PIN or an enrolled finger, whichever the key has, or the user's pick when it has both),
-// then opens the dialog or sends the command.
+// Enrolling, deleting and renaming a fingerprint: each proves the user's identity first, as
+// the identity policy asks for what the key holds (ctap/identity_policy.h), then opens the
+// dialog or sends the command.
 
 #include "app/main_wnd.h"
-#include "ctap/bio_templates.h"
-#include "ctap/legacy_bio.h"
+#include "ctap/command_codes.h"
+#include "ctap/key_operations.h"
 #include "ctap/status.h"
 #include "dialogs/fingerprint/choice_wnds.h"
 #include "dialogs/fingerprint/edit_finger_name_wnd.h"
@@ -16,187 +16,123 @@
 namespace kelvora {
 namespace {
 
-constexpr std::uint16_t kPinVerified = 0x9000;
-constexpr std::uint16_t kLegacySuccess = 0x9000;
-constexpr std::uint32_t kRecognised = 0;
-
-// How DeleteFingerprint ended.
-constexpr int kDeleteNotPossible = -1;  // GetInfo failed, or nothing to delete
-constexpr int kDeleteOptionCancelled = -4;
-// -5 was a PIN dialog that could not run; the dialog reports that as a refusal too.
-constexpr int kDeletePinRefused = -6;
-constexpr int kDeleteFingerRefused = -7;
-constexpr int kDeleteLastWithoutPin = -8;
-
 const QString kFingerprintCaption = QStringLiteral("指紋認証");
 
 }  // namespace
 
+bool CMainWnd::ProveIdentity(Proof required, Proof& given) {
+    if (required == Proof::kUserChoice) {
+        const std::optional<Proof> choice = AskProofChoice();
+        if (!choice) {
+            return false;
+        }
+        required = *choice;
+    }
+    given = required;
+    switch (required) {
+        case Proof::kNothing:
+        case Proof::kFirstUse:
+            return true;
+        case Proof::kPin:
+            return RunPinVerification();
+        case Proof::kFinger:
+            return RunFingerprintVerification(kFingerprintCaption);
+        case Proof::kUserChoice:
+        case Proof::kRefuseLastWithoutPin:
+        case Proof::kRefuseNoFingerprint:
+            break;
+    }
+    return false;
+}
+
 void CMainWnd::EnrollFingerprint() {
     AuthenticatorCaps caps;
     GetAuthenticatorInfo(device_, caps);
-    std::vector<std::uint16_t> ids;
-    FindFreeSlot(ids);
+    const std::optional<std::uint16_t> slot = FindFreeSlot();
 
     // Asked once more through the APDU path; some keys expect it before an enrollment.
-    std::uint8_t request = keyState_.vendorCommandSet ? 0x44 : 0x04;
+    const std::uint8_t request = CommandByte(keyState_, CtapCommand::kGetInfo);
     std::uint8_t response[256] = {};
     std::uint32_t responseLength = sizeof(response);
     device_.TransmitApdu(&request, 1, response, &responseLength);
 
-    // The identity check; a proved PIN skips the first-use question, as the key has a PIN.
-    bool pinProved = false;
-    bool askFinger = false;
     // A legacy key's GetInfo sets none of the flags; what it holds decides instead, or anyone
     // at the PC could add a finger that then unlocks the key.
     const bool fingerprints =
         keyState_.uvConfigured || (!keyState_.bioEnrollmentSupported && CountFingerprints() > 0);
-    if (fingerprints && keyState_.pinSet) {
-        std::uint32_t choice = kNoChoice;
-        if (!AskVerifyOption(choice)) {
-            return;
-        }
-        if (choice == kChosePin) {
-            if (RunPinVerification() != kPinVerified) {
-                return;
-            }
-            pinProved = true;
-        } else {
-            askFinger = choice == kChoseFingerprint;
-        }
-    } else if (fingerprints) {
-        askFinger = true;
-    } else if (keyState_.pinSet) {
-        if (RunPinVerification() != kPinVerified) {
-            return;
-        }
-        pinProved = true;
-    }
-    if (askFinger && RunFingerprintVerification(kFingerprintCaption) != kRecognised) {
+    Proof given = Proof::kNothing;
+    if (!ProveIdentity(
+            ProofFor(FingerprintOperation::kEnroll, {keyState_.pinSet, fingerprints, false}),
+            given)) {
         return;
     }
-
-    if (!pinProved) {
-        // First use: a key with neither a PIN nor a fingerprint asks how it is to be used.
-        caps = AuthenticatorCaps{};
-        const std::uint16_t status = GetAuthenticatorInfo(device_, caps);
-        if (status != SuccessStatus(keyState_.selectedProductId)) {
-            DebugPrintf(SystemDebugOutput(), "GetInfo ERR: 0x%04X", static_cast<unsigned>(status));
-        }
-        if (caps.pinSet == 0 && caps.uvConfigured == 0) {
-            CVerifyModeWnd mode(QStringLiteral("VerifyMode.xml"));
-            RunDialog(mode);
-            if (mode.optionChoice == kChosePin) {
-                CSetPINWnd setPin(QStringLiteral("SetPIN.xml"), device_, *options_.pacer);
-                if (RunDialog(setPin) != 1) {
-                    return;
-                }
-                AuthenticatorCaps after;
-                GetAuthenticatorInfo(device_, after);
-                if (after.pinSet == 1) {
-                    changePinButton_->SetEnabled(true);
-                }
-            } else if (mode.optionChoice != kChoseFingerprint) {
-                return;
-            }
-        }
+    // A proved PIN skips the first-use question, as the key has a PIN.
+    if (given != Proof::kPin && !SettleFirstUse()) {
+        return;
     }
-
-    const std::uint32_t result = RunEnrollment(ids);
-    if (result == kLegacySuccess || result == 0) {
+    if (RunEnrollment(slot)) {
         keyState_.uvConfigured = true;
         RefreshFingerprintList(true);
         UpdateDeviceState(true);
     }
 }
 
-int CMainWnd::DeleteFingerprint(std::uintptr_t templateId) {
+bool CMainWnd::SettleFirstUse() {
+    // A key with neither a PIN nor a fingerprint asks how it is to be used.
+    AuthenticatorCaps caps;
+    const std::uint16_t status = GetAuthenticatorInfo(device_, caps);
+    if (!SucceededOnKey(device_, status)) {
+        DebugPrintf(SystemDebugOutput(), "GetInfo ERR: 0x%04X", static_cast<unsigned>(status));
+    }
+    if (caps.pinSet != 0 || caps.uvConfigured != 0) {
+        return true;
+    }
+    CVerifyModeWnd mode;
+    RunDialog(mode);
+    if (mode.GetResult() != kChosePin) {
+        return mode.GetResult() == kChoseFingerprint;
+    }
+    CSetPINWnd setPin(device_, *options_.pacer);
+    if (RunDialog(setPin) != 1) {
+        return false;
+    }
+    AuthenticatorCaps after;
+    GetAuthenticatorInfo(device_, after);
+    if (after.pinSet == 1) {
+        changePinButton_->SetEnabled(true);
+    }
+    return true;
+}
+
+void CMainWnd::DeleteFingerprint(std::uintptr_t templateId) {
     AuthenticatorCaps caps;
     GetAuthenticatorInfo(device_, caps);
-    const bool ctap = keyState_.bioEnrollmentSupported;
     caps = AuthenticatorCaps{};
-    if (GetAuthenticatorInfo(device_, caps) != (ctap ? 0 : kLegacySuccess)) {
-        return kDeleteNotPossible;
+    if (!SucceededOnKey(device_, GetAuthenticatorInfo(device_, caps))) {
+        return;
     }
-    const int count = CountFingerprints();
-    if (count == 1 && caps.pinSet == 0) {
-        // Without a PIN the last fingerprint is all that protects the key.
+    const KeyFacts key{caps.pinSet != 0, caps.uvConfigured != 0, CountFingerprints() == 1};
+    const Proof required = ProofFor(FingerprintOperation::kDelete, key);
+    if (required == Proof::kRefuseLastWithoutPin) {
         ShowMessageBox(
             GetHWND(), QStringLiteral("エラー"),
             QStringLiteral("PIN認証が無効のため、最後の指紋レコードを削除できませんでした。"),
             kMbIconError);
-        return kDeleteLastWithoutPin;
+        return;
+    }
+    if (required == Proof::kRefuseNoFingerprint) {
+        UpdateDeviceState(true);
+        return;
+    }
+    Proof given = Proof::kNothing;
+    if (!ProveIdentity(required, given)) {
+        return;
     }
     const auto slot = static_cast<std::uint16_t>(templateId & 0xFFU);
-    return ctap ? DeleteCtapFingerprint(slot, caps, count)
-                : DeleteLegacyFingerprint(slot, caps, count);
-}
-
-int CMainWnd::DeleteCtapFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps, int count) {
-    bool withPin = false;
-    if (count == 1) {
-        withPin = true;  // the last fingerprint goes only with the PIN
-    } else if (caps.uvConfigured != 1) {
-        UpdateDeviceState(true);
-        return kDeleteNotPossible;
-    } else if (caps.pinSet == 1) {
-        std::uint32_t choice = kNoChoice;
-        if (!AskVerifyOption(choice)) {
-            return kDeleteOptionCancelled;
-        }
-        if (choice == kChosePin) {
-            withPin = true;
-        } else if (choice != kChoseFingerprint) {
-            UpdateDeviceState(true);
-            return kDeleteNotPossible;
-        }
-    }
-    if (withPin) {
-        if (RunPinVerification() != kPinVerified) {
-            return kDeletePinRefused;
-        }
-    } else if (RunFingerprintVerification(kFingerprintCaption) != kRecognised) {
-        return kDeleteFingerRefused;
-    }
-
-    const std::uint8_t status = RemoveBio(device_, slot, withPin);
-    if (status != 0) {
+    if (!DeleteFingerprintOnKey(device_, slot, given == Proof::kPin).succeeded) {
         ShowRemovalFailure();
     }
     UpdateDeviceState(true);
-    return status;
-}
-
-int CMainWnd::DeleteLegacyFingerprint(std::uint16_t slot, const AuthenticatorCaps& caps,
-                                      int count) {
-    bool askPin = false;
-    bool askFinger = false;
-    if (count == 1) {
-        askPin = true;
-    } else if (caps.uvConfigured == 1 && caps.pinSet == 1) {
-        std::uint32_t choice = kNoChoice;
-        if (!AskVerifyOption(choice)) {
-            return kDeleteOptionCancelled;
-        }
-        askPin = choice == kChosePin;
-        askFinger = choice == kChoseFingerprint;
-    } else if (caps.uvConfigured == 1) {
-        askFinger = true;
-    }
-    if (askPin) {
-        if (RunPinVerification() != kPinVerified) {
-            return kDeletePinRefused;
-        }
-    } else if (askFinger && RunFingerprintVerification(kFingerprintCaption) != kRecognised) {
-        return kDeleteFingerRefused;
-    }
-
-    const std::uint16_t status = LegacyDelete(device_, slot);
-    if (status != kLegacySuccess) {
-        ShowRemovalFailure();
-    }
-    UpdateDeviceState(true);
-    return status;
 }
 
 void CMainWnd::ShowRemovalFailure() {
@@ -207,18 +143,10 @@ void CMainWnd::ShowRemovalFailure() {
 void CMainWnd::EditFingerprintName() {
     AuthenticatorCaps caps;
     GetAuthenticatorInfo(device_, caps);
-    bool askFinger = !keyState_.pinSet;
-    if (keyState_.pinSet) {
-        std::uint32_t choice = kNoChoice;
-        if (!AskVerifyOption(choice)) {
-            return;
-        }
-        if (choice == kChosePin && RunPinVerification() != kPinVerified) {
-            return;
-        }
-        askFinger = choice == kChoseFingerprint;
-    }
-    if (askFinger && RunFingerprintVerification(kFingerprintCaption) != kRecognised) {
+    // The button is on only while an enrolled fingerprint is selected.
+    const KeyFacts key{keyState_.pinSet, true, false};
+    Proof given = Proof::kNothing;
+    if (!ProveIdentity(ProofFor(FingerprintOperation::kRename, key), given)) {
         return;
     }
 
@@ -228,7 +156,7 @@ void CMainWnd::EditFingerprintName() {
     }
     const auto slot = static_cast<std::uint16_t>(list_->GetItemAt(row)->GetTag());
     const auto found = templateNames_.find(slot);
-    CEditFingerNameWnd dialog(QStringLiteral("EditFingerName.xml"), device_,
+    CEditFingerNameWnd dialog(device_,
                               found == templateNames_.end() ? std::string() : found->second, slot,
                               *options_.pacer);
     RunDialog(dialog);

@@ -1,11 +1,10 @@
 // The steps the button operations share (the dialogs they open and how their results are
 // read), and the operations that are a single dialog: verify, change PIN, welcome, reset.
 
-#include <algorithm>
-
 #include "app/main_wnd.h"
 #include "ctap/bio_sequence.h"
-#include "ctap/status.h"
+#include "ctap/input_rules.h"
+#include "ctap/key_operations.h"
 #include "dialogs/fingerprint/choice_wnds.h"
 #include "dialogs/fingerprint/enroll_wnd.h"
 #include "dialogs/fingerprint/reset_wnd.h"
@@ -16,14 +15,6 @@
 
 namespace kelvora {
 namespace {
-
-constexpr std::uint16_t kPinVerified = 0x9000;
-constexpr std::uint16_t kPinNotVerified = 2;
-// 49 fingerprints fill a key: identifiers 0 to 48.
-constexpr std::uint16_t kFirstSlotBeyondCapacity = 49;
-constexpr std::uint16_t kOutOfMemory = 0x6A84;
-// Identifier 255 is never handed out.
-constexpr std::uint16_t kAssignableSlots = 255;
 
 const QString kResetWarningTitle = QStringLiteral("警告");
 const QString kResetWarning = QStringLiteral(
@@ -48,54 +39,47 @@ int CMainWnd::RunDialog(WindowImplBase& dialog) {
 int CMainWnd::CountFingerprints() {
     SlotMap enrolled{};
     EnumerateFingerprints(enrolled);
-    return static_cast<int>(std::count_if(enrolled.begin(), enrolled.end(),
-                                          [](std::uint8_t entry) { return entry != 0; }));
+    return static_cast<int>(CountEnrolled(enrolled));
 }
 
-void CMainWnd::FindFreeSlot(std::vector<std::uint16_t>& ids) {
+std::optional<std::uint16_t> CMainWnd::FindFreeSlot() {
     SlotMap enrolled{};
-    if (EnumerateFingerprints(enrolled) != 0) {
-        return;
+    if (!EnumerateFingerprints(enrolled)) {
+        return std::nullopt;
     }
-    for (std::uint16_t slot = 0; slot < kAssignableSlots; ++slot) {
-        if (enrolled[slot] == 0) {
-            ids.push_back(slot);
-            return;
-        }
-    }
+    return FirstFreeSlot(enrolled);
 }
 
-std::uint16_t CMainWnd::RunPinVerification() {
-    CPINVerifyWnd dialog(QStringLiteral("verifyPIN.xml"), device_, *options_.pacer);
-    return RunDialog(dialog) == 1 ? kPinVerified : kPinNotVerified;
+bool CMainWnd::RunPinVerification() {
+    CPINVerifyWnd dialog(device_, *options_.pacer);
+    return RunDialog(dialog) == 1;
 }
 
-std::uint32_t CMainWnd::RunFingerprintVerification(const QString& caption) {
-    CFPVerifyWnd dialog(QStringLiteral("verifyFingerprint.xml"), device_, caption,
-                        BioSequenceServices{*options_.workerClock});
+bool CMainWnd::RunFingerprintVerification(const QString& caption) {
+    CFPVerifyWnd dialog(device_, caption, BioSequenceServices{*options_.workerClock});
     RunDialog(dialog);
-    return dialog.verifyResult;
+    return dialog.GetResult() == 0;
 }
 
-std::uint32_t CMainWnd::RunEnrollment(const std::vector<std::uint16_t>& ids) {
-    if (ids.empty() || ids.front() >= kFirstSlotBeyondCapacity) {
+bool CMainWnd::RunEnrollment(std::optional<std::uint16_t> slot) {
+    if (!slot) {
         ShowMessageBox(GetHWND(), QStringLiteral("エラー"), QStringLiteral("メモリが足りません。"),
                        kMbIconError);
-        return kOutOfMemory;
+        return false;
     }
     // A legacy model enrols into the first free identifier; a CTAP2 key picks its own.
-    CFPRegistWnd dialog(QStringLiteral("registFingerprint.xml"), device_, ids.front(),
-                        BioSequenceServices{*options_.workerClock});
+    CFPRegistWnd dialog(device_, *slot, BioSequenceServices{*options_.workerClock});
     RunDialog(dialog);
-    return dialog.enrollResult;
+    return SucceededOnKey(device_, static_cast<int>(dialog.GetResult()));
 }
 
-bool CMainWnd::AskVerifyOption(std::uint32_t& choice) {
-    CVerifyOptionWnd dialog(QStringLiteral("VerifyOption.xml"), keyState_.deviceAbsent,
-                            *options_.pacer);
-    const bool confirmed = RunDialog(dialog) == 1;
-    choice = dialog.optionChoice;
-    return confirmed;
+std::optional<Proof> CMainWnd::AskProofChoice() {
+    CVerifyOptionWnd dialog(keyState_.deviceAbsent, *options_.pacer);
+    if (RunDialog(dialog) != 1) {
+        return std::nullopt;
+    }
+    // The window closes with 1 only once a row was picked.
+    return dialog.GetResult() == kChosePin ? Proof::kPin : Proof::kFinger;
 }
 
 void CMainWnd::VerifyFingerprint() {
@@ -110,12 +94,12 @@ void CMainWnd::ChangePin() {
     if (caps.pinSet != 1) {
         return;
     }
-    CChangePINWnd dialog(QStringLiteral("ChangePIN.xml"), device_, *options_.pacer);
+    CChangePINWnd dialog(device_, *options_.pacer);
     RunDialog(dialog);
 }
 
 void CMainWnd::ShowWelcome() {
-    CWelcomeWnd dialog(QStringLiteral("welcome.xml"));
+    CWelcomeWnd dialog;
     RunDialog(dialog);
 }
 
@@ -126,9 +110,9 @@ void CMainWnd::ResetDevice() {
                        kMbOkCancel | kMbIconWarning) != kIdOk) {
         return;
     }
-    CResetWnd dialog(QStringLiteral("resetDevice.xml"), device_, *options_.workerClock);
+    CResetWnd dialog(device_, *options_.workerClock);
     RunDialog(dialog);
-    if ((dialog.resetStatus & 0xFFFFU) != SuccessStatus(keyState_.selectedProductId)) {
+    if (!SucceededOnKey(device_, static_cast<int>(dialog.GetResult() & 0xFFFFU))) {
         return;
     }
     // The key has forgotten its PIN and fingerprints, and with the PIN any token.

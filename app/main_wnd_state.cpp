@@ -1,12 +1,10 @@
 // The main window's view of the key: connecting, the two visible states and the list.
 
-#include <algorithm>
 #include "app/fingerprint_list.h"
 #include "app/main_wnd.h"
-#include "ctap/bio_templates.h"
 #include "ctap/get_info.h"
-#include "ctap/legacy_bio.h"
-#include "ctap/status.h"
+#include "ctap/input_rules.h"
+#include "ctap/key_operations.h"
 #include "dialogs/message_box/message_box.h"
 #include "platform/text.h"
 #include "toolkit/container.h"
@@ -65,89 +63,96 @@ void CMainWnd::ShowAccessDeniedAdvice() {
     }
 }
 
-bool CMainWnd::UpdatePinButton(AuthenticatorCaps& caps) {
-    caps = AuthenticatorCaps{};
-    GetAuthenticatorInfo(device_, caps);
-    const bool pin = caps.pinSet == 1;
-    changePinButton_->SetEnabled(pin);
-    if (!pin) {
-        keyState_.pinSet = false;
-    }
-    return pin;
-}
-
 void CMainWnd::UpdateDeviceState(bool present) {
     // An operation that ends after its key was pulled out must not show the key again.
     if (keyState_.deviceAbsent) {
         present = false;
     }
     if (!present) {
-        CloseCurrentMessageBox();
-        // The list's own refresh keeps its rows when GetInfo fails, which it does once the
-        // key is gone; rows of a key that is no longer there must not outlive it (a key
-        // plugged in next whose listing fails would show them as its own).
-        list_->RemoveAll();
-        rowMap_.clear();
-        templateNames_.clear();
-        for (CControlUI* control : {static_cast<CControlUI*>(list_), enrollButton_, verifyButton_,
-                                    formatButton_, deleteButton_, editButton_}) {
-            control->SetEnabled(false);
-        }
-        keyPages_->SelectItem(kNoKeyPage);
-        statusLabel_->SetText(QStringLiteral("デバイスが見つかりません"));
-        keyIcon_->SetToolTip(QStringLiteral("Device NOT Insert"));
-        keyIcon_->SetBkImage(QStringLiteral("Kelvora-FIDO-UI-Elements-15.png"));
-        changePinButton_->SetEnabled(false);
-        keyState_.uvConfigured = false;
-        keyState_.pinSet = false;
+        DrawNoKey();
         return;
     }
+    if (const std::optional<KeyView> view = ReadKeyView()) {
+        DrawKey(*view);
+    }
+}
 
+AuthenticatorCaps CMainWnd::ReadCaps() {
+    AuthenticatorCaps caps;
+    GetAuthenticatorInfo(device_, caps);
+    if (caps.pinSet != 1) {
+        keyState_.pinSet = false;
+    }
+    return caps;
+}
+
+std::optional<CMainWnd::KeyView> CMainWnd::ReadKeyView() {
+    KeyView view;
+    SlotMap enrolled{};
+    view.fingerprints = EnumerateFingerprints(enrolled) && CountEnrolled(enrolled) > 0;
+    if (keyState_.deviceAbsent) {
+        // The key went while the listing's error box was open, and the removal has shown
+        // the no-key state underneath it: showing the key now would contradict it.
+        return std::nullopt;
+    }
+    if (!view.fingerprints) {
+        keyState_.uvConfigured = false;
+    }
+    const AuthenticatorCaps caps = ReadCaps();
+    view.pinSet = caps.pinSet == 1;
+    view.uvConfigured = caps.uvConfigured != 0;
+    if (!view.uvConfigured) {
+        keyState_.uvConfigured = false;
+        // A key that reports neither is asked once more, as it always has been.
+        if (!view.pinSet) {
+            view.pinSet = ReadCaps().pinSet == 1;
+        }
+    }
+    return view;
+}
+
+void CMainWnd::DrawKey(const KeyView& view) {
     keyPages_->SelectItem(kKeyPage);
     list_->SetEnabled(true);
     keyIcon_->SetToolTip(QStringLiteral("Device Inserted"));
     keyIcon_->SetBkImage(QStringLiteral("Kelvora-FIDO-UI-Elements-14.png"));
     statusLabel_->SetText(QStringLiteral("デバイスが見つかりました"));
     formatButton_->SetEnabled(true);
-
-    SlotMap enrolled{};
-    const bool any =
-        EnumerateFingerprints(enrolled) == 0 &&
-        std::any_of(enrolled.begin(), enrolled.end(), [](std::uint8_t e) { return e != 0; });
-    if (keyState_.deviceAbsent) {
-        // The key went while the listing's error box was open, and the removal has shown
-        // the no-key state underneath it: enabling the buttons now would contradict it.
-        return;
-    }
-    verifyButton_->SetEnabled(any);
-    deleteButton_->SetEnabled(any);
-    editButton_->SetEnabled(any);
-    if (!any) {
-        keyState_.uvConfigured = false;
-    }
-    fingerprintPages_->SelectItem(any ? kFingerprintPage : kNoFingerprintPage);
-
+    fingerprintPages_->SelectItem(view.fingerprints ? kFingerprintPage : kNoFingerprintPage);
+    verifyButton_->SetEnabled(view.fingerprints);
+    // Deleting and renaming act on the selected row and prove a finger the key reports.
     const bool selected = list_->GetCurSel() >= 0;
-    deleteButton_->SetEnabled(selected);
-    editButton_->SetEnabled(selected);
+    deleteButton_->SetEnabled(selected && view.uvConfigured);
+    editButton_->SetEnabled(selected && view.uvConfigured);
     enrollButton_->SetEnabled(true);
+    changePinButton_->SetEnabled(view.pinSet);
+}
 
-    AuthenticatorCaps caps;
-    const bool pin = UpdatePinButton(caps);
-    if (caps.uvConfigured == 0) {
-        deleteButton_->SetEnabled(false);
-        editButton_->SetEnabled(false);
-        keyState_.uvConfigured = false;
-        if (!pin) {
-            UpdatePinButton(caps);
-        }
+void CMainWnd::DrawNoKey() {
+    CloseCurrentMessageBox();
+    // The list's own refresh keeps its rows when GetInfo fails, which it does once the key
+    // is gone; rows of a key that is no longer there must not outlive it (a key plugged in
+    // next whose listing fails would show them as its own).
+    list_->RemoveAll();
+    rowMap_.clear();
+    templateNames_.clear();
+    for (CControlUI* control : {static_cast<CControlUI*>(list_), enrollButton_, verifyButton_,
+                                formatButton_, deleteButton_, editButton_}) {
+        control->SetEnabled(false);
     }
+    keyPages_->SelectItem(kNoKeyPage);
+    statusLabel_->SetText(QStringLiteral("デバイスが見つかりません"));
+    keyIcon_->SetToolTip(QStringLiteral("Device NOT Insert"));
+    keyIcon_->SetBkImage(QStringLiteral("Kelvora-FIDO-UI-Elements-15.png"));
+    changePinButton_->SetEnabled(false);
+    keyState_.uvConfigured = false;
+    keyState_.pinSet = false;
 }
 
 void CMainWnd::RefreshFingerprintList(bool rebuild) {
     AuthenticatorCaps caps;
     const std::uint16_t status = GetAuthenticatorInfo(device_, caps);
-    if (status != SuccessStatus(keyState_.selectedProductId)) {
+    if (!SucceededOnKey(device_, status)) {
         DebugPrintf(SystemDebugOutput(), "GetInfo ERR: 0x%04X", static_cast<unsigned>(status));
         return;
     }
@@ -157,7 +162,7 @@ void CMainWnd::RefreshFingerprintList(bool rebuild) {
     }
     list_->SetTextCallback(this);
     SlotMap enrolled{};
-    if (EnumerateFingerprints(enrolled) != 0) {
+    if (!EnumerateFingerprints(enrolled)) {
         return;
     }
     rowMap_.clear();
@@ -185,16 +190,17 @@ void CMainWnd::RefreshFingerprintList(bool rebuild) {
     }
 }
 
-int CMainWnd::EnumerateFingerprints(SlotMap& slotMap) {
-    if (keyState_.bioEnrollmentSupported) {
-        // A key that refuses the listing looks empty; that is not a failure here.
-        return EnumerateBio(device_, slotMap, templateNames_);
-    }
-    return LegacyReadSlots(device_, slotMap, [this] {
-        ShowMessageBox(GetHWND(), QStringLiteral("エラー"),
+bool CMainWnd::EnumerateFingerprints(SlotMap& slotMap) {
+    // A CTAP2 key that refuses the listing looks empty; that is not a failure here.
+    return ReadFingerprintsOnKey(
+               device_, slotMap, templateNames_,
+               [this] {
+                   ShowMessageBox(
+                       GetHWND(), QStringLiteral("エラー"),
                        QStringLiteral("エラーが発生しました。認証デバイスを再接続してください。"),
                        kMbIconError);
-    });
+               })
+        .succeeded;
 }
 
 }  // namespace kelvora

@@ -13,6 +13,7 @@
 #include "ctap/bio_templates.h"
 #include "ctap/fingerprint_name.h"
 #include "ctap/fingerprint_record.h"
+#include "ctap/key_operations.h"
 #include "ctap/legacy_bio.h"
 #include "ctap/status.h"
 #include "platform/text.h"
@@ -79,27 +80,21 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
             return reporter.Fail(kExitUsage, problem);
         }
     }
-    if (IsNewKey(session)) {
-        if (const int code = ChooseNewKeyProtection(env, options, reporter, session);
-            code != kExitOk) {
-            return code;
-        }
-    } else {
-        Proof proof = Proof::kNone;
-        if (const int code = ProveIdentity(env, options, reporter, session, proof);
-            code != kExitOk) {
-            return code;
-        }
+    const KeyFacts key{session.State().pinSet, session.State().uvConfigured, false};
+    const Proof required = ProofFor(FingerprintOperation::kEnroll, key);
+    Proof proof = Proof::kNothing;
+    if (const int code = required == Proof::kFirstUse
+                             ? ChooseNewKeyProtection(env, options, reporter, session)
+                             : ProveIdentity(env, options, reporter, session, required, key, proof);
+        code != kExitOk) {
+        return code;
     }
     Fingerprints before;
     if (const int status = ReadFingerprints(env, session, before); status != 0) {
         return reporter.FailWithStatus("reading the fingerprints", status);
     }
-    std::uint16_t freeSlot = 0;
-    while (freeSlot < kMaxFingerprints && before.Has(freeSlot)) {
-        ++freeSlot;
-    }
-    if (freeSlot >= kMaxFingerprints) {
+    const std::optional<std::uint16_t> freeSlot = FirstFreeSlot(before.slots);
+    if (!freeSlot) {
         return reporter.Fail(kExitKeyError,
                              "the key holds 49 fingerprints, the most it takes; delete one first");
     }
@@ -113,7 +108,7 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
         // The key is polled several times a second; only changes are worth a line.
         std::optional<std::pair<int, std::uint16_t>> shown;
         outcome = RunLegacyEnrollment(
-            session.Device(), freeSlot,
+            session.Device(), *freeSlot,
             [&](int accepted, std::uint16_t status) {
                 if (shown == std::make_pair(accepted, status)) {
                     return;
@@ -190,8 +185,11 @@ int RenameCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     if (!prints.Has(slot)) {
         return reporter.Fail(kExitUsage, "slot " + std::to_string(slot) + " holds no fingerprint");
     }
-    Proof proof = Proof::kNone;
-    if (const int code = ProveIdentity(env, options, reporter, session, proof); code != kExitOk) {
+    const KeyFacts key{session.State().pinSet, true, false};
+    Proof proof = Proof::kNothing;
+    if (const int code = ProveIdentity(env, options, reporter, session,
+                                       ProofFor(FingerprintOperation::kRename, key), key, proof);
+        code != kExitOk) {
         return code;
     }
     // A refused rename is reported as the failure it is (the window used to close as if it
@@ -214,19 +212,16 @@ int DeleteCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     if (!prints.Has(slot)) {
         return reporter.Fail(kExitUsage, "slot " + std::to_string(slot) + " holds no fingerprint");
     }
-    if (prints.Count() == 1 && !session.State().pinSet) {
-        return reporter.Fail(kExitKeyError,
-                             "the last fingerprint cannot be deleted from a key without a PIN; "
-                             "set a PIN first");
-    }
-    Proof proof = Proof::kNone;
-    if (const int code = ProveIdentity(env, options, reporter, session, proof); code != kExitOk) {
+    const KeyFacts key{session.State().pinSet, true, prints.Count() == 1};
+    Proof proof = Proof::kNothing;
+    if (const int code = ProveIdentity(env, options, reporter, session,
+                                       ProofFor(FingerprintOperation::kDelete, key), key, proof);
+        code != kExitOk) {
         return code;
     }
-    const int status = session.Legacy() ? LegacyDelete(session.Device(), slot)
-                                        : RemoveBio(session.Device(), slot, proof == Proof::kPin);
-    if (status != SuccessStatus(session.Key().productId)) {
-        return reporter.FailWithStatus("deleting the fingerprint", status);
+    const KeyOutcome outcome = DeleteFingerprintOnKey(session.Device(), slot, proof == Proof::kPin);
+    if (!outcome.succeeded) {
+        return reporter.FailWithStatus("deleting the fingerprint", outcome.status);
     }
     const Json result = {{"command", "fingerprints delete"}, {"slot", slot}};
     return reporter.Done(result, "Deleted the fingerprint in slot " + std::to_string(slot) + ".");

@@ -4,7 +4,7 @@
 #include "cli/key_session.h"
 #include "cli/new_key_protection.h"
 #include "ctap/client_pin.h"
-#include "ctap/legacy_pin.h"
+#include "ctap/key_operations.h"
 #include "ctap/status.h"
 #include "transport/apdu.h"
 
@@ -16,17 +16,8 @@ Json CommandResult(std::string_view command) {
     return {{"command", command}};
 }
 
-std::optional<std::uint32_t> RetriesAfterFailure(KeySession& session, int status) {
-    if (session.Legacy()) {
-        if (status >= 0 && (status & 0xFFF0) == kSwPinRetriesBase) {
-            return static_cast<std::uint32_t>(status & kSwRetriesMask);
-        }
-        return std::nullopt;
-    }
-    if (status == kCtapErrPinInvalid) {
-        return GetPinRetries(session.Device());
-    }
-    return std::nullopt;
+std::optional<std::uint32_t> RetriesAfterFailure(KeySession& session, const KeyOutcome& outcome) {
+    return outcome.wrongPin ? RetriesAfter(session.Device(), outcome) : std::nullopt;
 }
 
 int PinSet(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session) {
@@ -55,18 +46,17 @@ int PinChange(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
     if (!next) {
         return code;
     }
-    const int status = session.Legacy() ? ChangePinLegacy(session.Device(), *current, *next)
-                                        : ChangePin(session.Device(), *current, *next);
-    if (status == kSwTransportFailure) {
+    const KeyOutcome outcome = ChangePinOnKey(session.Device(), *current, *next);
+    if (outcome.status == kSwTransportFailure) {
         // The request may have reached the key and only its answer been lost; the old PIN
         // tried again would then cost a retry.
         reporter.Note(
             "The key may have changed the PIN before its answer was lost: check with "
             "'pin verify' and the new PIN before trying again.");
     }
-    if (status != SuccessStatus(session.Key().productId)) {
-        return reporter.FailWithStatus("changing the PIN", status,
-                                       RetriesAfterFailure(session, status));
+    if (!outcome.succeeded) {
+        return reporter.FailWithStatus("changing the PIN", outcome.status,
+                                       RetriesAfterFailure(session, outcome));
     }
     return reporter.Done(CommandResult("pin change"), "The PIN was changed.");
 }
@@ -80,10 +70,10 @@ int PinVerify(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
     if (!pin) {
         return code;
     }
-    const int status = GetPinToken(session.Device(), *pin);
-    if (status != kCtapSuccess) {
-        return reporter.FailWithStatus("verifying the PIN", status,
-                                       RetriesAfterFailure(session, status));
+    const KeyOutcome outcome = VerifyPinOnKey(session.Device(), *pin);
+    if (!outcome.succeeded) {
+        return reporter.FailWithStatus("verifying the PIN", outcome.status,
+                                       RetriesAfterFailure(session, outcome));
     }
     Json result = CommandResult("pin verify");
     result["verified"] = true;

@@ -1,17 +1,8 @@
 #include "cli/fingerprint_reading.h"
 
-#include "ctap/bio_templates.h"
-#include "ctap/legacy_bio.h"
+#include "ctap/key_operations.h"
 
 namespace kelvora::cli {
-
-std::size_t Fingerprints::Count() const {
-    std::size_t count = 0;
-    for (const auto entry : slots) {
-        count += entry != 0 ? 1 : 0;
-    }
-    return count;
-}
 
 std::string Fingerprints::StoredName(std::uint16_t slot) const {
     const auto it = names.find(slot);
@@ -20,11 +11,8 @@ std::string Fingerprints::StoredName(std::uint16_t slot) const {
 
 int ReadFingerprints(CliEnv& env, KeySession& session, Fingerprints& prints) {
     prints = {};
-    if (session.Legacy()) {
-        const std::uint16_t status = LegacyReadSlots(session.Device(), prints.slots, {});
-        return status == 0 ? 0 : status;
-    }
-    return EnumerateBio(session.Device(), prints.slots, prints.names, env.debug);
+    return ReadFingerprintsOnKey(session.Device(), prints.slots, prints.names, {}, env.debug)
+        .status;
 }
 
 }  // namespace kelvora::cli

@@ -9,6 +9,7 @@
 #include "cli/cli_env.h"
 #include "cli/key_session.h"
 #include "ctap/fingerprint_record.h"
+#include "ctap/input_rules.h"
 
 namespace kelvora::cli {
 
@@ -16,7 +17,7 @@ struct Fingerprints {
     SlotMap slots{};
     TemplateNames names;
 
-    std::size_t Count() const;
+    std::size_t Count() const { return CountEnrolled(slots); }
     bool Has(std::uint16_t slot) const { return SlotFitsMap(slot) && slots[slot] != 0; }
     // The name as the key stores it (stamp and visible name, ANSI code page).
     std::string StoredName(std::uint16_t slot) const;

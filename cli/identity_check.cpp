@@ -1,9 +1,7 @@
 #include "cli/identity_check.h"
 
 #include "cli/input_rules.h"
-#include "ctap/bio_status.h"
-#include "ctap/client_pin.h"
-#include "ctap/status.h"
+#include "ctap/key_operations.h"
 
 namespace kelvora::cli {
 
@@ -18,10 +16,7 @@ int CheckFingerprint(CliEnv& env, Reporter& reporter, KeySession& session) {
     if (outcome.end != SequenceEnd::kFinished) {
         return reporter.Fail(kExitNoKey, "the key was removed");
     }
-    const Verdict verdict = session.Legacy()
-                                ? LegacyVerdict(outcome.lastStatus)
-                                : CtapVerdict(static_cast<std::uint8_t>(outcome.lastStatus));
-    switch (verdict) {
+    switch (VerdictOnKey(session.Device(), outcome.lastStatus)) {
         case Verdict::kVerified:
             return kExitOk;
         case Verdict::kNotVerified:
@@ -38,13 +33,13 @@ int VerifyPin(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
     if (!pin) {
         return code;
     }
-    const int status = GetPinToken(session.Device(), *pin);
-    if (status == kCtapSuccess) {
+    const KeyOutcome outcome = VerifyPinOnKey(session.Device(), *pin);
+    if (outcome.succeeded) {
         return kExitOk;
     }
     return reporter.FailWithStatus(
-        "verifying the PIN", status,
-        status == kCtapErrPinInvalid ? GetPinRetries(session.Device()) : std::nullopt);
+        "verifying the PIN", outcome.status,
+        outcome.wrongPin ? RetriesAfter(session.Device(), outcome) : std::nullopt);
 }
 
 void NoteUnusedPin(Reporter& reporter, KeySession& session) {
@@ -55,11 +50,20 @@ void NoteUnusedPin(Reporter& reporter, KeySession& session) {
 }
 
 int ProveIdentity(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session,
-                  Proof& proof) {
-    proof = Proof::kNone;
+                  Proof required, const KeyFacts& key, Proof& proof) {
+    proof = Proof::kNothing;
+    if (required == Proof::kRefuseLastWithoutPin) {
+        return reporter.Fail(kExitKeyError,
+                             "the last fingerprint cannot be deleted from a key without a PIN; "
+                             "set a PIN first");
+    }
+    if (required == Proof::kRefuseNoFingerprint) {
+        return reporter.Fail(kExitKeyError, "no fingerprint is enrolled");
+    }
     // The legacy models take their fingerprint commands under secure messaging without a PIN
     // token and have no way to check a PIN alone; they prove a finger when one is enrolled.
-    if (session.State().pinSet && !session.Legacy()) {
+    const Proof asked = ProofWithoutAsking(required, key, !session.Legacy());
+    if (asked == Proof::kPin) {
         if (const int code = VerifyPin(env, options, reporter, session); code != kExitOk) {
             return code;
         }
@@ -69,11 +73,11 @@ int ProveIdentity(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     if (PinGiven(options)) {
         NoteUnusedPin(reporter, session);
     }
-    if (session.State().uvConfigured) {
+    if (asked == Proof::kFinger) {
         if (const int code = CheckFingerprint(env, reporter, session); code != kExitOk) {
             return code;
         }
-        proof = Proof::kFingerprint;
+        proof = Proof::kFinger;
     }
     return kExitOk;
 }

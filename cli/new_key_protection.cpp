@@ -1,9 +1,7 @@
 #include "cli/new_key_protection.h"
 
 #include "cli/input_rules.h"
-#include "ctap/client_pin.h"
-#include "ctap/legacy_pin.h"
-#include "ctap/status.h"
+#include "ctap/key_operations.h"
 
 namespace kelvora::cli {
 
@@ -14,17 +12,11 @@ std::optional<std::string> SetFirstPin(CliEnv& env, const CliOptions& options, R
     if (!pin) {
         return std::nullopt;
     }
-    const int status =
-        session.Legacy() ? SetPinLegacy(session.Device(), *pin) : SetPin(session.Device(), *pin);
-    if (status != SuccessStatus(session.Key().productId)) {
-        code = reporter.FailWithStatus("setting the PIN", status);
+    if (const KeyOutcome outcome = SetPinOnKey(session.Device(), *pin); !outcome.succeeded) {
+        code = reporter.FailWithStatus("setting the PIN", outcome.status);
         return std::nullopt;
     }
     return pin;
-}
-
-bool IsNewKey(KeySession& session) {
-    return !session.State().pinSet && !session.State().uvConfigured;
 }
 
 int ChooseNewKeyProtection(CliEnv& env, const CliOptions& options, Reporter& reporter,
@@ -56,8 +48,8 @@ int ChooseNewKeyProtection(CliEnv& env, const CliOptions& options, Reporter& rep
         return kExitOk;
     }
     // The enrollment's requests carry a pinAuth from now on.
-    if (const int token = GetPinToken(session.Device(), *pin); token != kCtapSuccess) {
-        return reporter.FailWithStatus("verifying the new PIN", token);
+    if (const KeyOutcome token = VerifyPinOnKey(session.Device(), *pin); !token.succeeded) {
+        return reporter.FailWithStatus("verifying the new PIN", token.status);
     }
     return kExitOk;
 }

@@ -19,9 +19,6 @@ namespace kelvora::cli {
 std::optional<std::string> SetFirstPin(CliEnv& env, const CliOptions& options, Reporter& reporter,
                                        KeySession& session, int& code);
 
-// True for a key with neither a PIN nor an enrolled fingerprint.
-bool IsNewKey(KeySession& session);
-
 // For a new key: sets the PIN given (and, on a CTAP2 key, obtains the token the enrollment
 // authenticates with) or accepts --fingerprint-only. Returns kExitOk when the enrollment
 // may go on; otherwise reports and returns the exit status.

@@ -14,8 +14,8 @@ int ExitForStatus(int status) {
         status == kSwPinBlocked) {
         return kExitBlocked;
     }
-    if (status >= 0 && (status & 0xFFF0) == kSwPinRetriesBase) {
-        return (status & kSwRetriesMask) == 0 ? kExitBlocked : kExitWrongPin;
+    if (const std::optional<std::uint32_t> retries = LegacyPinRetries(status)) {
+        return *retries == 0 ? kExitBlocked : kExitWrongPin;
     }
     if (status == kCtapTransportFailure || status == kSwTransportFailure) {
         return kExitNoKey;

@@ -12,17 +12,12 @@
 namespace kelvora {
 namespace {
 
-// Member of the GetInfo response map (CTAP 2.1 §6.4).
-constexpr std::int32_t kOptionsMember = 0x04;
-
 // Option names. The prototype bio enrollment option comes first; a key with the standard
 // command lists "bioEnroll" instead.
 constexpr std::string_view kClientPinOption = "clientPin";
 constexpr std::string_view kUvOption = "uv";
 constexpr std::string_view kBioPrototypeOption = "userVerificationMgmtPreview";
 constexpr std::string_view kBioEnrollOption = "bioEnroll";
-
-constexpr std::size_t kInfoResponseSize = 4096;
 
 // The legacy models' status query: 80 E3 02 00, two bytes back (PIN set, fingerprint set).
 enum LegacyInfoApdu : std::uint8_t {
@@ -63,7 +58,7 @@ std::uint16_t LegacyInfo(FidoDevice& device, AuthenticatorCaps& caps) {
 }  // namespace
 
 InfoOptions ParseInfoOptions(const std::uint8_t* response, std::uint32_t length) {
-    const CborView options = CborView(response, length).findKey(kOptionsMember);
+    const CborView options = CborView(response, length).findKey(kInfoOptionsMember);
     InfoOptions result;
     result.clientPin = IsTrue(Option(options, kClientPinOption));
     result.uv = IsTrue(Option(options, kUvOption));

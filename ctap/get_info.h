@@ -3,11 +3,16 @@
 // answer a vendor APDU with the first two facts instead.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "transport/fido_device.h"
 
 namespace kelvora {
+
+// The options member of the GetInfo response map (CTAP 2.1 §6.4), and room for a response.
+inline constexpr std::int32_t kInfoOptionsMember = 0x04;
+inline constexpr std::size_t kInfoResponseSize = 4096;
 
 // The two bytes GetAuthenticatorInfo reports. The caller zeroes them before the call: the
 // CTAP2 path only ever writes 1 into them.

@@ -7,22 +7,21 @@
 #include "cbor/cbor_view.h"
 #include "cbor/cbor_walker.h"
 #include "ctap/command_codes.h"
+#include "ctap/get_info.h"
 #include "ctap/status.h"
 
 namespace kelvora {
 namespace {
 
-// Members of the GetInfo response map (CTAP 2.1 §6.4).
+// Members of the GetInfo response map (CTAP 2.1 §6.4) besides the options (get_info.h).
 enum InfoMember : std::int32_t {
     kVersionsMember = 0x01,
     kAaguidMember = 0x03,
-    kOptionsMember = 0x04,
     kMaxMsgSizeMember = 0x05,
     kPinProtocolsMember = 0x06,
 };
 
 constexpr std::size_t kAaguidSize = 16;
-constexpr std::size_t kInfoResponseSize = 4096;
 // More elements than any key lists; a hostile answer cannot make the lookups run long.
 constexpr std::uint32_t kMaxListed = 64;
 
@@ -81,7 +80,7 @@ AuthenticatorDetails ParseAuthenticatorDetails(const std::uint8_t* response, std
     if (info.findKey(kAaguidMember).getBytes(aaguid, aaguidLength) && aaguidLength == kAaguidSize) {
         details.aaguid.assign(aaguid, aaguid + aaguidLength);
     }
-    details.options = ReadOptions(info.findKey(kOptionsMember));
+    details.options = ReadOptions(info.findKey(kInfoOptionsMember));
     std::uint32_t maxMsgSize = 0;
     if (info.findKey(kMaxMsgSizeMember).getUnsigned(maxMsgSize)) {
         details.maxMsgSize = maxMsgSize;

@@ -1,5 +1,7 @@
 #include "ctap/input_rules.h"
 
+#include <algorithm>
+
 namespace kelvora {
 
 namespace {
@@ -44,7 +46,10 @@ PinLengthVerdict CheckPinLength(std::string_view pinUtf8) {
 }
 
 NameLengthVerdict CheckNameLength(std::string_view nameUtf8) {
-    const std::size_t units = Utf16Length(nameUtf8);
+    return CheckNameLength(Utf16Length(nameUtf8));
+}
+
+NameLengthVerdict CheckNameLength(std::size_t units) {
     if (units == 0) {
         return NameLengthVerdict::kEmpty;
     }
@@ -55,6 +60,20 @@ NameLengthVerdict CheckNameLength(std::string_view nameUtf8) {
         return NameLengthVerdict::kTooLong;
     }
     return NameLengthVerdict::kAccepted;
+}
+
+std::size_t CountEnrolled(const SlotMap& slotMap) {
+    return static_cast<std::size_t>(std::count_if(slotMap.begin(), slotMap.end(),
+                                                  [](std::uint8_t entry) { return entry != 0; }));
+}
+
+std::optional<std::uint16_t> FirstFreeSlot(const SlotMap& slotMap) {
+    for (std::uint16_t slot = 0; slot < kMaxFingerprints; ++slot) {
+        if (slotMap[slot] == 0) {
+            return slot;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace kelvora

@@ -10,7 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
+
+#include "ctap/fingerprint_record.h"
 
 namespace kelvora {
 
@@ -38,7 +41,14 @@ PinLengthVerdict CheckPinLength(std::string_view pinUtf8);
 
 enum class NameLengthVerdict { kAccepted, kEmpty, kTooShort, kTooLong };
 
+NameLengthVerdict CheckNameLength(std::size_t utf16Units);
 NameLengthVerdict CheckNameLength(std::string_view nameUtf8);
+
+// How many fingerprints the slot map holds.
+std::size_t CountEnrolled(const SlotMap& slotMap);
+
+// The first slot a new fingerprint can go to; nothing when the key is full.
+std::optional<std::uint16_t> FirstFreeSlot(const SlotMap& slotMap);
 
 // UTF-16 units of UTF-8 text, counted without a copy (a PIN is never duplicated for it).
 // Each byte that does not continue a sequence counts once, a four-byte sequence twice.

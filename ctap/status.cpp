@@ -127,9 +127,8 @@ std::string StatusText(int status) {
         const std::string_view text = Find(kCtapTexts, status);
         return Format("CTAP 0x%02llX: %.*s", status, text.empty() ? "unknown status" : text);
     }
-    if ((status & ~static_cast<int>(kSwRetriesMask)) == kSwPinRetriesBase) {
-        const std::string text =
-            "wrong PIN, " + std::to_string(status & kSwRetriesMask) + " retries left";
+    if (const std::optional<std::uint32_t> retries = LegacyPinRetries(status)) {
+        const std::string text = "wrong PIN, " + std::to_string(*retries) + " retries left";
         return Format("SW 0x%04llX: %.*s", status, text);
     }
     const std::string_view text = Find(kWordTexts, status);

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "transport/apdu.h"
@@ -72,10 +73,15 @@ enum CtapError : std::uint8_t {
 // GetPinToken's result when the key answered success but sent no usable token.
 inline constexpr int kNoPinToken = 0xFF;
 
+// The failures of the key agreement that precedes every ClientPIN operation: 0x12, or a
+// negative mbed TLS error. Nothing was asked of the key's PIN yet.
+constexpr bool IsKeyAgreementFailure(int status) {
+    return status < 0 || status == kCtapErrInvalidCbor;
+}
+
 // Status words of the legacy models besides those of the session.
 enum LegacyStatus : std::uint16_t {
-    // Wrong PIN; the low four bits are the retries left. Any word sharing a bit with
-    // kSwRetriesFlag is read this way by the change-PIN dialog.
+    // Wrong PIN; the low four bits are the retries left (LegacyPinRetries).
     kSwPinRetriesBase = 0x63C0,
     kSwWrongLength = 0x6700,
     kSwSecurityNotSatisfied = 0x6982,
@@ -97,8 +103,16 @@ enum LegacyStatus : std::uint16_t {
     // sample. Reported by the tool, never sent by a key.
     kSwFingerStillOnSensor = 0x9401,
 };
-inline constexpr std::uint16_t kSwRetriesFlag = 0x6300;
 inline constexpr std::uint16_t kSwRetriesMask = 0x000F;
+
+// The retries a legacy model reports with a wrong PIN (0x63C0 to 0x63CF), nothing for any
+// other status.
+constexpr std::optional<std::uint32_t> LegacyPinRetries(int status) {
+    if (status < 0 || (status & ~static_cast<int>(kSwRetriesMask)) != kSwPinRetriesBase) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(status) & kSwRetriesMask;
+}
 
 // The tool's own codes besides the session's 0xFFFB and 0xFFFE.
 enum ToolStatus : std::uint16_t {

@@ -27,7 +27,7 @@ void CChoiceWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == QLatin1String("click")) {
         const QString name = SenderName(msg);
         if (name == QLatin1String("btn_pin") || name == QLatin1String("btn_fp")) {
-            optionChoice = name == QLatin1String("btn_pin") ? kChosePin : kChoseFingerprint;
+            choice_ = name == QLatin1String("btn_pin") ? kChosePin : kChoseFingerprint;
             Close(kChosenCloseCode);
             return;
         }
@@ -39,9 +39,8 @@ void CChoiceWnd::Notify(TNotifyUI& msg) {
     CFingerprintDialogBase::Notify(msg);
 }
 
-CVerifyOptionWnd::CVerifyOptionWnd(QString layout, const std::atomic<bool>& deviceAbsent,
-                                   WatchdogPacer& pacer)
-    : CChoiceWnd(std::move(layout)), deviceAbsent_(deviceAbsent), pacer_(pacer) {}
+CVerifyOptionWnd::CVerifyOptionWnd(const std::atomic<bool>& deviceAbsent, WatchdogPacer& pacer)
+    : CChoiceWnd(QStringLiteral("VerifyOption.xml")), deviceAbsent_(deviceAbsent), pacer_(pacer) {}
 
 CVerifyOptionWnd::~CVerifyOptionWnd() {
     if (GetHWND() && !IsClosed()) {
@@ -66,8 +65,8 @@ LRESULT CVerifyModeWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return CChoiceWnd::HandleMessage(msg, wParam, lParam);
 }
 
-CWelcomeWnd::CWelcomeWnd(QString layout, LinkOpener& opener)
-    : CFingerprintDialogBase(std::move(layout)), opener_(opener) {}
+CWelcomeWnd::CWelcomeWnd(LinkOpener& opener)
+    : CFingerprintDialogBase(QStringLiteral("welcome.xml")), opener_(opener) {}
 
 void CWelcomeWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == QLatin1String("click")) {

@@ -14,7 +14,7 @@
 
 namespace kelvora {
 
-// optionChoice of the option and mode windows.
+// The choice of the option and mode windows.
 enum OptionChoice : std::uint32_t {
     kNoChoice = 0,
     kChosePin = 1,
@@ -27,9 +27,13 @@ class CChoiceWnd : public CFingerprintDialogBase {
   public:
     explicit CChoiceWnd(QString layout) : CFingerprintDialogBase(std::move(layout)) {}
 
-    std::uint32_t optionChoice = kNoChoice;
+    // The row picked; kNoChoice unless the window closed with 1.
+    std::uint32_t GetResult() const { return choice_; }
 
     void Notify(TNotifyUI& msg) override;
+
+  private:
+    std::uint32_t choice_ = kNoChoice;
 };
 
 // Closes itself through a watcher of deviceAbsent once the key has gone.
@@ -38,8 +42,8 @@ class CVerifyOptionWnd final : public CChoiceWnd {
     static constexpr std::uint32_t kWatchdogPeriodMs = 100;
 
     // `deviceAbsent` and `pacer` must outlive the window.
-    CVerifyOptionWnd(QString layout, const std::atomic<bool>& deviceAbsent,
-                     WatchdogPacer& pacer = RealTimePacer());
+    explicit CVerifyOptionWnd(const std::atomic<bool>& deviceAbsent,
+                              WatchdogPacer& pacer = RealTimePacer());
     ~CVerifyOptionWnd() override;
 
     void InitWindow() override;
@@ -57,7 +61,7 @@ class CVerifyOptionWnd final : public CChoiceWnd {
 // Closes itself on the removal notification of a watched key.
 class CVerifyModeWnd final : public CChoiceWnd {
   public:
-    explicit CVerifyModeWnd(QString layout) : CChoiceWnd(std::move(layout)) {}
+    CVerifyModeWnd() : CChoiceWnd(QStringLiteral("VerifyMode.xml")) {}
 
     void InitWindow() override { RegisterDeviceNotification(); }
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -75,7 +79,7 @@ inline constexpr std::array<const char*, 5> kWelcomeLinks = {
 class CWelcomeWnd final : public CFingerprintDialogBase {
   public:
     // `opener` must outlive the window.
-    explicit CWelcomeWnd(QString layout, LinkOpener& opener = SystemLinkOpener());
+    explicit CWelcomeWnd(LinkOpener& opener = SystemLinkOpener());
 
     void InitWindow() override { RegisterDeviceNotification(); }
     void Notify(TNotifyUI& msg) override;

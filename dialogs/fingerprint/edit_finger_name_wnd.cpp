@@ -1,9 +1,8 @@
 #include "dialogs/fingerprint/edit_finger_name_wnd.h"
 
-#include <array>
-
 #include "ctap/bio_templates.h"
 #include "ctap/fingerprint_name.h"
+#include "ctap/input_rules.h"
 #include "ctap/status.h"
 #include "dialogs/message_box/message_box.h"
 #include "dialogs/pin/device_removal.h"
@@ -25,21 +24,22 @@ std::u16string ToU16(const QString& text) {
 }  // namespace
 
 QString FingerNameLengthMessage(const QString& name) {
-    if (name.isEmpty()) {
-        return QString::fromUtf8(name_text::kEmpty);
-    }
-    if (name.size() < kMinFingerNameLength) {
-        return QString::fromUtf8(name_text::kTooShort);
-    }
-    if (name.size() > kMaxFingerNameLength) {
-        return QString::fromUtf8(name_text::kTooLong);
+    switch (CheckNameLength(static_cast<std::size_t>(name.size()))) {
+        case NameLengthVerdict::kAccepted:
+            return {};
+        case NameLengthVerdict::kEmpty:
+            return QString::fromUtf8(name_text::kEmpty);
+        case NameLengthVerdict::kTooShort:
+            return QString::fromUtf8(name_text::kTooShort);
+        case NameLengthVerdict::kTooLong:
+            return QString::fromUtf8(name_text::kTooLong);
     }
     return {};
 }
 
-CEditFingerNameWnd::CEditFingerNameWnd(QString layout, FidoDevice& device, std::string currentName,
+CEditFingerNameWnd::CEditFingerNameWnd(FidoDevice& device, std::string currentName,
                                        std::uint16_t slot, WatchdogPacer& pacer)
-    : CFingerprintDialogBase(std::move(layout)),
+    : CFingerprintDialogBase(QStringLiteral("EditFingerName.xml")),
       device_(device),
       currentName_(std::move(currentName)),
       slot_(slot),
@@ -76,8 +76,8 @@ std::uint32_t CEditFingerNameWnd::Apply() {
     }
     const std::string name =
         RenamedFingerprintName(currentName_, text::FromUtf16(text::CodePage::Ansi, ToU16(visible)));
-    const std::array<std::uint8_t, 2> templateId{0x00, static_cast<std::uint8_t>(slot_ & 0xFF)};
-    if (SetFriendlyName(device_, templateId, name, /*withPinAuth=*/false) != kCtapSuccess) {
+    if (SetFriendlyName(device_, TemplateIdFromSlot(slot_), name, /*withPinAuth=*/false) !=
+        kCtapSuccess) {
         ShowMessageBox(GetHWND(), QString::fromUtf8(kApplicationTitle),
                        QString::fromUtf8(name_text::kRenameFailed), kInformationBox);
     }
@@ -86,8 +86,8 @@ std::uint32_t CEditFingerNameWnd::Apply() {
 }
 
 void CEditFingerNameWnd::ApplyAndClose() {
-    nameResult = Apply();
-    if (nameResult == SuccessStatus(device_.State().selectedProductId.load())) {
+    result_ = Apply();
+    if (result_ == SuccessStatus(device_.State().selectedProductId.load())) {
         Close(kAppliedCloseCode);
     }
 }
@@ -98,12 +98,13 @@ void CEditFingerNameWnd::Notify(TNotifyUI& msg) {
         if (name == QLatin1String("btn_ok")) {
             ApplyAndClose();
         } else if (name == QLatin1String("closebtn") || name == QLatin1String("btn_cancel")) {
-            nameResult = kCancelled;
+            result_ = kCancelled;
             Close(kCancelCloseCode);
             return;  // the default handling would close with 1
         }
     } else if (msg.pSender != nullptr && msg.pSender == edit_) {
-        if (msg.sType == QLatin1String("textchanged") && edit_->GetText().size() > 1) {
+        if (msg.sType == QLatin1String("textchanged") &&
+            edit_->GetText().size() >= kMinNameLength) {
             SetTextOf(message_, QString());
         } else if (msg.sType == QLatin1String("setfocus")) {
             if (auto* edit = dynamic_cast<CEditUI*>(edit_)) {

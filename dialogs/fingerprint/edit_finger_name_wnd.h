@@ -22,11 +22,8 @@ inline constexpr const char* kTooLong = "指紋名は8文字以内で設定し�
 inline constexpr const char* kRenameFailed = "指紋名の変更に失敗しました。";
 }  // namespace name_text
 
-// Length rules, in UTF-16 characters of the edit box.
-inline constexpr int kMinFingerNameLength = 2;
-inline constexpr int kMaxFingerNameLength = 8;
-
-// The complaint about `name`'s length, or empty when it is acceptable.
+// The complaint about `name`'s length (ctap/input_rules.h, in UTF-16 characters of the edit
+// box), or empty when it is acceptable.
 QString FingerNameLengthMessage(const QString& name);
 
 class CEditFingerNameWnd final : public CFingerprintDialogBase {
@@ -35,12 +32,12 @@ class CEditFingerNameWnd final : public CFingerprintDialogBase {
 
     // `currentName` is the stored name (ANSI code page bytes). `device` and `pacer` must
     // outlive the dialog.
-    CEditFingerNameWnd(QString layout, FidoDevice& device, std::string currentName,
-                       std::uint16_t slot, WatchdogPacer& pacer = RealTimePacer());
+    CEditFingerNameWnd(FidoDevice& device, std::string currentName, std::uint16_t slot,
+                       WatchdogPacer& pacer = RealTimePacer());
     ~CEditFingerNameWnd() override;
 
     // The outcome of the last apply: 0xFFEE after a length complaint, 2 after a cancel.
-    std::uint32_t nameResult = 0;
+    std::uint32_t GetResult() const { return result_; }
 
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
@@ -61,6 +58,7 @@ class CEditFingerNameWnd final : public CFingerprintDialogBase {
     std::uint16_t slot_;
     WatchdogPacer& pacer_;
     DeviceWatchdog watchdog_;
+    std::uint32_t result_ = 0;
     CControlUI* okButton_ = nullptr;
     CControlUI* edit_ = nullptr;
     CControlUI* message_ = nullptr;

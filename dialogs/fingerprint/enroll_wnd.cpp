@@ -8,9 +8,8 @@
 
 namespace kelvora {
 
-CFPRegistWnd::CFPRegistWnd(QString layout, FidoDevice& device, int legacySlot,
-                           const BioSequenceServices& services)
-    : CFingerprintDialogBase(std::move(layout)),
+CFPRegistWnd::CFPRegistWnd(FidoDevice& device, int legacySlot, const BioSequenceServices& services)
+    : CFingerprintDialogBase(QStringLiteral("registFingerprint.xml")),
       device_(device),
       legacySlot_(legacySlot),
       services_(services) {}
@@ -61,8 +60,8 @@ LRESULT CFPRegistWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         ShowProgress(static_cast<int>(static_cast<std::intptr_t>(wParam)),
                      static_cast<int>(lParam));
     } else if (msg == WM_ENROLL_DONE) {
-        enrollResult = static_cast<std::uint32_t>(lParam);
-        const EnrollView view = EnrollDoneView(enrollResult);
+        result_ = static_cast<std::uint32_t>(lParam);
+        const EnrollView view = EnrollDoneView(result_);
         SetImageOf(image_, view.image);
         SetTextOf(text_, view.text);
     } else if (msg == WM_ENROLL_CLOSE) {
@@ -80,7 +79,7 @@ LRESULT CFPRegistWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void CFPRegistWnd::RequestCancel() {
     // Once the result is shown the worker closes the dialog anyway.
-    if (StopFlag().load() || enrollResult != kNoEnrollResult) {
+    if (StopFlag().load() || result_ != kNoEnrollResult) {
         return;
     }
     if (closeButton_ != nullptr) {

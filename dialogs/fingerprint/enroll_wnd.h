@@ -26,10 +26,10 @@ class CFPRegistWnd final : public CFingerprintDialogBase {
 
     // `legacySlot` is the slot a legacy model enrols into; a CTAP2 key chooses its own.
     // `device` and the services' clock must outlive the dialog.
-    CFPRegistWnd(QString layout, FidoDevice& device, int legacySlot,
-                 const BioSequenceServices& services = {});
+    CFPRegistWnd(FidoDevice& device, int legacySlot, const BioSequenceServices& services = {});
 
-    std::uint32_t enrollResult = kNoEnrollResult;
+    // The enrollment's result: the key's success value, its failure, or kNoEnrollResult.
+    std::uint32_t GetResult() const { return result_; }
 
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
@@ -46,6 +46,7 @@ class CFPRegistWnd final : public CFingerprintDialogBase {
     int legacySlot_;
     BioSequenceServices services_;
     bool legacy_ = false;
+    std::uint32_t result_ = kNoEnrollResult;
     // The worker has asked to close: from then on a close ends the dialog at once.
     bool workerDone_ = false;
     CControlUI* closeButton_ = nullptr;

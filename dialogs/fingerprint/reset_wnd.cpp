@@ -7,8 +7,8 @@
 
 namespace kelvora {
 
-CResetWnd::CResetWnd(QString layout, FidoDevice& device, Clock& clock)
-    : CFingerprintDialogBase(std::move(layout)), device_(device), clock_(clock) {}
+CResetWnd::CResetWnd(FidoDevice& device, Clock& clock)
+    : CFingerprintDialogBase(QStringLiteral("resetDevice.xml")), device_(device), clock_(clock) {}
 
 void CResetWnd::InitWindow() {
     image_ = FindControl(QStringLiteral("image_show"));
@@ -26,7 +26,7 @@ void CResetWnd::InitWindow() {
 LRESULT CResetWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_RESET_RESULT) {
         const auto status = static_cast<std::uint16_t>(wParam);
-        resetStatus = status;
+        result_ = status;
         const bool success = status == SuccessStatus(device_.State().selectedProductId.load());
         SetImageOf(image_, QString::fromUtf8(success ? fp_image::kPass : fp_image::kFail));
         SetTextOf(text_, QString::fromUtf8(success ? fp_text::kResetDone : fp_text::kResetFailed));

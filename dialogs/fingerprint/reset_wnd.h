@@ -1,5 +1,5 @@
 // The reset dialog: a worker sends the reset, the dialog shows the outcome for half a second
-// and closes; the main window then reads resetStatus.
+// and closes; the main window then reads its result.
 #pragma once
 
 #include <QString>
@@ -16,14 +16,15 @@ inline constexpr UINT WM_RESET_CLOSE = kWmUser + 102;
 
 class CResetWnd final : public CFingerprintDialogBase {
   public:
-    // What resetStatus holds until the key answered: no key's success value, so a dialog
+    // What GetResult gives until the key answered: no key's success value, so a dialog
     // closed without an outcome (the key was removed) never reads as a reset.
     static constexpr std::uint32_t kNoOutcome = 0xFFFF;
 
     // `device` and `clock` must outlive the dialog.
-    CResetWnd(QString layout, FidoDevice& device, Clock& clock = SystemClock());
+    explicit CResetWnd(FidoDevice& device, Clock& clock = SystemClock());
 
-    std::uint32_t resetStatus = kNoOutcome;
+    // The reset's status as the worker reported it.
+    std::uint32_t GetResult() const { return result_; }
 
     void InitWindow() override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -31,6 +32,7 @@ class CResetWnd final : public CFingerprintDialogBase {
   private:
     FidoDevice& device_;
     Clock& clock_;
+    std::uint32_t result_ = kNoOutcome;
     // The worker has asked to close: only then does a close end the dialog.
     bool workerDone_ = false;
     CControlUI* image_ = nullptr;

@@ -8,9 +8,8 @@
 
 namespace kelvora {
 
-CFPVerifyWnd::CFPVerifyWnd(QString layout, FidoDevice& device, QString caption,
-                           const BioSequenceServices& services)
-    : CFingerprintDialogBase(std::move(layout)),
+CFPVerifyWnd::CFPVerifyWnd(FidoDevice& device, QString caption, const BioSequenceServices& services)
+    : CFingerprintDialogBase(QStringLiteral("verifyFingerprint.xml")),
       device_(device),
       caption_(std::move(caption)),
       services_(services) {}
@@ -37,14 +36,14 @@ void CFPVerifyWnd::RunWorker(WindowHandle window) {
 }
 
 void CFPVerifyWnd::ShowStatus(std::uint16_t status) {
-    verifyResult = status;
+    result_ = status;
     // A not-verified CTAP2 verdict asks the key for the attempts left, here on the UI thread
     // while the worker keeps the verdict up.
     const VerdictView view =
         legacy_ ? LegacyVerdictView(status)
                 : CtapVerdictView(status, [this] { return ReadFailureDetail(device_); });
     if (view.verified) {
-        verifyResult = 0;
+        result_ = 0;
     }
     SetImageOf(image_, view.image);
     SetTextOf(text_, view.text);

@@ -16,15 +16,15 @@ inline constexpr UINT WM_VERIFY_CLOSE = kWmUser + 102;
 
 class CFPVerifyWnd final : public CFingerprintDialogBase {
   public:
-    // What verifyResult holds until a status was shown: not 0, so a dialog closed without a
+    // What GetResult gives until a status was shown: not 0, so a dialog closed without a
     // verdict (the key was removed) never reads as a recognised finger.
     static constexpr std::uint32_t kNoVerdict = 0xFFFF;
 
     // `device` and the services' clock must outlive the dialog.
-    CFPVerifyWnd(QString layout, FidoDevice& device, QString caption,
-                 const BioSequenceServices& services = {});
+    CFPVerifyWnd(FidoDevice& device, QString caption, const BioSequenceServices& services = {});
 
-    std::uint32_t verifyResult = kNoVerdict;
+    // The last status shown; 0 when the finger was recognised.
+    std::uint32_t GetResult() const { return result_; }
 
     void InitWindow() override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -37,6 +37,7 @@ class CFPVerifyWnd final : public CFingerprintDialogBase {
     QString caption_;
     BioSequenceServices services_;
     bool legacy_ = false;
+    std::uint32_t result_ = kNoVerdict;
     CControlUI* image_ = nullptr;
     CControlUI* text_ = nullptr;
 };

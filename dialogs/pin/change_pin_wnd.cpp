@@ -2,8 +2,7 @@
 
 #include <optional>
 
-#include "ctap/client_pin.h"
-#include "ctap/legacy_pin.h"
+#include "ctap/key_operations.h"
 #include "ctap/status.h"
 #include "dialogs/message_box/message_box.h"
 #include "dialogs/pin/pin_entry.h"
@@ -11,14 +10,8 @@
 
 namespace kelvora {
 
-namespace {
-bool IsRetryWord(std::uint16_t word) {
-    return (word & ~kSwRetriesMask) == kSwPinRetriesBase;
-}
-}  // namespace
-
-CChangePINWnd::CChangePINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
-    : CPinDialogBase(std::move(layout), device, pacer) {}
+CChangePINWnd::CChangePINWnd(FidoDevice& device, WatchdogPacer& pacer)
+    : CPinDialogBase(QStringLiteral("ChangePIN.xml"), device, pacer) {}
 
 void CChangePINWnd::InitWindow() {
     okButton_ = FindControl(QStringLiteral("btn_ok"));
@@ -67,52 +60,29 @@ int CChangePINWnd::ChangeOnKey() {
     if (!CheckEntries()) {
         return kStatusEntryError;
     }
-    const QString current = TextOf(currentEdit_);
-    const QString fresh = TextOf(newEdit_);
-    return IsLegacyKey() ? ChangeOnLegacyKey(current, fresh) : ChangeOnCtapKey(current, fresh);
-}
-
-int CChangePINWnd::ChangeOnLegacyKey(const QString& current, const QString& fresh) {
-    const Utf8Pin currentUtf8(current);
-    const Utf8Pin freshUtf8(fresh);
-    const std::uint16_t word = ChangePinLegacy(Device(), currentUtf8.view(), freshUtf8.view());
-    if (word == kSwSuccess) {
-        ShowBox(pin_text::kChangeSucceeded, kMbOk);
-    } else if (IsRetryWord(word)) {
-        const int retries = word & kSwRetriesMask;
-        SetTextOf(currentLabel_,
-                  retries == 0 ? QString::fromUtf8(pin_text::kLocked) : RetryText(retries));
-    } else if (word == kSwPinBlocked) {
-        SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kLocked));
-    } else {
-        // Not an answer about the PIN (secure messaging, transport): no retry count to show.
-        SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kChangeFailed));
+    const Utf8Pin currentUtf8(TextOf(currentEdit_));
+    const Utf8Pin freshUtf8(TextOf(newEdit_));
+    const KeyOutcome outcome = ChangePinOnKey(Device(), currentUtf8.view(), freshUtf8.view());
+    if (outcome.KeyAgreementFailed()) {
+        return outcome.status;
     }
-    return word;
-}
-
-int CChangePINWnd::ChangeOnCtapKey(const QString& current, const QString& fresh) {
-    const Utf8Pin currentUtf8(current);
-    const Utf8Pin freshUtf8(fresh);
-    const int status = ChangePin(Device(), currentUtf8.view(), freshUtf8.view());
-    if (IsKeyAgreementFailure(status)) {
-        return status;
-    }
-    if (status == kCtapSuccess) {
+    if (outcome.succeeded) {
         ShowBox(pin_text::kChangeSucceeded, kMbOk);
-        if (IsClosed()) {
-            return status;  // the key went away while the box was shown
+        if (!outcome.tokenFollows || IsClosed()) {
+            return outcome.status;  // no token to fetch, or the key went while the box was shown
         }
         return tokenAfterNewPin_.Fetch(Device(), freshUtf8.view());
     }
-    if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked) {
+    if (outcome.locked) {
         SetTextOf(currentLabel_, QString::fromUtf8(pin_text::kLocked));
     } else {
-        const std::optional<std::uint32_t> retries = GetPinRetries(Device());
+        // A legacy answer that is not about the PIN (secure messaging, transport) carries no
+        // count; a CTAP2 key is asked for its counter.
+        const std::optional<std::uint32_t> retries = RetriesAfter(Device(), outcome);
         SetTextOf(currentLabel_,
                   retries ? RetryText(*retries) : QString::fromUtf8(pin_text::kChangeFailed));
     }
-    return status;
+    return outcome.status;
 }
 
 void CChangePINWnd::OnNewPinChanged() {

@@ -13,8 +13,7 @@ class CChangePINWnd : public CPinDialogBase {
   public:
     static constexpr std::uint32_t kWatchdogPeriodMs = 100;
 
-    // `layout` is "ChangePIN.xml".
-    CChangePINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
+    explicit CChangePINWnd(FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
 
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
@@ -29,8 +28,6 @@ class CChangePINWnd : public CPinDialogBase {
     int ChangeOnKey();
     // The first field whose entry breaks a rule gets its message; false then.
     bool CheckEntries();
-    int ChangeOnLegacyKey(const QString& current, const QString& fresh);
-    int ChangeOnCtapKey(const QString& current, const QString& fresh);
     void OnNewPinChanged();
 
     CControlUI* okButton_ = nullptr;

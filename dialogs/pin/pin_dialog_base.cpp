@@ -49,10 +49,6 @@ void CPinDialogBase::OnFinalMessage() {
     watchdog_.Stop();
 }
 
-bool CPinDialogBase::IsLegacyKey() const {
-    return IsLegacyModel(device_.State().selectedProductId.load());
-}
-
 std::uint16_t CPinDialogBase::SuccessValue() const {
     return SuccessStatus(device_.State().selectedProductId.load());
 }

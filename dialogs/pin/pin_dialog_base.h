@@ -37,7 +37,6 @@ class CPinDialogBase : public WindowImplBase {
     void CloseOnKeyRemoval(WPARAM event, LPARAM record);
 
     FidoDevice& Device() { return device_; }
-    bool IsLegacyKey() const;
     // What the attached key answers on success: 0x9000 for a legacy model, 0 otherwise.
     std::uint16_t SuccessValue() const;
     int ShowBox(const char* utf8Text, std::uint32_t type);

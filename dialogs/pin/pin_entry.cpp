@@ -2,8 +2,6 @@
 
 #include <mbedtls/platform_util.h>
 
-#include "ctap/status.h"
-
 namespace kelvora {
 
 QString PinLengthMessage(const QString& pin) {
@@ -30,10 +28,6 @@ Utf8Pin::~Utf8Pin() {
     if (!bytes_.isEmpty()) {
         mbedtls_platform_zeroize(bytes_.data(), static_cast<std::size_t>(bytes_.size()));
     }
-}
-
-bool IsKeyAgreementFailure(int status) {
-    return status < 0 || status == kCtapErrInvalidCbor;
 }
 
 }  // namespace kelvora

@@ -48,8 +48,4 @@ class Utf8Pin {
     QByteArray bytes_;
 };
 
-// True for the failures of the key agreement that precedes every ClientPIN operation
-// (0x12, or a negative mbed TLS error), which the dialogs do not report.
-bool IsKeyAgreementFailure(int status);
-
 }  // namespace kelvora

@@ -3,14 +3,15 @@
 #include <optional>
 
 #include "ctap/client_pin.h"
+#include "ctap/key_operations.h"
 #include "ctap/status.h"
 #include "dialogs/pin/pin_entry.h"
 #include "toolkit/control.h"
 
 namespace kelvora {
 
-CPINVerifyWnd::CPINVerifyWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
-    : CPinDialogBase(std::move(layout), device, pacer) {}
+CPINVerifyWnd::CPINVerifyWnd(FidoDevice& device, WatchdogPacer& pacer)
+    : CPinDialogBase(QStringLiteral("verifyPIN.xml"), device, pacer) {}
 
 void CPINVerifyWnd::InitWindow() {
     pinEdit_ = FindControl(QStringLiteral("edit_pin"));
@@ -33,13 +34,14 @@ int CPINVerifyWnd::Verify(const QString& pin) {
         return kStatusEntryError;
     }
     const Utf8Pin utf8(pin);
-    const int status = GetPinToken(Device(), utf8.view());
-    if (IsKeyAgreementFailure(status) || status == kNoPinToken || status == kCtapSuccess) {
+    const KeyOutcome outcome = VerifyPinOnKey(Device(), utf8.view());
+    const int status = outcome.status;
+    if (outcome.KeyAgreementFailed() || status == kNoPinToken || outcome.succeeded) {
         return status;
     }
-    if (status == kCtapErrPinInvalid) {
+    if (outcome.wrongPin) {
         SetTextOf(statusLabel_, QString::fromUtf8(pin_text::kVerifyFailed));
-    } else if (status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked) {
+    } else if (outcome.locked) {
         SetTextOf(statusLabel_, QString::fromUtf8(pin_text::kLocked));
     } else {
         // A count the key did not tell is no count: never shown as a lock.

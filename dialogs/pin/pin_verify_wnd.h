@@ -12,8 +12,7 @@ class CPINVerifyWnd : public CPinDialogBase {
     // The watchdog looks at the key every half second.
     static constexpr std::uint32_t kWatchdogPeriodMs = 500;
 
-    // `layout` is "verifyPIN.xml".
-    CPINVerifyWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
+    explicit CPINVerifyWnd(FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
 
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;

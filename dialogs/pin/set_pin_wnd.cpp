@@ -1,7 +1,6 @@
 #include "dialogs/pin/set_pin_wnd.h"
 
-#include "ctap/client_pin.h"
-#include "ctap/legacy_pin.h"
+#include "ctap/key_operations.h"
 #include "ctap/status.h"
 #include "dialogs/message_box/message_box.h"
 #include "dialogs/pin/pin_entry.h"
@@ -14,8 +13,8 @@ namespace {
 constexpr int kSilentSetFailure = kCtapErrInvalidParameter;
 }  // namespace
 
-CSetPINWnd::CSetPINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer)
-    : CPinDialogBase(std::move(layout), device, pacer) {}
+CSetPINWnd::CSetPINWnd(FidoDevice& device, WatchdogPacer& pacer)
+    : CPinDialogBase(QStringLiteral("SetPIN.xml"), device, pacer) {}
 
 void CSetPINWnd::InitWindow() {
     pinEdit_ = FindControl(QStringLiteral("edit_pin"));
@@ -52,35 +51,20 @@ int CSetPINWnd::SetOnKey() {
         SetTextOf(confirmLabel_, QString::fromUtf8(pin_text::kMismatch));
         return kStatusEntryError;
     }
-    return IsLegacyKey() ? SetOnLegacyKey(pin) : SetOnCtapKey(pin);
-}
-
-int CSetPINWnd::SetOnLegacyKey(const QString& pin) {
     const Utf8Pin utf8(pin);
-    const std::uint16_t word = SetPinLegacy(Device(), utf8.view());
-    if (word == kSwSuccess) {
-        ShowBox(pin_text::kSetSucceeded, kMbOk);
-    } else if (word != kSilentSetFailure) {
-        ShowBox(pin_text::kSetFailed, kMbIconError);
+    const KeyOutcome outcome = SetPinOnKey(Device(), utf8.view());
+    if (outcome.KeyAgreementFailed()) {
+        return outcome.status;
     }
-    return word;
-}
-
-int CSetPINWnd::SetOnCtapKey(const QString& pin) {
-    const Utf8Pin utf8(pin);
-    const int status = SetPin(Device(), utf8.view());
-    if (IsKeyAgreementFailure(status)) {
-        return status;
-    }
-    if (status != kCtapSuccess) {
-        if (status != kSilentSetFailure) {
+    if (!outcome.succeeded) {
+        if (outcome.status != kSilentSetFailure) {
             ShowBox(pin_text::kSetFailed, kMbIconError);
         }
-        return status;
+        return outcome.status;
     }
     ShowBox(pin_text::kSetSucceeded, kMbOk);
-    if (IsClosed()) {
-        return status;  // the key went away while the box was shown
+    if (!outcome.tokenFollows || IsClosed()) {
+        return outcome.status;  // no token to fetch, or the key went while the box was shown
     }
     return tokenAfterNewPin_.Fetch(Device(), utf8.view());
 }

@@ -14,8 +14,7 @@ class CSetPINWnd : public CPinDialogBase {
   public:
     static constexpr std::uint32_t kWatchdogPeriodMs = 100;
 
-    // `layout` is "SetPIN.xml".
-    CSetPINWnd(QString layout, FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
+    explicit CSetPINWnd(FidoDevice& device, WatchdogPacer& pacer = RealTimePacer());
 
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
@@ -29,8 +28,6 @@ class CSetPINWnd : public CPinDialogBase {
     void OnEnter() override { Confirm(); }
     void Confirm();
     int SetOnKey();
-    int SetOnLegacyKey(const QString& pin);
-    int SetOnCtapKey(const QString& pin);
     void OnTextChanged();
 
     CControlUI* pinEdit_ = nullptr;

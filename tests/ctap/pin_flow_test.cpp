@@ -9,6 +9,7 @@
 
 #include "ctap/client_pin.h"
 #include "ctap/get_info.h"
+#include "ctap/key_operations.h"
 #include "ctap/legacy_pin.h"
 #include "ctap/reset.h"
 #include "ctap/status.h"
@@ -148,6 +149,36 @@ INSTANTIATE_TEST_SUITE_P(Models, CtapPinFlow,
                          ::testing::Values(KeyKind{"Standard", kStandardModel, kAesFirmware},
                                            KeyKind{"VendorCommandSet", kStandardModel,
                                                    kVendorBytesFirmware}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The same calls and the same outcome on either family of key.
+class KeyOperationsFlow : public VirtualKeyFlow, public ::testing::WithParamInterface<KeyKind> {
+  protected:
+    void SetUp() override { Start(GetParam()); }
+};
+
+TEST_P(KeyOperationsFlow, PinSetAndChangedWhateverTheFamily) {
+    const bool legacy = GetParam().model == kLegacyModelNumber;
+    const KeyOutcome set = SetPinOnKey(device, "1234");
+    EXPECT_TRUE(set.succeeded);
+    EXPECT_EQ(set.tokenFollows, !legacy);
+    EXPECT_TRUE(SucceededOnKey(device, set.status));
+
+    const KeyOutcome wrong = ChangePinOnKey(device, "9999", "5678");
+    EXPECT_FALSE(wrong.succeeded);
+    EXPECT_TRUE(wrong.wrongPin);
+    EXPECT_FALSE(wrong.locked);
+    EXPECT_FALSE(wrong.KeyAgreementFailed());
+    EXPECT_EQ(RetriesAfter(device, wrong), 7U);
+
+    EXPECT_TRUE(ChangePinOnKey(device, "1234", "5678").succeeded);
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, KeyOperationsFlow,
+                         ::testing::Values(KeyKind{"Standard", kStandardModel, kAesFirmware},
+                                           KeyKind{"VendorCommandSet", kStandardModel,
+                                                   kVendorBytesFirmware},
+                                           KeyKind{"Legacy", kLegacyModelNumber, kAesFirmware}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class GetInfoFlow : public VirtualKeyFlow, public ::testing::WithParamInterface<KeyKind> {

@@ -38,6 +38,18 @@ TEST(StatusText, NegativeValuesAreMbedTlsErrors) {
     EXPECT_THAT(StatusText(std::numeric_limits<int>::min()), HasSubstr("mbed TLS -0x80000000"));
 }
 
+TEST(LegacyPinRetries, OnlyTheWrongPinWordsCarryACount) {
+    const std::pair<int, std::optional<std::uint32_t>> rows[] = {
+        {0x63C0, 0U},           {0x63C3, 3U},
+        {0x63CF, 15U},          {0x6300, std::nullopt},
+        {0x63D3, std::nullopt}, {0x6983, std::nullopt},
+        {0x9000, std::nullopt}, {-0x63C3, std::nullopt},
+    };
+    for (const auto& [status, retries] : rows) {
+        EXPECT_EQ(LegacyPinRetries(status), retries) << std::hex << status;
+    }
+}
+
 TEST(SuccessStatus, LegacyModelsSucceedWith9000) {
     EXPECT_EQ(SuccessStatus(kSupportedProducts[0]), 0x9000);
     EXPECT_EQ(SuccessStatus(kSupportedProducts[1]), 0x9000);

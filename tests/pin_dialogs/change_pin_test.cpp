@@ -43,7 +43,7 @@ class ChangePinTest : public PinDialogTest, public ::testing::WithParamInterface
     Entered Enter(const QString& old, const QString& fresh, const QString& fresh2,
                   const QString& screenshot = {}) {
         Entered e;
-        CChangePINWnd dialog(QStringLiteral("ChangePIN.xml"), device, pacer);
+        CChangePINWnd dialog(device, pacer);
         e.run = Run(dialog, [&](UiDriver& ui) {
             ui.Type(kOld, old);
             ui.Type(kNew, fresh);
@@ -122,7 +122,7 @@ TEST_P(ChangePinTest, BlockedPinSaysLocked) {
 }
 
 TEST_P(ChangePinTest, EditsClearMessagesEnterConfirmsEscapeDoesNothing) {
-    CChangePINWnd dialog(QStringLiteral("ChangePIN.xml"), device, pacer);
+    CChangePINWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver& ui) {
         ui.KeyDown(kVkReturn);
         ASSERT_EQ(ui.Text(kOldLabel), QString::fromUtf8(pin_text::kEnterPin));
@@ -150,7 +150,7 @@ TEST_P(ChangePinTest, EditsClearMessagesEnterConfirmsEscapeDoesNothing) {
 
 TEST_P(ChangePinTest, BothCloseButtonsGiveTwo) {
     for (const int index : {0, 1}) {
-        CChangePINWnd dialog(QStringLiteral("ChangePIN.xml"), device, pacer);
+        CChangePINWnd dialog(device, pacer);
         EXPECT_EQ(Run(dialog, [&](UiDriver& ui) { ui.Click(QStringLiteral("closebtn"), index); })
                       .modalResult,
                   2);
@@ -159,7 +159,7 @@ TEST_P(ChangePinTest, BothCloseButtonsGiveTwo) {
 }
 
 TEST_P(ChangePinTest, OnlyTheWatchdogClosesWhenTheKeyGoes) {
-    CChangePINWnd dialog(QStringLiteral("ChangePIN.xml"), device, pacer);
+    CChangePINWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver&) {
         key->Unplug();
         UiDriver::ProcessEvents();
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Models, ChangePinTest, ::testing::Values(kCtapModel, kL
 TEST_F(PinDialogTest, ChangePinRetriesOnlyTheTokenOnceTheKeyTookThePin) {
     StartKey(kCtapModel, "1234");
     onBox = [&](const ShownBox&) { key->InjectFault(vkey::Fault::kMalformedNextResponse); };
-    CChangePINWnd dialog(QStringLiteral("ChangePIN.xml"), device, pacer);
+    CChangePINWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver& ui) {
         ui.Type(kOld, QStringLiteral("1234"));
         ui.Type(kNew, QStringLiteral("5678"));
@@ -204,7 +204,7 @@ TEST_F(PinDialogTest, ChangePinRetriesOnlyTheTokenOnceTheKeyTookThePin) {
 // Legacy answers that say nothing about the PIN are not shown as a retry count or a lock.
 TEST_F(PinDialogTest, LegacyChangeFailureOtherThanThePinIsNotShownAsALock) {
     StartKey(kLegacyModel, "1234");
-    CChangePINWnd dialog(QStringLiteral("ChangePIN.xml"), device, pacer);
+    CChangePINWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver& ui) {
         ui.Type(kOld, QStringLiteral("1234"));
         ui.Type(kNew, QStringLiteral("5678"));

@@ -28,7 +28,7 @@ class SetPinTest : public PinDialogTest, public ::testing::WithParamInterface<in
     };
     Entered Enter(const QString& pin, const QString& pin2) {
         Entered e;
-        CSetPINWnd dialog(QStringLiteral("SetPIN.xml"), device, pacer);
+        CSetPINWnd dialog(device, pacer);
         e.run = Run(dialog, [&](UiDriver& ui) {
             ui.Type(kPin, pin);
             ui.Type(kPin2, pin2);
@@ -98,7 +98,7 @@ TEST_P(SetPinTest, RefusalShowsTheErrorBoxAndStaysOpen) {
 }
 
 TEST_P(SetPinTest, EditsClearMessagesEnterConfirmsEscapeDoesNothing) {
-    CSetPINWnd dialog(QStringLiteral("SetPIN.xml"), device, pacer);
+    CSetPINWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver& ui) {
         ui.Type(kPin, QStringLiteral("1234"));
         ui.Type(kPin2, QStringLiteral("1235"));
@@ -128,7 +128,7 @@ TEST_P(SetPinTest, EditsClearMessagesEnterConfirmsEscapeDoesNothing) {
 }
 
 TEST_P(SetPinTest, CloseButtonGivesTwo) {
-    CSetPINWnd dialog(QStringLiteral("SetPIN.xml"), device, pacer);
+    CSetPINWnd dialog(device, pacer);
     EXPECT_EQ(Run(dialog, [](UiDriver& ui) { ui.Click(QStringLiteral("closebtn")); }).modalResult,
               2);
     EXPECT_EQ(dialog.GetResult(), 2);
@@ -137,7 +137,7 @@ TEST_P(SetPinTest, CloseButtonGivesTwo) {
 
 TEST_P(SetPinTest, RemovalAndAbsenceClose) {
     for (const bool byNotification : {true, false}) {
-        CSetPINWnd dialog(QStringLiteral("SetPIN.xml"), device, pacer);
+        CSetPINWnd dialog(device, pacer);
         const DialogRun run = Run(dialog, [&](UiDriver&) {
             if (byNotification) {
                 key->Unplug();
@@ -165,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(Models, SetPinTest, ::testing::Values(kCtapModel, kLega
 TEST_F(PinDialogTest, SetPinRetriesOnlyTheTokenOnceTheKeyTookThePin) {
     StartKey(kCtapModel);
     onBox = [&](const ShownBox&) { key->InjectFault(vkey::Fault::kMalformedNextResponse); };
-    CSetPINWnd dialog(QStringLiteral("SetPIN.xml"), device, pacer);
+    CSetPINWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver& ui) {
         ui.Type(kPin, QStringLiteral("2468"));
         ui.Type(kPin2, QStringLiteral("2468"));

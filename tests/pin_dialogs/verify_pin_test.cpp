@@ -19,7 +19,7 @@ class VerifyPinTest : public PinDialogTest {
   protected:
     // Types `pin`, presses OK, and returns what the status label then says.
     DialogRun Verify(const QString& pin, QString* shown = nullptr, int* result = nullptr) {
-        CPINVerifyWnd dialog(QStringLiteral("verifyPIN.xml"), device, pacer);
+        CPINVerifyWnd dialog(device, pacer);
         return Run(dialog, [&](UiDriver& ui) {
             ui.Type(kEdit, pin);
             ui.Click(QStringLiteral("btn_ok"));
@@ -125,7 +125,7 @@ TEST_F(VerifyPinTest, ARetryCountTheKeyDidNotTellIsNotALock) {
 
 TEST_F(VerifyPinTest, FourthCharacterClearsTheStatusAndFocusSelectsAll) {
     StartKey(kCtapModel, "1234");
-    CPINVerifyWnd dialog(QStringLiteral("verifyPIN.xml"), device, pacer);
+    CPINVerifyWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver& ui) {
         ui.Type(kEdit, QStringLiteral("12"));
         ui.KeyDown(kVkReturn);
@@ -152,7 +152,7 @@ TEST_F(VerifyPinTest, FourthCharacterClearsTheStatusAndFocusSelectsAll) {
 
 TEST_F(VerifyPinTest, CloseButtonGivesTwo) {
     StartKey(kCtapModel, "1234");
-    CPINVerifyWnd dialog(QStringLiteral("verifyPIN.xml"), device, pacer);
+    CPINVerifyWnd dialog(device, pacer);
     EXPECT_EQ(Run(dialog, [](UiDriver& ui) { ui.Click(QStringLiteral("closebtn")); }).modalResult,
               2);
     EXPECT_FALSE(dialog.Watchdog().Running()) << "the watchdog ends with its dialog";
@@ -171,7 +171,7 @@ TEST_F(VerifyPinTest, LegacyModelGetsNoTokenAndNoMessage) {
 
 TEST_F(VerifyPinTest, RemovalClosesButAnotherKeyArrivingDoesNot) {
     StartKey(kCtapModel, "1234");
-    CPINVerifyWnd dialog(QStringLiteral("verifyPIN.xml"), device, pacer);
+    CPINVerifyWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver&) {
         vkey::Config other;
         other.model = 4;
@@ -189,7 +189,7 @@ TEST_F(VerifyPinTest, RemovalClosesButAnotherKeyArrivingDoesNot) {
 
 TEST_F(VerifyPinTest, WatchdogClosesOnceTheKeyIsAbsent) {
     StartKey(kCtapModel, "1234");
-    CPINVerifyWnd dialog(QStringLiteral("verifyPIN.xml"), device, pacer);
+    CPINVerifyWnd dialog(device, pacer);
     const DialogRun run = Run(dialog, [&](UiDriver&) {
         UiDriver::ProcessEvents();
         EXPECT_FALSE(dialog.IsClosed());

@@ -25,10 +25,9 @@ class ChoiceTest : public FpDialogTest {
   protected:
     std::unique_ptr<CChoiceWnd> Make(bool option) {
         if (option) {
-            return std::make_unique<CVerifyOptionWnd>(QStringLiteral("VerifyOption.xml"),
-                                                      keyState.deviceAbsent, pacer);
+            return std::make_unique<CVerifyOptionWnd>(keyState.deviceAbsent, pacer);
         }
-        return std::make_unique<CVerifyModeWnd>(QStringLiteral("VerifyMode.xml"));
+        return std::make_unique<CVerifyModeWnd>();
     }
 };
 
@@ -87,7 +86,7 @@ TEST_F(ChoiceTest, EitherButtonOfARowChooses) {
                 EXPECT_TRUE(ui.Click(QString::fromUtf8(c.button), c.index));
             });
             EXPECT_EQ(run.modalResult, c.result);
-            EXPECT_EQ(window->optionChoice, c.choice);
+            EXPECT_EQ(window->GetResult(), c.choice);
         }
     }
 }
@@ -119,14 +118,14 @@ TEST_F(ChoiceTest, KeyRemovalClosesWithoutAChoice) {
             EXPECT_EQ(WaitFor([&] { return window->IsClosed(); }) || window->IsClosed(), c.closes);
         });
         EXPECT_NE(run.modalResult, 1);
-        EXPECT_EQ(window->optionChoice, kNoChoice);
+        EXPECT_EQ(window->GetResult(), kNoChoice);
     }
 }
 
 TEST_F(ChoiceTest, WelcomeOpensLinksAndEscapeCloses) {
     StartKey(kCtapModel);
     RecordingOpener opener;
-    CWelcomeWnd window(QStringLiteral("welcome.xml"), opener);
+    CWelcomeWnd window(opener);
     const WindowRun run = Run(window, [&](UiDriver& ui) {
         for (int i = 1; i <= 5; ++i) {
             EXPECT_TRUE(ui.Click(QStringLiteral("btn_%1").arg(i)));
@@ -143,7 +142,7 @@ TEST_F(ChoiceTest, WelcomeOpensLinksAndEscapeCloses) {
         EXPECT_EQ(opener.opened[i].rfind("https://", 0), 0u);
     }
 
-    CWelcomeWnd second(QStringLiteral("welcome.xml"), opener);
+    CWelcomeWnd second(opener);
     const WindowRun removed = Run(second, [&](UiDriver&) {
         key->Unplug();
         EXPECT_TRUE(WaitUntilClosed(second));

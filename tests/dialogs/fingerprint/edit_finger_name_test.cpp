@@ -9,7 +9,6 @@ namespace {
 
 const QString kEdit = QStringLiteral("edit_fingername");
 const QString kMessage = QStringLiteral("label_message");
-const QString kLayout = QStringLiteral("EditFingerName.xml");
 constexpr std::uint16_t kSlot = 4;
 const std::string kStamp = "20260102030405";
 
@@ -41,7 +40,7 @@ TEST_F(EditNameTest, HiddenPrefixIsKeptAndTheNameStoredInCp932) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed);
         Enrol(kSlot, 1, c.stored);
-        CEditFingerNameWnd dialog(kLayout, device, c.stored, kSlot, pacer);
+        CEditFingerNameWnd dialog(device, c.stored, kSlot, pacer);
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
             EXPECT_EQ(ui.Text(kEdit), QString::fromUtf8(c.shown));
             ui.Notify(kEdit, QStringLiteral("setfocus"));
@@ -67,7 +66,7 @@ TEST_F(EditNameTest, LengthIsCountedInCharacters) {
         {"一二三四五六七八九", name_text::kTooLong},
         {"abcdefghi", name_text::kTooLong},
     };
-    CEditFingerNameWnd dialog(kLayout, device, kStamp + "old", kSlot, pacer);
+    CEditFingerNameWnd dialog(device, kStamp + "old", kSlot, pacer);
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.typed);
@@ -76,7 +75,7 @@ TEST_F(EditNameTest, LengthIsCountedInCharacters) {
             ui.Type(kEdit, QString::fromUtf8(c.typed));
             ui.Click(QStringLiteral("btn_ok"));
             EXPECT_EQ(ui.Text(kMessage), QString::fromUtf8(c.message));
-            EXPECT_EQ(dialog.nameResult, 0xFFEEu);
+            EXPECT_EQ(dialog.GetResult(), 0xFFEEu);
             EXPECT_FALSE(dialog.IsClosed());
         }
         // A second character clears the complaint; Escape does nothing.
@@ -91,14 +90,14 @@ TEST_F(EditNameTest, LengthIsCountedInCharacters) {
         ui.Click(QStringLiteral("closebtn"));
     });
     EXPECT_EQ(run.modalResult, 2);
-    EXPECT_EQ(dialog.nameResult, 2u);
+    EXPECT_EQ(dialog.GetResult(), 2u);
     EXPECT_EQ(StoredName(), kStamp + "old") << "nothing was sent";
 }
 
 TEST_F(EditNameTest, RefusedRenameSaysSoAndCloses) {
     StartKey(kCtapModel);
     // The slot holds nothing: the key refuses the name.
-    CEditFingerNameWnd dialog(kLayout, device, kStamp + "old", kSlot, pacer);
+    CEditFingerNameWnd dialog(device, kStamp + "old", kSlot, pacer);
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         ui.Notify(kEdit, QStringLiteral("setfocus"));
         ui.Type(kEdit, QStringLiteral("new"));
@@ -118,7 +117,7 @@ TEST_F(EditNameTest, ClosesWhenTheKeyGoes) {
     for (const Case c : {Case{"device notification", true}, Case{"watcher", false}}) {
         SCOPED_TRACE(c.name);
         StartKey(kCtapModel);
-        CEditFingerNameWnd dialog(kLayout, device, kStamp + "old", kSlot, pacer);
+        CEditFingerNameWnd dialog(device, kStamp + "old", kSlot, pacer);
         const WindowRun run = Run(dialog, [&](UiDriver&) {
             if (c.notification) {
                 key->Unplug();

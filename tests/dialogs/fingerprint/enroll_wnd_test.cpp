@@ -14,7 +14,6 @@ namespace {
 const QString kImage = QStringLiteral("image_show");
 const QString kText = QStringLiteral("txt_show");
 const QString kHint = QStringLiteral("text_2");
-const QString kLayout = QStringLiteral("registFingerprint.xml");
 constexpr int kFinger = 7;
 constexpr int kLegacySlot = 3;
 
@@ -55,7 +54,7 @@ TEST_F(EnrollTest, SamplesLeadToPassOnEveryCtapKind) {
         SCOPED_TRACE(c.name);
         StartKey(c.model, c.firmware);
         workerClock.HoldPausesOf(CFPRegistWnd::kDoneShownMs);
-        CFPRegistWnd dialog(kLayout, device, 0, Services());
+        CFPRegistWnd dialog(device, 0, Services());
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
             EXPECT_EQ(ui.Image(kImage), QStringLiteral("Rec_Finger_Add.png"));
             // Neither key ends the enrollment.
@@ -80,7 +79,7 @@ TEST_F(EnrollTest, SamplesLeadToPassOnEveryCtapKind) {
             EXPECT_TRUE(WaitUntilClosed(dialog));
         });
         EXPECT_EQ(run.modalResult, CFPRegistWnd::kCloseCode);
-        EXPECT_EQ(dialog.enrollResult, 0u);
+        EXPECT_EQ(dialog.GetResult(), 0u);
         EXPECT_FALSE(dialog.WorkerRunning());
         const vkey::State state = key->SnapshotState();
         ASSERT_EQ(state.templates.size(), 1u);
@@ -91,7 +90,7 @@ TEST_F(EnrollTest, SamplesLeadToPassOnEveryCtapKind) {
 
 TEST_F(EnrollTest, KeyAskingForMoreSamplesKeepsTheFirstPicture) {
     StartKey(kCtapModel, kStandardFirmware, 6);
-    CFPRegistWnd dialog(kLayout, device, 0, Services());
+    CFPRegistWnd dialog(device, 0, Services());
     Run(dialog, [&](UiDriver& ui) {
         const char* const texts[] = {"指紋センサーをタッチ", "指紋センサーをタッチ",
                                      "指紋センサーをタッチ（残り3回）"};
@@ -116,7 +115,7 @@ TEST_F(EnrollTest, CancelWaitsForTheExchangeThenTellsTheKey) {
     for (const bool systemClose : {false, true}) {
         SCOPED_TRACE(systemClose ? "system close" : "close button");
         StartKey(kCtapModel);
-        CFPRegistWnd dialog(kLayout, device, 0, Services());
+        CFPRegistWnd dialog(device, 0, Services());
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
             ASSERT_TRUE(Touch(ui, Finger(1)));
             if (systemClose) {
@@ -135,7 +134,7 @@ TEST_F(EnrollTest, CancelWaitsForTheExchangeThenTellsTheKey) {
         });
         EXPECT_TRUE(run.closedByScript);
         EXPECT_EQ(run.modalResult, CFPRegistWnd::kCloseCode);
-        EXPECT_EQ(dialog.enrollResult, CFPRegistWnd::kNoEnrollResult);
+        EXPECT_EQ(dialog.GetResult(), CFPRegistWnd::kNoEnrollResult);
         const vkey::State state = key->SnapshotState();
         EXPECT_TRUE(
             std::any_of(state.history.begin(), state.history.end(),
@@ -147,7 +146,7 @@ TEST_F(EnrollTest, CancelWaitsForTheExchangeThenTellsTheKey) {
 TEST_F(EnrollTest, LegacyModelCountsLiftedTouches) {
     StartKey(kLegacyModel);
     workerClock.HoldPausesOf(CFPRegistWnd::kDoneShownMs);
-    CFPRegistWnd dialog(kLayout, device, kLegacySlot, Services());
+    CFPRegistWnd dialog(device, kLegacySlot, Services());
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         ASSERT_TRUE(
             WaitFor([&] { return ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ"); }));
@@ -178,7 +177,7 @@ TEST_F(EnrollTest, LegacyModelCountsLiftedTouches) {
         EXPECT_TRUE(WaitUntilClosed(dialog));
     });
     EXPECT_EQ(run.modalResult, CFPRegistWnd::kCloseCode);
-    EXPECT_EQ(dialog.enrollResult, 0x9000u);
+    EXPECT_EQ(dialog.GetResult(), 0x9000u);
     EXPECT_EQ(key->SnapshotState().templates.count(kLegacySlot), 1u);
 }
 
@@ -196,7 +195,7 @@ TEST_F(EnrollTest, EndingWithoutAResultNeverReadsAsSuccess) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StartKey(c.model);
-        CFPRegistWnd dialog(kLayout, device, kLegacySlot, Services());
+        CFPRegistWnd dialog(device, kLegacySlot, Services());
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
             // A legacy model counts a touch only once it has seen the sensor empty.
             if (Legacy()) {
@@ -213,8 +212,8 @@ TEST_F(EnrollTest, EndingWithoutAResultNeverReadsAsSuccess) {
         });
         EXPECT_TRUE(run.closedByScript);
         EXPECT_EQ(run.modalResult, CFPRegistWnd::kCloseCode);
-        EXPECT_NE(dialog.enrollResult, 0u);
-        EXPECT_NE(dialog.enrollResult, 0x9000u);
+        EXPECT_NE(dialog.GetResult(), 0u);
+        EXPECT_NE(dialog.GetResult(), 0x9000u);
     }
 }
 

@@ -16,7 +16,6 @@ class ResetTest : public FpDialogTest {};
 
 const QString kImage = QStringLiteral("image_show");
 const QString kText = QStringLiteral("txt_show");
-const QString kLayout = QStringLiteral("resetDevice.xml");
 
 bool SawRequest(const vkey::State& state, std::initializer_list<std::uint8_t> bytes) {
     return std::any_of(state.history.begin(), state.history.end(), [&](const auto& entry) {
@@ -46,7 +45,7 @@ TEST_F(ResetTest, OutcomeOnEveryKind) {
         Enrol(1, 1);
         keyClock.Advance(c.sincePlugMs);
         workerClock.HoldPausesOf(kResetOutcomeShownMs);
-        CResetWnd dialog(kLayout, device, workerClock);
+        CResetWnd dialog(device, workerClock);
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
             ui.KeyDown(kVkEscape);
             ui.KeyDown(kVkReturn);
@@ -69,7 +68,7 @@ TEST_F(ResetTest, OutcomeOnEveryKind) {
         const vkey::State state = key->SnapshotState();
         EXPECT_TRUE(SawRequest(state, c.request));
         EXPECT_EQ(state.templates.empty(), c.success);
-        EXPECT_EQ((dialog.resetStatus & 0xFFFF) == (Legacy() ? 0x9000u : 0u), c.success);
+        EXPECT_EQ((dialog.GetResult() & 0xFFFF) == (Legacy() ? 0x9000u : 0u), c.success);
         key->LiftFinger();
     }
 }
@@ -78,7 +77,7 @@ TEST_F(ResetTest, SystemCloseIsRefusedWhileTheKeyWaits) {
     StartKey(kCtapModel);
     Enrol(1, 1);
     workerClock.HoldPausesOf(kResetOutcomeShownMs);
-    CResetWnd dialog(kLayout, device, workerClock);
+    CResetWnd dialog(device, workerClock);
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
         dialog.GetWidget()->close();
@@ -90,12 +89,12 @@ TEST_F(ResetTest, SystemCloseIsRefusedWhileTheKeyWaits) {
         EXPECT_TRUE(WaitUntilClosed(dialog));
     });
     EXPECT_EQ(run.modalResult, kResetClosedAfterOutcome);
-    EXPECT_EQ(dialog.resetStatus & 0xFFFF, 0u);
+    EXPECT_EQ(dialog.GetResult() & 0xFFFF, 0u);
 }
 
 TEST_F(ResetTest, RemovalDuringTheExchangeIsNoReset) {
     StartKey(kCtapModel);
-    CResetWnd dialog(kLayout, device, workerClock);
+    CResetWnd dialog(device, workerClock);
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
         EXPECT_EQ(ui.Text(kText), QString::fromUtf8("指紋センサーをタッチしてください。"));
@@ -104,7 +103,7 @@ TEST_F(ResetTest, RemovalDuringTheExchangeIsNoReset) {
     });
     EXPECT_TRUE(run.closedByScript);
     EXPECT_EQ(run.modalResult, kResetClosedWithoutOutcome);
-    EXPECT_NE(dialog.resetStatus & 0xFFFF, 0u) << "not the success value";
+    EXPECT_NE(dialog.GetResult() & 0xFFFF, 0u) << "not the success value";
 }
 
 }  // namespace

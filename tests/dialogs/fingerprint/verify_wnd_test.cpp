@@ -12,7 +12,6 @@ namespace {
 
 const QString kImage = QStringLiteral("image_show");
 const QString kText = QStringLiteral("txt_show");
-const QString kLayout = QStringLiteral("verifyFingerprint.xml");
 constexpr int kEnrolledFinger = 1;
 constexpr int kOtherFinger = 2;
 
@@ -68,14 +67,14 @@ TEST_F(VerifyTest, VerdictsOnEveryKind) {
         StartKey(c.model, c.firmware);
         Enrol(1, kEnrolledFinger);
         key->EditState([&](vkey::State& state) { state.fingerprintRetries = c.retriesBefore; });
-        CFPVerifyWnd dialog(kLayout, device, QString::fromUtf8("指紋検証"), Services());
+        CFPVerifyWnd dialog(device, QString::fromUtf8("指紋検証"), Services());
         QString image;
         QString text;
         const WindowRun run = Verify(dialog, c.finger, &image, &text);
         EXPECT_TRUE(run.closedByScript);
         EXPECT_EQ(image, QString::fromUtf8(c.image));
         EXPECT_EQ(text, QString::fromUtf8(c.text));
-        EXPECT_EQ(dialog.verifyResult, c.result);
+        EXPECT_EQ(dialog.GetResult(), c.result);
         EXPECT_EQ(run.modalResult, Legacy() ? kLegacyVerifyCloseCode : kCtapVerifyCloseCode);
         key->LiftFinger();
     }
@@ -84,7 +83,7 @@ TEST_F(VerifyTest, VerdictsOnEveryKind) {
 TEST_F(VerifyTest, CaptionAndSystemCloseOnCtapKey) {
     StartKey(kCtapModel);
     Enrol(1, kEnrolledFinger);
-    CFPVerifyWnd dialog(kLayout, device, QString::fromUtf8("指紋認証"), Services());
+    CFPVerifyWnd dialog(device, QString::fromUtf8("指紋認証"), Services());
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         EXPECT_EQ(ui.Text(QStringLiteral("label_test")), QString::fromUtf8("指紋認証"));
         EXPECT_FALSE(ui.Click(QStringLiteral("closebtn"))) << "no close button";
@@ -97,7 +96,7 @@ TEST_F(VerifyTest, CaptionAndSystemCloseOnCtapKey) {
         key->PlaceFinger(kEnrolledFinger);
         EXPECT_TRUE(WaitUntilClosed(dialog));
     });
-    EXPECT_EQ(dialog.verifyResult, 0u);
+    EXPECT_EQ(dialog.GetResult(), 0u);
     EXPECT_EQ(run.modalResult, kCtapVerifyCloseCode);
 }
 
@@ -105,7 +104,7 @@ TEST_F(VerifyTest, LegacyNoMatchWithinTheLimit) {
     StartKey(kLegacyModel);
     Enrol(1, kEnrolledFinger);
     workerClock.HoldPausesOf(kVerdictDisplayMs);
-    CFPVerifyWnd dialog(kLayout, device, QString::fromUtf8("指紋検証"), Services());
+    CFPVerifyWnd dialog(device, QString::fromUtf8("指紋検証"), Services());
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         // Nobody touches the sensor: the worker's clock runs past the limit without real waiting.
         ASSERT_TRUE(WaitFor([&] { return ui.Image(kImage) == QStringLiteral("Fail.png"); }));
@@ -114,19 +113,19 @@ TEST_F(VerifyTest, LegacyNoMatchWithinTheLimit) {
         EXPECT_TRUE(WaitUntilClosed(dialog));
     });
     EXPECT_EQ(run.modalResult, kLegacyVerifyCloseCode);
-    EXPECT_EQ(dialog.verifyResult, 0x6A80u);
+    EXPECT_EQ(dialog.GetResult(), 0x6A80u);
 }
 
 TEST_F(VerifyTest, LegacySystemCloseCancelsThePoll) {
     StartKey(kLegacyModel);
     Enrol(1, kEnrolledFinger);
-    CFPVerifyWnd dialog(kLayout, device, QString::fromUtf8("指紋検証"), Services());
+    CFPVerifyWnd dialog(device, QString::fromUtf8("指紋検証"), Services());
     const WindowRun run = Run(dialog, [&](UiDriver&) {
         SendWindowMessage(dialog.GetHWND(), kWmClose, 0, 0);
         EXPECT_TRUE(WaitUntilClosed(dialog));
     });
     EXPECT_EQ(run.modalResult, 0);
-    EXPECT_NE(dialog.verifyResult, 0u);
+    EXPECT_NE(dialog.GetResult(), 0u);
     EXPECT_FALSE(dialog.WorkerRunning());
 }
 
@@ -135,13 +134,13 @@ TEST_F(VerifyTest, RemovalWithoutVerdictIsNotRecognised) {
         SCOPED_TRACE(model);
         StartKey(model);
         Enrol(1, kEnrolledFinger);
-        CFPVerifyWnd dialog(kLayout, device, QString::fromUtf8("指紋検証"), Services());
+        CFPVerifyWnd dialog(device, QString::fromUtf8("指紋検証"), Services());
         const WindowRun run = Run(dialog, [&](UiDriver&) {
             RemoveKey();
             EXPECT_TRUE(WaitUntilClosed(dialog));
         });
         EXPECT_TRUE(run.closedByScript);
-        EXPECT_NE(dialog.verifyResult, 0u);
+        EXPECT_NE(dialog.GetResult(), 0u);
     }
 }
 
