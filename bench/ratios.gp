@@ -9,7 +9,8 @@ set boxwidth 0.6
 set yrange [0:*]
 set ylabel "ratio"
 set grid ytics
-set key top left
+set key outside bottom center horizontal
 set xtics nomirror
 plot data using 2:xtic(1) title "ratio" linecolor rgb "#4a78b0", \
-     '' using 0:3 with points pointtype 7 pointsize 1.4 linecolor rgb "#c03030" title "goal (at most)"
+     '' using 0:3 with points pointtype 7 pointsize 1.4 linecolor rgb "#c03030" title "goal (at most)", \
+     '' using 0:2:(sprintf("%.2fx", $2)) with labels offset 0,0.8 notitle

@@ -4,12 +4,12 @@
 # bare Qt window, and the host's share of an exchange (time, callgrind instructions, the
 # wire's floor). Not a test: CI runs only one-pair smokes of the programs (ctest -L bench).
 #   ./scripts/bench.sh [RESULTS-FOLDER]      (default build/default/bench-results)
-# PAIRS (default 15) and RUNS (default 200) change the sample sizes.
+# PAIRS (default 25) and RUNS (default 200) change the sample sizes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/default
 out=${1:-$build/bench-results}
-pairs=${PAIRS:-15}
+pairs=${PAIRS:-25}
 runs=${RUNS:-200}
 
 for tool in valgrind callgrind_annotate gnuplot lscpu; do
