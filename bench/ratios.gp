@@ -7,6 +7,7 @@ set style data histograms
 set style fill solid 0.8 border -1
 set boxwidth 0.6
 set yrange [0:*]
+set offsets 0, 0, 0.15, 0
 set ylabel "ratio"
 set grid ytics
 set key outside bottom center horizontal
