@@ -13,6 +13,7 @@ constexpr std::string_view kProgram = "kelvora-fido2-manager";
 // indented by two spaces, and headings ending in a colon.
 constexpr std::string_view kHelp =
     "Usage: kelvora-fido2-manager [-E] [--virtual MODEL] [--screenshots DIR]\n"
+    "                             [--screenshot FILE]\n"
     "\n"
     "Looks after a fingerprint FIDO2 security key of the maker: shows whether a\n"
     "supported key is plugged in, sets or changes its PIN, enrols, lists, renames\n"
@@ -33,6 +34,8 @@ constexpr std::string_view kHelp =
     "  --screenshots DIR  walk the main window through its states on a virtual key\n"
     "                     (model 3 unless --virtual says otherwise) without showing\n"
     "                     it, write a picture of each into DIR and exit\n"
+    "  --screenshot FILE  the same for the first state alone: the key found with three\n"
+    "                     sample fingerprints, written to FILE\n"
     "  --help             print this help and exit\n"
     "  --version          print the version and exit\n";
 

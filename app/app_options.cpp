@@ -35,7 +35,7 @@ bool ParseAppOptions(const std::vector<std::string>& arguments, AppOptions& opti
             options.showVersion = true;
             continue;
         }
-        if (argument != "--virtual" && argument != "--screenshots") {
+        if (argument != "--virtual" && argument != "--screenshots" && argument != "--screenshot") {
             continue;
         }
         if (i + 1 >= arguments.size()) {
@@ -50,15 +50,15 @@ bool ParseAppOptions(const std::vector<std::string>& arguments, AppOptions& opti
                         std::to_string(kSupportedProducts.size()) + ", not \"" + value + "\"";
                 return false;
             }
+        } else if (value.empty()) {
+            error = argument == "--screenshots" ? "--screenshots needs a folder"
+                                                : "--screenshot needs a file name";
+            return false;
         } else {
-            if (value.empty()) {
-                error = "--screenshots needs a folder";
-                return false;
-            }
-            options.screenshotDir = value;
+            (argument == "--screenshots" ? options.screenshotDir : options.screenshotFile) = value;
         }
     }
-    if (options.screenshotDir && !options.virtualModel) {
+    if ((options.screenshotDir || options.screenshotFile) && !options.virtualModel) {
         options.virtualModel = kScreenshotModel;
     }
     return true;

@@ -4,6 +4,8 @@
 //                       position in the supported product list), plugged in at start
 //   --screenshots DIR   show the main window's states on the virtual key (model 3 unless
 //                       --virtual says otherwise), write a picture of each into DIR, exit
+//   --screenshot FILE   the same for the first state alone: the key found with three sample
+//                       fingerprints, written to FILE
 //   --help, --version   print the usage or the version and exit without starting the tool
 // Every other argument is ignored.
 #pragma once
@@ -18,6 +20,7 @@ struct AppOptions {
     bool resetAtStart = false;
     std::optional<int> virtualModel;
     std::optional<std::string> screenshotDir;
+    std::optional<std::string> screenshotFile;
     bool showHelp = false;
     bool showVersion = false;
 };

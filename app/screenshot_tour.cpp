@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QThread>
@@ -137,6 +138,22 @@ int RunScreenshotTour(CMainWnd& window, KeySetup& keys, const QString& folder) {
     }
     ok &= helpShot;
 
+    window.Close(1);
+    UiDriver::ProcessEvents();
+    return ok ? 0 : 1;
+}
+
+int RunFirstFrameScreenshot(CMainWnd& window, KeySetup& keys, const QString& path) {
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        (void)std::fprintf(stderr, "cannot create the folder of %s\n", qPrintable(path));
+        return 1;
+    }
+    EnrolSampleFingerprints(*keys.InProcessKey());
+    const QFileInfo file(path);
+    Tour tour(window, file.absolutePath());
+    window.ShowWindow(true);
+    const bool ok = WaitUntil([&] { return tour.StatusIs("デバイスが見つかりました"); }) &&
+                    tour.Shoot(file.fileName());
     window.Close(1);
     UiDriver::ProcessEvents();
     return ok ? 0 : 1;

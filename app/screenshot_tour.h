@@ -16,4 +16,10 @@ class KeySetup;
 // written, else 1. The key's fingerprints are replaced on the way.
 int RunScreenshotTour(CMainWnd& window, KeySetup& keys, const QString& folder);
 
+// The window's first frame alone: shows `window` on the in-process key of `keys`, given the
+// tour's three sample fingerprints beforehand, and writes the picture of the key found with
+// its list to `path` (its folder is created if needed). Returns 0 when it was written, else 1.
+// What a start-up time is measured to, and a picture for a report without the whole walk.
+int RunFirstFrameScreenshot(CMainWnd& window, KeySetup& keys, const QString& path);
+
 }  // namespace kelvora

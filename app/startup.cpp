@@ -88,7 +88,8 @@ int RunApplication(int argc, char** argv) {
 
     // The walk draws its pictures without showing anything; it needs no display (Wine passes
     // no QT_* variable on, so the program chooses the platform itself).
-    if (options.screenshotDir && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    const bool screenshots = options.screenshotDir || options.screenshotFile;
+    if (screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
@@ -118,6 +119,9 @@ int RunApplication(int argc, char** argv) {
         if (options.screenshotDir && keys.InProcessKey() != nullptr) {
             exitCode =
                 RunScreenshotTour(window, keys, QString::fromStdString(*options.screenshotDir));
+        } else if (options.screenshotFile && keys.InProcessKey() != nullptr) {
+            exitCode = RunFirstFrameScreenshot(window, keys,
+                                               QString::fromStdString(*options.screenshotFile));
         } else {
             std::unique_ptr<QWidget> panel;
             if (keys.InProcessKey() != nullptr && Panel()) {

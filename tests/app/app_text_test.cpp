@@ -90,6 +90,7 @@ TEST(AppOptions, DemoOptionsAndTheResetOption) {
         std::optional<std::string> folder;
         bool help = false;
         bool version = false;
+        std::optional<std::string> file = {};
     };
     const Case cases[] = {
         {{}, true, false, {}, {}},
@@ -102,6 +103,9 @@ TEST(AppOptions, DemoOptionsAndTheResetOption) {
         {{"--virtual", "0"}, false, false, {}, {}},
         {{"--virtual", "3x"}, false, false, {}, {}},
         {{"--screenshots", ""}, false, false, {}, {}},
+        {{"--screenshot", "a.png"}, true, false, 3, {}, false, false, "a.png"},
+        {{"--virtual", "5", "--screenshot", "a.png"}, true, false, 5, {}, false, false, "a.png"},
+        {{"--screenshot", ""}, false, false, {}, {}},
         {{"--help"}, true, false, {}, {}, true},
         {{"-E", "--version", "--virtual", "4"}, true, true, 4, {}, false, true},
         {{"--virtual", "--help"}, false, false, {}, {}},  // the model is missing
@@ -118,6 +122,7 @@ TEST(AppOptions, DemoOptionsAndTheResetOption) {
             EXPECT_EQ(options.screenshotDir, c.folder);
             EXPECT_EQ(options.showHelp, c.help);
             EXPECT_EQ(options.showVersion, c.version);
+            EXPECT_EQ(options.screenshotFile, c.file);
         }
     }
 }
