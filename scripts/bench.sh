@@ -14,7 +14,7 @@ runs=${RUNS:-200}
 
 for tool in valgrind callgrind_annotate gnuplot lscpu; do
   if ! command -v "$tool" >/dev/null; then
-    echo "bench: $tool is missing (Debian: apt-get install valgrind gnuplot-nox util-linux)" >&2
+    echo "bench: $tool is missing (run scripts/setup.sh)" >&2
     exit 1
   fi
 done

@@ -15,6 +15,8 @@ packages=(
   qt6-base-dev libzip-dev fonts-noto-cjk
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-cryptography
+  # the benchmarks' instruction counts and chart
+  valgrind gnuplot-nox
   # the tool on a real X server: the server, a small window manager (twm: openbox would bring
   # fonts that change the tool's fallback fonts), real input events, screen dumps
   xvfb twm xdotool x11-apps
