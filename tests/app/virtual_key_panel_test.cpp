@@ -57,7 +57,7 @@ class VirtualKeyPanelTest : public ::testing::Test {
 TEST_F(VirtualKeyPanelTest, TouchesAreAPressAndARelease) {
     Click("touch_enrolled");
     EXPECT_EQ(Key().fingerOnSensor(), kEnrolledFinger);
-    EXPECT_TRUE(WaitForUi([&] { return !Key().fingerOnSensor(); })) << "never lifted by itself";
+    EXPECT_TRUE(KELVORA_WAIT_FOR_UI(!Key().fingerOnSensor())) << "never lifted by itself";
 
     Click("touch_other");
     const std::optional<int> other = Key().fingerOnSensor();
@@ -79,7 +79,7 @@ TEST_F(VirtualKeyPanelTest, PlugToggleAndApplySwapTheKeyAndTheMainWindowFollows)
     window.ShowWindow(true);
     UiDriver ui(window);
     const auto mainStatusIs = [&](const char* text) {
-        return WaitForUi([&] { return ui.Text(QStringLiteral("label_status")) == text; });
+        return KELVORA_WAIT_FOR_UI(ui.Text(QStringLiteral("label_status")) == text);
     };
     ASSERT_TRUE(mainStatusIs("デバイスが見つかりました"));
 

@@ -1,10 +1,8 @@
 #include "pin_dialog_fixture.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QWidget>
 #include <chrono>
-#include <thread>
 
 #include "ctap/client_pin.h"
 #include "ctap/legacy_pin.h"
@@ -123,16 +121,6 @@ bool PinDialogTest::KeyAccepts(const std::string& pin) {
 
 int PinDialogTest::KeyRetries() {
     return static_cast<int>(key->SnapshotState().pinRetries);
-}
-
-bool PinDialogTest::WaitUntilClosed(WindowImplBase& window) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!window.IsClosed() && timer.elapsed() < 2000) {
-        UiDriver::ProcessEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return window.IsClosed();
 }
 
 }  // namespace kelvora::test

@@ -1,0 +1,20 @@
+#include "tests/common/quick_clock.h"
+
+#include <thread>
+
+namespace kelvora::test {
+
+QuickClock::QuickClock() : start_(std::chrono::steady_clock::now()) {}
+
+std::uint64_t QuickClock::NowMs() {
+    const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start_);
+    return 1000 + static_cast<std::uint64_t>(real.count()) * kSpeedUp + slept_.load();
+}
+
+void QuickClock::SleepMs(std::uint32_t milliseconds) {
+    slept_.fetch_add(milliseconds);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+}  // namespace kelvora::test
