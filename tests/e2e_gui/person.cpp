@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include "tests/common/window_script.h"
 #include "toolkit/container.h"
 #include "toolkit/test_driver.h"
 
@@ -95,12 +96,7 @@ void Person::Handle(WindowImplBase& window) {
 
 void Person::AnswerMessageBox(WindowImplBase& box, Act act) {
     UiDriver ui(box);
-    ShownMessage message{box.GetWindowText(), {}};
-    if (auto* area = ui.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
-        area != nullptr && area->GetCount() > 0) {
-        message.text = area->GetItemAt(0)->GetText();
-    }
-    messages.push_back(message);
+    messages.push_back(ShownMessage{box.GetWindowText(), MessageBoxText(ui)});
     if (act == Act::kUnplug && key_ != nullptr) {
         key_->Unplug();
         if (WaitUntilClosed(box)) {

@@ -1,6 +1,5 @@
 #include "pin_dialog_fixture.h"
 
-#include <QApplication>
 #include <QWidget>
 #include <chrono>
 
@@ -8,7 +7,7 @@
 #include "ctap/legacy_pin.h"
 #include "ctap/status.h"
 #include "dialogs/message_box/message_box.h"
-#include "toolkit/container.h"
+#include "tests/common/window_script.h"
 #include "transport/connect.h"
 
 namespace kelvora::test {
@@ -78,10 +77,7 @@ DialogRun PinDialogTest::Run(CPinDialogBase& dialog, const std::function<void(Ui
         if (auto* box = dynamic_cast<CDuiMessageBox*>(&window)) {
             UiDriver boxUi(window);
             ShownBox shown;
-            if (auto* area = boxUi.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
-                area != nullptr && area->GetCount() > 0) {
-                shown.text = area->GetItemAt(0)->GetText();
-            }
+            shown.text = MessageBoxText(boxUi);
             shown.icon = box->GetIconFile();
             shown.tokenWhenShown = !keyState.pinToken.Empty();
             run.boxes.push_back(shown);
@@ -94,13 +90,7 @@ DialogRun PinDialogTest::Run(CPinDialogBase& dialog, const std::function<void(Ui
         if (&window != &dialog) {
             return;
         }
-        // The offscreen platform leaves new windows inactive; a person would have the dialog
-        // in front, with the keyboard focus in it.
-        QApplication::setActiveWindow(window.GetWidget());
-        UiDriver::ProcessEvents();
-        UiDriver ui(window);
-        script(ui);
-        UiDriver::ProcessEvents();
+        PlayInFront(window, script);
         run.closedByScript = window.IsClosed();
         if (!window.IsClosed()) {
             window.Close(kLeftOpen);

@@ -1,13 +1,12 @@
 #include "fp_dialog_fixture.h"
 
-#include <QApplication>
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "dialogs/message_box/message_box.h"
-#include "toolkit/container.h"
+#include "tests/common/window_script.h"
 #include "transport/connect.h"
 
 namespace kelvora::test {
@@ -90,23 +89,14 @@ WindowRun FpDialogTest::Run(WindowImplBase& window, const std::function<void(UiD
     ScopedModalHook hook([&](WindowImplBase& shown) {
         if (dynamic_cast<CDuiMessageBox*>(&shown) != nullptr) {
             UiDriver boxUi(shown);
-            ShownBox box;
-            if (auto* area = boxUi.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
-                area != nullptr && area->GetCount() > 0) {
-                box.text = area->GetItemAt(0)->GetText();
-            }
-            run.boxes.push_back(box);
+            run.boxes.push_back(ShownBox{MessageBoxText(boxUi)});
             boxUi.Click(QStringLiteral("OK"));
             return;
         }
         if (&shown != &window) {
             return;
         }
-        QApplication::setActiveWindow(shown.GetWidget());
-        UiDriver::ProcessEvents();
-        UiDriver ui(shown);
-        script(ui);
-        UiDriver::ProcessEvents();
+        PlayInFront(shown, script);
         run.closedByScript = shown.IsClosed();
         workerClock.Release();
         if (!shown.IsClosed()) {
