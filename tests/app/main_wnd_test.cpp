@@ -2,6 +2,8 @@
 // fingerprint list, keys coming and going (also under an open dialog), keys it cannot
 // open, and the options and keys it reacts to.
 
+#include <QElapsedTimer>
+
 #include "dialogs/message_box/message_box.h"
 #include "main_wnd_fixture.h"
 #include "platform/text.h"
