@@ -83,6 +83,7 @@ for preset in $presets; do
           env QT_QPA_PLATFORM=offscreen "${extra_env[@]}" \
             timeout -k 10 "$run_timeout" "./$program" "${gtest_args[@]}") >"$log" 2>&1; then
         rm -f "$log"
+        echo "passed: $preset $program run $run"
       else
         failures=$((failures + 1))
         echo "FAILED: $preset $program run $run (log: $log)"
