@@ -20,13 +20,15 @@ endfunction()
 # kelvora_add_test(NAME SOURCES ... [DEPS ...] [LABELS ...]): a GoogleTest executable
 # registered with CTest. Tests are discovered when ctest runs, so a crash in discovery
 # never breaks the build. GUI tests run on the offscreen platform.
+# Every test links the shared test support (tests/common).
 function(kelvora_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main kelvora_options)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} kelvora_test_support GTest::gmock
+                        GTest::gtest_main kelvora_options)
   kelvora_import_offscreen_platform(${name})
   if(CMAKE_CROSSCOMPILING)
     # Under the emulator (Wine) a process start costs about a second: one CTest test per

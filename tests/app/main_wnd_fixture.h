@@ -4,35 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <memory>
 #include <vector>
 
 #include "app/main_wnd.h"
+#include "tests/common/fakes.h"
+#include "tests/common/ui_wait.h"
 #include "toolkit/container.h"
 #include "toolkit/gui_test_environment.h"
 #include "toolkit/test_driver.h"
-#include "transport/fakes.h"
 #include "vkey/virtual_hid_backend.h"
 #include "vkey/virtual_key.h"
 
 namespace kelvora::test {
-
-// Handles the UI thread's events until `done` holds; false after `timeoutMs` of real time.
-inline bool WaitForUi(const std::function<bool()>& done, int timeoutMs = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(1);
-    }
-    return true;
-}
 
 inline const QString kNoKeyStatus = QStringLiteral("デバイスが見つかりません");
 inline const QString kKeyStatus = QStringLiteral("デバイスが見つかりました");
@@ -87,12 +71,8 @@ class MainWindowTest : public ::testing::Test {
         UiDriver::ProcessEvents();
     }
 
-    static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 3000) {
-        return WaitForUi(done, timeoutMs);
-    }
-
-    bool WaitForStatus(const QString& status) {
-        return WaitFor([&] { return ui_->Text(QStringLiteral("label_status")) == status; });
+    ::testing::AssertionResult WaitForStatus(const QString& status) {
+        return KELVORA_WAIT_FOR_UI(ui_->Text(QStringLiteral("label_status")) == status);
     }
 
     int Page(const char* tabLayout) const {

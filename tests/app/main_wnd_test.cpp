@@ -2,6 +2,8 @@
 // fingerprint list, keys coming and going (also under an open dialog), keys it cannot
 // open, and the options and keys it reacts to.
 
+#include <QElapsedTimer>
+
 #include "dialogs/message_box/message_box.h"
 #include "main_wnd_fixture.h"
 #include "platform/text.h"
@@ -139,10 +141,12 @@ TEST_F(MainWindowTest, FollowsTheKeyBeingPluggedInAndPulledOut) {
     key.EditState([](vkey::State& state) { state.templates[3] = {"c", 3}; });
     BroadcastDeviceChange(kDbtDeviceArrival, DeviceBroadcast{kDbtDevtypDeviceInterface,
                                                              L"\\\\?\\USB#VID_1234&PID_5678#x"});
-    EXPECT_FALSE(WaitFor([&] { return List().GetCount() == 3; }, 600));
+    EXPECT_FALSE(WaitForUi(
+        "a third fingerprint listed", [&] { return List().GetCount() == 3; },
+        std::chrono::milliseconds(600)));
     BroadcastDeviceChange(kDbtDeviceArrival, DeviceBroadcast{kDbtDevtypDeviceInterface,
                                                              L"\\\\?\\USB#VID_1234&PID_2B05#x"});
-    EXPECT_TRUE(WaitFor([&] { return List().GetCount() == 3; }));
+    EXPECT_TRUE(KELVORA_WAIT_FOR_UI(List().GetCount() == 3));
 }
 
 TEST_F(MainWindowTest, PullingTheKeyOutClosesAnOpenMessageBox) {

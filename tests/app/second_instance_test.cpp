@@ -5,13 +5,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include "platform/single_instance.h"
+#include "tests/common/wait.h"
 
 namespace kelvora::test {
 namespace {
@@ -44,12 +43,7 @@ TEST(SecondInstance, ExitsAtOnceWithZeroAndLeavesTheFirstRunning) {
     first.start(QStringLiteral(KELVORA_APP_BINARY),
                 {QStringLiteral("--virtual"), QStringLiteral("3")});
     ASSERT_TRUE(first.waitForStarted());
-    QElapsedTimer timer;
-    timer.start();
-    while (!HoldsFlock(first.processId()) && timer.elapsed() < 20000) {
-        QThread::msleep(20);
-    }
-    ASSERT_TRUE(HoldsFlock(first.processId()));
+    ASSERT_TRUE(KELVORA_WAIT_UNTIL(HoldsFlock(first.processId())));
 
     QProcess second;
     second.setProcessEnvironment(env);

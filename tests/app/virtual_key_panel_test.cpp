@@ -34,7 +34,8 @@ AppOptions VirtualModel(int model) {
 
 class VirtualKeyPanelTest : public ::testing::Test {
   protected:
-    VirtualKeyPanelTest() : keys_(VirtualModel(3), warning_), panel_(keys_, kTestHoldMs) {
+    explicit VirtualKeyPanelTest(int touchHoldMs = kTestHoldMs)
+        : keys_(VirtualModel(3), warning_), panel_(keys_, touchHoldMs) {
         Key().EditState([](vkey::State& state) { state.templates[0] = {"", kEnrolledFinger}; });
         panel_.show();
     }
@@ -57,7 +58,7 @@ class VirtualKeyPanelTest : public ::testing::Test {
 TEST_F(VirtualKeyPanelTest, TouchesAreAPressAndARelease) {
     Click("touch_enrolled");
     EXPECT_EQ(Key().fingerOnSensor(), kEnrolledFinger);
-    EXPECT_TRUE(WaitForUi([&] { return !Key().fingerOnSensor(); })) << "never lifted by itself";
+    EXPECT_TRUE(KELVORA_WAIT_FOR_UI(!Key().fingerOnSensor())) << "never lifted by itself";
 
     Click("touch_other");
     const std::optional<int> other = Key().fingerOnSensor();
@@ -79,7 +80,7 @@ TEST_F(VirtualKeyPanelTest, PlugToggleAndApplySwapTheKeyAndTheMainWindowFollows)
     window.ShowWindow(true);
     UiDriver ui(window);
     const auto mainStatusIs = [&](const char* text) {
-        return WaitForUi([&] { return ui.Text(QStringLiteral("label_status")) == text; });
+        return KELVORA_WAIT_FOR_UI(ui.Text(QStringLiteral("label_status")) == text);
     };
     ASSERT_TRUE(mainStatusIs("デバイスが見つかりました"));
 
@@ -113,7 +114,15 @@ TEST_F(VirtualKeyPanelTest, PlugToggleAndApplySwapTheKeyAndTheMainWindowFollows)
     window.Device().CloseAllDevices();
 }
 
-TEST_F(VirtualKeyPanelTest, TakesClicksWhileTheMainWindowOrItsDialogIsModal) {
+// Touches that stay until "lift": a click is read after the window system delivered it, which
+// on a busy machine can take longer than a short hold lasts.
+class HeldTouchPanelTest : public VirtualKeyPanelTest {
+  protected:
+    HeldTouchPanelTest() : VirtualKeyPanelTest(kHeldMs) {}
+    static constexpr int kHeldMs = 600000;
+};
+
+TEST_F(HeldTouchPanelTest, TakesClicksWhileTheMainWindowOrItsDialogIsModal) {
     // The main window's modal loop, a dialog of it (the help box) on top, and the main window
     // again once the dialog has closed.
     CMainWnd window(keys_.Backend());

@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/common/wait.h"
+
 namespace {
 
 using ::testing::HasSubstr;
@@ -101,9 +103,7 @@ TEST(BinaryTest, VirtualKeyDaemonThroughTheEnvironment) {
                 "5", "--auto-touch", "1", "--pin", "1234", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    for (int i = 0; i < 200 && !std::filesystem::exists(socket); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    ASSERT_TRUE(KELVORA_WAIT_UNTIL(std::filesystem::exists(socket)));
     const std::string env = "KELVORA_VKEY=" + socket.string() + ":5 ";
     const Result info = RunBinary("--json info", "", env);
     EXPECT_EQ(info.exit, 0);

@@ -14,6 +14,7 @@
 
 #include "cli/exit_codes.h"
 #include "cli_fixture.h"
+#include "tests/common/wait.h"
 
 namespace kelvora::cli::test {
 namespace {
@@ -34,12 +35,8 @@ int ThreadCount() {
 
 // A joined thread can linger in the task list for a moment.
 int SettledThreadCount(int expected) {
-    int count = ThreadCount();
-    for (int i = 0; i < 200 && count != expected; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        count = ThreadCount();
-    }
-    return count;
+    (void)KELVORA_WAIT_UNTIL(ThreadCount() == expected);
+    return ThreadCount();
 }
 
 struct Operation {

@@ -1,9 +1,10 @@
-// One clock for the tool and an in-process virtual key: the tool's pauses move the key's
-// time on, so a key's finger waits and time-outs play out without real sleeping.
+// One clock for the tool and in-process virtual keys: the tool's pauses move the keys' time
+// on, so settle delays, a key's finger waits and time-outs play out without real sleeping.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <numeric>
 #include <vector>
 
 #include "platform/clock.h"
@@ -25,6 +26,9 @@ class SharedClock final : public Clock {
         if (onSleep) {
             onSleep(sleeps.size());
         }
+    }
+    std::uint64_t SleptMs() const {
+        return std::accumulate(sleeps.begin(), sleeps.end(), std::uint64_t{0});
     }
     // Time that passes with every reading, for loops that never wait (the legacy poll).
     std::int64_t stepPerReading = 0;

@@ -9,7 +9,7 @@
 #include "bio_replay_fixture.h"
 #include "ctap/bio_enrollment.h"
 #include "ctap/bio_status.h"
-#include "scripted_clock.h"
+#include "tests/common/fakes.h"
 
 namespace kelvora::test {
 namespace {
@@ -35,7 +35,7 @@ class BioEnrollmentTest : public BioReplayTest {
             cancel_, services);
     }
 
-    ScriptedClock clock_;
+    FakeClock clock_;
     std::atomic<bool> cancel_{false};
     std::vector<std::pair<int, int>> progress_;
 };

@@ -20,14 +20,6 @@ using ::testing::SizeIs;
 // The COSE key the platform sends, up to the x coordinate's bytes.
 const Bytes kCoseKeyHead = Hex("A5 01 02 03 38 18 20 01 21 58 20");
 
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
-
 Bytes Slice(const Bytes& bytes, std::size_t offset, std::size_t length) {
     return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                  bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));

@@ -15,6 +15,7 @@
 #include "ctap/fingerprint_name.h"
 #include "ctap/legacy_bio.h"
 #include "ctap/verification_test.h"
+#include "tests/common/wait.h"
 #include "vkey_session.h"
 
 namespace kelvora::test {
@@ -140,9 +141,7 @@ TEST_F(FingerprintFlowTest, UntouchedSensorIsAskedAgainUntilTheKeyIsRemoved) {
     Connect(kStandardModel);
     // The main window, noticing the removal after the key timed out a few times.
     std::thread mainWindow([this] {
-        while (BioRequests().size() < 3) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        EXPECT_TRUE(KELVORA_WAIT_UNTIL(BioRequests().size() >= 3));
         keyState.deviceAbsent = true;
     });
     const SequenceOutcome outcome = Enroll();

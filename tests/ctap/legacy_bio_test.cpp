@@ -8,7 +8,7 @@
 #include "bio_replay_fixture.h"
 #include "ctap/bio_status.h"
 #include "ctap/legacy_bio.h"
-#include "scripted_clock.h"
+#include "tests/common/fakes.h"
 
 namespace kelvora::test {
 namespace {
@@ -45,7 +45,7 @@ class LegacyBioTest : public BioReplayTest {
             cancel_, BioSequenceServices{clock_, debug, SystemWallClock()});
     }
 
-    ScriptedClock clock_;
+    FakeClock clock_;
     std::atomic<bool> cancel_{false};
     std::vector<std::pair<int, std::uint16_t>> progress_;
 };

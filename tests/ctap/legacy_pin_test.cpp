@@ -18,12 +18,6 @@ Bytes HashOf(const Bytes& bytes) {
     return Bytes(hash.span().begin(), hash.span().end());
 }
 
-Bytes Concat(const Bytes& a, const Bytes& b) {
-    Bytes out = a;
-    out.insert(out.end(), b.begin(), b.end());
-    return out;
-}
-
 class LegacyPinTest : public SessionTest, public ::testing::WithParamInterface<bool> {
   protected:
     void SetUp() override {
@@ -33,7 +27,7 @@ class LegacyPinTest : public SessionTest, public ::testing::WithParamInterface<b
     }
 
     void QueueExchange(const Bytes& pinAnswer) {
-        key->QueueMessage(kChannel, ctaphid::kCbor, Concat(kChallenge, Hex("90 00")));
+        key->QueueMessage(kChannel, ctaphid::kCbor, Concat({kChallenge, Hex("90 00")}));
         key->QueueMessage(kChannel, ctaphid::kCbor, pinAnswer);
     }
 
@@ -46,7 +40,7 @@ class LegacyPinTest : public SessionTest, public ::testing::WithParamInterface<b
         }
         EXPECT_EQ(sent[0].payload, Hex("80 E2 FF 00 08"));
         const Bytes& apdu = sent[1].payload;
-        EXPECT_EQ(Bytes(apdu.begin(), apdu.begin() + 4), Concat(Hex("46 E2"), {expectedP1, 0}));
+        EXPECT_EQ(Bytes(apdu.begin(), apdu.begin() + 4), Concat({Hex("46 E2"), {expectedP1, 0}}));
         const vkey::UnwrappedApdu unwrapped = vkey::UnwrapSecureApdu(
             apdu,
             GetParam() ? vkey::SecureMessagingCipher::kAes : vkey::SecureMessagingCipher::kDes,
@@ -68,7 +62,7 @@ TEST_P(LegacyPinTest, ChangePinSendsBothHashesAndReturnsTheWord) {
         key->written.clear();
         QueueExchange({static_cast<std::uint8_t>(status >> 8), static_cast<std::uint8_t>(status)});
         EXPECT_EQ(ChangePinLegacy(device, "1234", "abcd"), status);
-        EXPECT_EQ(Unwrap(0x07), Concat(HashOf(Hex("31323334")), HashOf(Hex("61626364"))));
+        EXPECT_EQ(Unwrap(0x07), Concat({HashOf(Hex("31323334")), HashOf(Hex("61626364"))}));
     }
 }
 

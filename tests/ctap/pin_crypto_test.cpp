@@ -2,6 +2,8 @@
 // (tests/data/ctap/make_pin_vectors.py), so our code never checks itself.
 #include "ctap/pin_crypto.h"
 
+#include "tests/common/bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,15 +15,8 @@
 namespace kelvora::pin_crypto {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes FromHex(const std::string& hex) {
-    Bytes out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
+using test::Bytes;
+using test::Hex;
 
 class PinCryptoVectors : public ::testing::Test {
   protected:
@@ -31,7 +26,7 @@ class PinCryptoVectors : public ::testing::Test {
         std::string name;
         std::string hex;
         while (file >> name >> hex) {
-            vectors_[name] = FromHex(hex);
+            vectors_[name] = Hex(hex);
         }
         ASSERT_EQ(vectors_.size(), 16u);
     }

@@ -13,8 +13,8 @@
 #include "ctap/legacy_pin.h"
 #include "ctap/reset.h"
 #include "ctap/status.h"
+#include "tests/common/fakes.h"
 #include "transport/connect.h"
-#include "transport/fakes.h"
 #include "vkey/virtual_hid_backend.h"
 #include "vkey/virtual_key.h"
 

@@ -13,7 +13,7 @@
 #include "cbor/cbor_view.h"
 #include "cbor/cbor_writer.h"
 #include "ctap/pin_crypto.h"
-#include "transport/replay_backend.h"
+#include "tests/common/replay_backend.h"
 #include "transport/session_fixture.h"
 
 namespace kelvora::test {

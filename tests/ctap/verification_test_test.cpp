@@ -7,7 +7,7 @@
 #include "bio_replay_fixture.h"
 #include "ctap/bio_status.h"
 #include "ctap/verification_test.h"
-#include "scripted_clock.h"
+#include "tests/common/fakes.h"
 
 namespace kelvora::test {
 namespace {
@@ -23,7 +23,7 @@ class VerificationTest : public BioReplayTest {
             BioSequenceServices{clock_, debug, SystemWallClock()});
     }
 
-    ScriptedClock clock_;
+    FakeClock clock_;
     std::atomic<bool> cancel_{false};
     std::vector<std::uint16_t> reports_;
 };

@@ -5,8 +5,8 @@
 
 #include <memory>
 
+#include "tests/common/fakes.h"
 #include "transport/connect.h"
-#include "transport/fakes.h"
 #include "transport/fido_device.h"
 #include "virtual_key_backend.h"
 

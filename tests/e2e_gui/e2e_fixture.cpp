@@ -1,7 +1,5 @@
 #include "e2e_fixture.h"
 
-#include <QElapsedTimer>
-#include <QThread>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -25,19 +23,6 @@ vkey::Bytes PinHash(const std::string& pin) {
 }
 
 }  // namespace
-
-QuickClock::QuickClock() : start_(std::chrono::steady_clock::now()) {}
-
-std::uint64_t QuickClock::NowMs() {
-    const auto real = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - start_);
-    return 1000 + static_cast<std::uint64_t>(real.count()) * kSpeedUp + slept_.load();
-}
-
-void QuickClock::SleepMs(std::uint32_t milliseconds) {
-    slept_.fetch_add(milliseconds);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
 
 void QuickPacer::Pause(std::uint32_t /*periodMs*/, StopSignal& stop) {
     stop.WaitFor(std::chrono::milliseconds(1));
@@ -128,13 +113,13 @@ bool EndToEndTest::SelectSlot(std::uint16_t slot) {
 
 void EndToEndTest::Unplug() {
     key->Unplug();
-    EXPECT_TRUE(WaitFor([&] { return !KeyShown(); }));
+    EXPECT_TRUE(KELVORA_WAIT_FOR_UI(!KeyShown()));
 }
 
 void EndToEndTest::Replug() {
     key->Plug();
     keyClock_.Advance(kPastSettleDelayMs);
-    EXPECT_TRUE(WaitFor([&] { return KeyShown(); }));
+    EXPECT_TRUE(KELVORA_WAIT_FOR_UI(KeyShown()));
 }
 
 bool EndToEndTest::KeyShown() const {
@@ -173,10 +158,6 @@ bool EndToEndTest::KeyHasPin() const {
 bool EndToEndTest::KeyPinIs(const std::string& pin) const {
     const vkey::State state = key->SnapshotState();
     return state.pinHash && *state.pinHash == PinHash(pin);
-}
-
-bool EndToEndTest::WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    return test::WaitFor(done, timeoutMs);
 }
 
 }  // namespace kelvora::test

@@ -15,6 +15,7 @@
 #include "app/main_wnd.h"
 #include "person.h"
 #include "platform/clock.h"
+#include "tests/common/quick_clock.h"
 #include "toolkit/list.h"
 #include "toolkit/test_driver.h"
 #include "vkey/clock.h"
@@ -34,21 +35,6 @@ inline constexpr KeyKind kStandardKey{"standard", 3, 17};
 inline constexpr KeyKind kVendorSetKey{"vendor command set", 3, 18};
 inline constexpr KeyKind kOwnBioKey{"own bio subcommands", 6, 17};
 inline constexpr KeyKind kLegacyKey{"legacy", 1, 17};
-
-// Time runs five times faster than real time and pauses pass at once (a millisecond of real
-// time), so the tool's time limits end soon without leaving the person too little time to
-// act. Safe from any thread.
-class QuickClock final : public Clock {
-  public:
-    QuickClock();
-    std::uint64_t NowMs() override;
-    void SleepMs(std::uint32_t milliseconds) override;
-
-  private:
-    static constexpr std::uint64_t kSpeedUp = 5;
-    const std::chrono::steady_clock::time_point start_;
-    std::atomic<std::uint64_t> slept_{0};
-};
 
 class QuickPacer final : public WatchdogPacer {
   public:
@@ -84,8 +70,6 @@ class EndToEndTest : public ::testing::Test {
     std::vector<std::uint16_t> KeySlots() const;
     bool KeyPinIs(const std::string& pin) const;
     bool KeyHasPin() const;
-
-    static bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000);
 
     Person person;
     vkey::VirtualKey* key = nullptr;

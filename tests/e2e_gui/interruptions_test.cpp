@@ -137,7 +137,7 @@ class InterruptionsTest : public EndToEndTest {
 
     // The list keeps its rows, hidden and disabled, until the next connection.
     void ExpectNoKeyShown() const {
-        EXPECT_TRUE(WaitFor([&] { return !KeyShown(); }));
+        EXPECT_TRUE(KELVORA_WAIT_FOR_UI(!KeyShown()));
         EXPECT_EQ(Status().toStdString(), "デバイスが見つかりません");
         for (const char* control : kButtons) {
             EXPECT_FALSE(Enabled(control)) << control;

@@ -4,32 +4,22 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QThread>
 
+#include "tests/common/window_script.h"
 #include "toolkit/container.h"
 #include "toolkit/test_driver.h"
 
 namespace kelvora::test {
 namespace {
 
-// Generous: a sanitizer build on a busy machine takes seconds over an enrollment.
-constexpr int kWindowTimeoutMs = 20000;
-constexpr int kSampleTimeoutMs = 3000;
+constexpr std::chrono::milliseconds kSampleTimeout{3000};
+// A window that is done closes at once; one still open after this was refused.
+constexpr std::chrono::milliseconds kRefusalSeen{200};
 constexpr int kGiveUpCode = 99;
 // Longer than the key waits for a finger.
 constexpr std::int64_t kPastFingerWaitMs = 6000;
 
 }  // namespace
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeoutMs) {
-        UiDriver::ProcessEvents();
-        QThread::msleep(1);
-    }
-    return done();
-}
 
 std::string Describe(const std::vector<QString>& windows) {
     std::string text;
@@ -65,9 +55,9 @@ void Person::Handle(WindowImplBase& window) {
     if (act == Act::kCancel) {
         EXPECT_TRUE(ui.Click(QStringLiteral("closebtn"))) << layout.toStdString();
         // A cancelled enrollment closes once the key has stopped waiting for the finger.
-        if (!WaitFor([&] { return window.IsClosed(); }, 200) && keyClock_ != nullptr) {
+        if (!WaitUntilClosed(window, kRefusalSeen) && keyClock_ != nullptr) {
             keyClock_->Advance(kPastFingerWaitMs);
-            WaitFor([&] { return window.IsClosed(); }, kWindowTimeoutMs);
+            EXPECT_TRUE(WaitUntilClosed(window));
         }
     } else if (layout == kVerifyPinLayout) {
         ui.Type(QStringLiteral("edit_pin"), QString::fromStdString(pin));
@@ -92,12 +82,11 @@ void Person::Handle(WindowImplBase& window) {
     } else if (layout == kVerifyFingerLayout || layout == kResetLayout) {
         // One touch, held until the verdict.
         key_->PlaceFinger(finger);
-        EXPECT_TRUE(WaitFor([&] { return window.IsClosed(); }, kWindowTimeoutMs))
-            << layout.toStdString() << " did not end";
+        EXPECT_TRUE(WaitUntilClosed(window));
         key_->LiftFinger();
     }
     // A window still open now was refused (a wrong PIN, a bad name): the person gives up.
-    if (!WaitFor([&] { return window.IsClosed(); }, 200)) {
+    if (!WaitUntilClosed(window, kRefusalSeen)) {
         if (!ui.Click(QStringLiteral("closebtn"))) {
             ADD_FAILURE() << layout.toStdString() << " stayed open";
             window.Close(kGiveUpCode);
@@ -107,15 +96,10 @@ void Person::Handle(WindowImplBase& window) {
 
 void Person::AnswerMessageBox(WindowImplBase& box, Act act) {
     UiDriver ui(box);
-    ShownMessage message{box.GetWindowText(), {}};
-    if (auto* area = ui.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
-        area != nullptr && area->GetCount() > 0) {
-        message.text = area->GetItemAt(0)->GetText();
-    }
-    messages.push_back(message);
+    messages.push_back(ShownMessage{box.GetWindowText(), MessageBoxText(ui)});
     if (act == Act::kUnplug && key_ != nullptr) {
         key_->Unplug();
-        if (WaitFor([&] { return box.IsClosed(); }, kWindowTimeoutMs)) {
+        if (WaitUntilClosed(box)) {
             return;
         }
     }
@@ -138,22 +122,27 @@ void Person::TouchUntilClosed(WindowImplBase& window) {
     };
     QElapsedTimer timer;
     timer.start();
-    while (!window.IsClosed() && timer.elapsed() < kWindowTimeoutMs) {
+    while (!window.IsClosed() && timer.elapsed() < kWaitLimit.count()) {
         if (key_->config().isLegacy()) {
-            WaitFor([&] { return window.IsClosed() || legacyAsks(); }, kSampleTimeoutMs);
+            WaitForUi(
+                "the legacy key to ask for the touch",
+                [&] { return window.IsClosed() || legacyAsks(); }, kSampleTimeout);
         }
         const QString before = ui.Image(image);
         key_->PlaceFinger(finger);
         // The key has taken the sample once the picture changes (or the window closes).
-        if (WaitFor([&] { return window.IsClosed() || ui.Image(image) != before; },
-                    kSampleTimeoutMs) &&
+        if (WaitForUi(
+                "the sample's picture",
+                [&] { return window.IsClosed() || ui.Image(image) != before; }, kSampleTimeout) &&
             !window.IsClosed()) {
             ++samplesShown;
         }
         key_->LiftFinger();
         if (key_->config().isLegacy()) {
             // The prompt of the sample just taken is still up until the key sees the lift.
-            WaitFor([&] { return window.IsClosed() || !legacyAsks(); }, kSampleTimeoutMs / 10);
+            WaitForUi(
+                "the legacy key to see the lift",
+                [&] { return window.IsClosed() || !legacyAsks(); }, kSampleTimeout / 10);
         }
     }
     EXPECT_TRUE(window.IsClosed()) << window.GetSkinFile().toStdString() << " did not end";
@@ -162,8 +151,7 @@ void Person::TouchUntilClosed(WindowImplBase& window) {
 void Person::UnplugAndWait(WindowImplBase& window) {
     ASSERT_NE(key_, nullptr);
     key_->Unplug();
-    EXPECT_TRUE(WaitFor([&] { return window.IsClosed(); }, kWindowTimeoutMs))
-        << window.GetSkinFile().toStdString() << " stayed open without its key";
+    EXPECT_TRUE(WaitUntilClosed(window)) << "without its key";
     if (!window.IsClosed()) {
         window.Close(kGiveUpCode);
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialogs/fingerprint/choice_wnds.h"
+#include "tests/common/ui_wait.h"
 #include "toolkit/window_impl_base.h"
 #include "vkey/clock.h"
 #include "vkey/virtual_key.h"
@@ -27,9 +28,6 @@ inline const QString kEnrollLayout = QStringLiteral("registFingerprint.xml");
 inline const QString kEditNameLayout = QStringLiteral("EditFingerName.xml");
 inline const QString kResetLayout = QStringLiteral("resetDevice.xml");
 inline const QString kMessageBoxLayout = QStringLiteral("MsgBox.xml");
-
-// Handles the UI thread's events until `done` holds, for at most `timeoutMs` of real time.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs);
 
 // The layouts of `windows` in one line, for comparing the ways operations take.
 std::string Describe(const std::vector<QString>& windows);

@@ -69,7 +69,7 @@ class RemovalMatrixTest : public EndToEndTest {
                 key->DisarmUnplug();
                 continue;
             }
-            ASSERT_TRUE(WaitFor([&] { return !KeyShown(); })) << "the no-key state";
+            ASSERT_TRUE(KELVORA_WAIT_FOR_UI(!KeyShown())) << "the no-key state";
             EXPECT_EQ(VisibleWindows(), 1) << "a dialog stayed open";
             EXPECT_TRUE(ListedSlots().empty());
             EXPECT_FALSE(Enabled("btn_Enroll"));
@@ -83,7 +83,7 @@ class RemovalMatrixTest : public EndToEndTest {
             EXPECT_GE(now.templates.size() + 1, was.templates.size());
 
             Replug();
-            EXPECT_TRUE(WaitFor([&] { return ListedSlots() == KeySlots(); }))
+            EXPECT_TRUE(KELVORA_WAIT_FOR_UI(ListedSlots() == KeySlots()))
                 << "the list after the key came back";
             ++pulled;
         }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "rig.h"
+#include "tests/common/wait.h"
 
 namespace kelvora::test {
 namespace {
@@ -81,7 +82,7 @@ TEST(ConnectDevice, SettleDelayModelAnswersAfterTheSessionSleptThroughTheDelay) 
     ASSERT_TRUE(result.connected);
     EXPECT_EQ(result.productId, kSettleDelayProductId);
     EXPECT_EQ(result.firmwareStatus, 0) << "the sixth model is not asked for its firmware";
-    EXPECT_GE(rig.clock_.sleptMs, static_cast<std::uint64_t>(config.settleDelayMs));
+    EXPECT_GE(rig.clock_.SleptMs(), static_cast<std::uint64_t>(config.settleDelayMs));
     std::vector<std::uint8_t> info;
     ASSERT_EQ(rig.GetInfo(info), kCtapSuccess);
     EXPECT_TRUE(LooksLikeGetInfo(info));
@@ -158,9 +159,7 @@ TEST(Removal, UnplugDuringABlockedReadFailsTheExchangeAndReportsTheRemoval) {
                                              static_cast<std::int32_t>(kWaitingEnrollBegin.size()),
                                              response.data(), &length);
     });
-    while (!key.waitingForUser()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ASSERT_TRUE(KELVORA_WAIT_UNTIL(key.waitingForUser()));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let it block in Read
     EXPECT_EQ(status, -1) << "the exchange ended before the key answered";
     key.Unplug();

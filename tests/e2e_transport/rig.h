@@ -9,27 +9,12 @@
 #include <vector>
 
 #include "e2e_transport/exchanges.h"
+#include "tests/common/fakes.h"
+#include "tests/common/shared_clock.h"
 #include "transport/connect.h"
-#include "transport/fakes.h"
 #include "vkey/virtual_hid_backend.h"
 
 namespace kelvora::test {
-
-// The session's clock is the keys' clock: the settle delay the session sleeps through is
-// time the key sees pass, and no test waits in real time.
-class SharedClock final : public Clock {
-  public:
-    explicit SharedClock(vkey::ManualClock& clock) : clock_(clock) {}
-    std::uint64_t NowMs() override { return static_cast<std::uint64_t>(clock_.NowMs()); }
-    void SleepMs(std::uint32_t milliseconds) override {
-        sleptMs += milliseconds;
-        clock_.Advance(milliseconds);
-    }
-    std::uint64_t sleptMs = 0;
-
-  private:
-    vkey::ManualClock& clock_;
-};
 
 inline vkey::VirtualInterfaceOptions Unopenable() {
     vkey::VirtualInterfaceOptions options;

@@ -15,9 +15,10 @@
 #include <vector>
 
 #include "e2e_transport/exchanges.h"
+#include "tests/common/fakes.h"
+#include "tests/common/wait.h"
 #include "transport/connect.h"
 #include "transport/default_hid_backend.h"
-#include "transport/fakes.h"
 
 namespace kelvora::test {
 namespace {
@@ -58,11 +59,8 @@ class Daemon {
             return;
         }
         // The daemon renames its socket into place once it accepts connections.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!std::filesystem::exists(socket_) && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        EXPECT_TRUE(std::filesystem::exists(socket_)) << "the daemon did not come up";
+        EXPECT_TRUE(KELVORA_WAIT_UNTIL(std::filesystem::exists(socket_)))
+            << "the daemon did not come up";
     }
     ~Daemon() {
         Stop();

@@ -1,16 +1,13 @@
 #include "pin_dialog_fixture.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QWidget>
 #include <chrono>
-#include <thread>
 
 #include "ctap/client_pin.h"
 #include "ctap/legacy_pin.h"
 #include "ctap/status.h"
 #include "dialogs/message_box/message_box.h"
-#include "toolkit/container.h"
+#include "tests/common/window_script.h"
 #include "transport/connect.h"
 
 namespace kelvora::test {
@@ -80,10 +77,7 @@ DialogRun PinDialogTest::Run(CPinDialogBase& dialog, const std::function<void(Ui
         if (auto* box = dynamic_cast<CDuiMessageBox*>(&window)) {
             UiDriver boxUi(window);
             ShownBox shown;
-            if (auto* area = boxUi.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
-                area != nullptr && area->GetCount() > 0) {
-                shown.text = area->GetItemAt(0)->GetText();
-            }
+            shown.text = MessageBoxText(boxUi);
             shown.icon = box->GetIconFile();
             shown.tokenWhenShown = !keyState.pinToken.Empty();
             run.boxes.push_back(shown);
@@ -96,13 +90,7 @@ DialogRun PinDialogTest::Run(CPinDialogBase& dialog, const std::function<void(Ui
         if (&window != &dialog) {
             return;
         }
-        // The offscreen platform leaves new windows inactive; a person would have the dialog
-        // in front, with the keyboard focus in it.
-        QApplication::setActiveWindow(window.GetWidget());
-        UiDriver::ProcessEvents();
-        UiDriver ui(window);
-        script(ui);
-        UiDriver::ProcessEvents();
+        PlayInFront(window, script);
         run.closedByScript = window.IsClosed();
         if (!window.IsClosed()) {
             window.Close(kLeftOpen);
@@ -123,16 +111,6 @@ bool PinDialogTest::KeyAccepts(const std::string& pin) {
 
 int PinDialogTest::KeyRetries() {
     return static_cast<int>(key->SnapshotState().pinRetries);
-}
-
-bool PinDialogTest::WaitUntilClosed(WindowImplBase& window) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!window.IsClosed() && timer.elapsed() < 2000) {
-        UiDriver::ProcessEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return window.IsClosed();
 }
 
 }  // namespace kelvora::test

@@ -15,8 +15,9 @@
 
 #include "dialogs/pin/device_watchdog.h"
 #include "dialogs/pin/pin_dialog_base.h"
+#include "tests/common/fakes.h"
+#include "tests/common/ui_wait.h"
 #include "toolkit/test_driver.h"
-#include "transport/fakes.h"
 #include "vkey/virtual_hid_backend.h"
 #include "vkey/virtual_key.h"
 
@@ -76,9 +77,6 @@ class PinDialogTest : public ::testing::Test {
     // a legacy model. Leaves the retry counter as it was on success only.
     bool KeyAccepts(const std::string& pin);
     int KeyRetries();
-
-    // Waits (processing events) until `window` closed, for at most two seconds.
-    static bool WaitUntilClosed(WindowImplBase& window);
 
     FastPacer pacer;
     vkey::ManualClock keyClock;

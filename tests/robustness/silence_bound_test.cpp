@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "tests/common/fakes.h"
 #include "transport/ctaphid.h"
 #include "transport/device_ids.h"
 #include "transport/fido_device.h"
@@ -18,13 +19,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 const Bytes kChannel = {0x11, 0x22, 0x33, 0x44};
-
-class StepClock final : public Clock {
-  public:
-    std::uint64_t NowMs() override { return now; }
-    void SleepMs(std::uint32_t milliseconds) override { now += milliseconds; }
-    std::uint64_t now = 5000;
-};
 
 class NullDebug final : public DebugOutput {
   public:
@@ -44,7 +38,7 @@ struct Script {
 
 class ScriptedConnection final : public HidConnection {
   public:
-    ScriptedConnection(Script& script, StepClock& clock) : script_(script), clock_(clock) {}
+    ScriptedConnection(Script& script, FakeClock& clock) : script_(script), clock_(clock) {}
 
     HidIoResult Write(std::span<const std::uint8_t> report) override {
         return {true, report.size(), 0};
@@ -83,12 +77,12 @@ class ScriptedConnection final : public HidConnection {
 
   private:
     Script& script_;
-    StepClock& clock_;
+    FakeClock& clock_;
 };
 
 class ScriptedBackend final : public HidBackend {
   public:
-    ScriptedBackend(Script& script, StepClock& clock) : script_(script), clock_(clock) {}
+    ScriptedBackend(Script& script, FakeClock& clock) : script_(script), clock_(clock) {}
     std::vector<HidInterfaceInfo> Enumerate() override {
         HidInterfaceInfo info;
         info.path = "/dev/scripted#" + InterfaceIdentity(kMakerVendorId, kSupportedProducts[2]);
@@ -103,7 +97,7 @@ class ScriptedBackend final : public HidBackend {
 
   private:
     Script& script_;
-    StepClock& clock_;
+    FakeClock& clock_;
 };
 
 Bytes Packet(std::uint8_t command, std::uint16_t length, const Bytes& payload,
@@ -148,7 +142,7 @@ class SilenceBoundTest : public ::testing::Test {
     std::uint64_t Elapsed() const { return clock.now - start; }
 
     Script script;
-    StepClock clock;
+    FakeClock clock;
     NullDebug debug;
     KeyState keyState;
     ScriptedBackend backend{script, clock};

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "fakes.h"
-#include "replay_backend.h"
+#include "tests/common/fakes.h"
+#include "tests/common/replay_backend.h"
 #include "transport/device_ids.h"
 #include "transport/fido_device.h"
 

@@ -12,8 +12,8 @@
 #include <map>
 #include <string>
 
-#include "fakes.h"
-#include "replay_backend.h"
+#include "tests/common/fakes.h"
+#include "tests/common/replay_backend.h"
 #include "transport/device_ids.h"
 #include "transport/hid_report_descriptor.h"
 #include "transport/hid_transport.h"

@@ -2,24 +2,13 @@
 
 #include <string>
 
+#include "tests/common/bytes.h"
 #include "vkey/key_cbor.h"
 
 namespace kelvora::vkey {
 namespace {
 
-Bytes Hex(std::string_view hex) {
-    Bytes out;
-    std::string digits;
-    for (char c : hex) {
-        if (c != ' ') {
-            digits += c;
-        }
-    }
-    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        out.push_back(static_cast<std::uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
+using test::Hex;
 
 TEST(KeyCbor, RoundTripsCanonicalRequestsByteForByte) {
     const char* const rows[] = {

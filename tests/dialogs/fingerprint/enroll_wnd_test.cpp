@@ -34,7 +34,7 @@ class EnrollTest : public FpDialogTest {
     bool Touch(UiDriver& ui, const QString& image) {
         key->LiftFinger();
         key->PlaceFinger(kFinger);
-        return WaitFor([&] { return ui.Image(kImage) == image; });
+        return KELVORA_WAIT_FOR_UI(ui.Image(kImage) == image);
     }
 };
 
@@ -96,14 +96,12 @@ TEST_F(EnrollTest, KeyAskingForMoreSamplesKeepsTheFirstPicture) {
                                      "指紋センサーをタッチ（残り3回）"};
         for (const char* text : texts) {
             // One sample per touch: the key must be waiting, and answers the exchange.
-            ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
+            ASSERT_TRUE(KELVORA_WAIT_FOR_UI(key->waitingForUser()));
             const std::size_t answered = key->SnapshotState().history.size();
             key->LiftFinger();
             key->PlaceFinger(kFinger);
-            ASSERT_TRUE(WaitFor([&] {
-                return key->SnapshotState().history.size() > answered &&
-                       ui.Text(kText) == QString::fromUtf8(text);
-            }));
+            ASSERT_TRUE(KELVORA_WAIT_FOR_UI(key->SnapshotState().history.size() > answered &&
+                                            ui.Text(kText) == QString::fromUtf8(text)));
             EXPECT_EQ(ui.Image(kImage), Finger(1));
         }
     });
@@ -149,30 +147,26 @@ TEST_F(EnrollTest, LegacyModelCountsLiftedTouches) {
     CFPRegistWnd dialog(device, kLegacySlot, Services());
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         ASSERT_TRUE(
-            WaitFor([&] { return ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ"); }));
+            KELVORA_WAIT_FOR_UI(ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ")));
         ASSERT_TRUE(Touch(ui, Finger(1)));
         // The finger stays: the sensor's complaint until it is lifted.
-        ASSERT_TRUE(WaitFor([&] {
-            return ui.Text(kText) ==
-                   QString::fromUtf8("ユーザーがセンサーから指を離しませんでした。");
-        }));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(
+            ui.Text(kText) == QString::fromUtf8("ユーザーがセンサーから指を離しませんでした。")));
         key->LiftFinger();
-        ASSERT_TRUE(WaitFor([&] {
-            return ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ（残り3回）");
-        }));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Text(kText) ==
+                                        QString::fromUtf8("指紋センサーをタッチ（残り3回）")));
         const char* const prompts[] = {"指紋センサーをタッチ（残り2回）",
                                        "指紋センサーをタッチ（残り1回）"};
         for (int n = 2; n <= 3; ++n) {
             key->PlaceFinger(kFinger);
-            ASSERT_TRUE(WaitFor([&] { return ui.Image(kImage) == Finger(n); }));
+            ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Image(kImage) == Finger(n)));
             key->LiftFinger();
             // The worker must see the sensor empty before the next touch counts.
-            ASSERT_TRUE(
-                WaitFor([&] { return ui.Text(kText) == QString::fromUtf8(prompts[n - 2]); }));
+            ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Text(kText) == QString::fromUtf8(prompts[n - 2])));
         }
         // The fourth sample is followed at once by the final step.
         key->PlaceFinger(kFinger);
-        ASSERT_TRUE(WaitFor([&] { return ui.Image(kImage) == QStringLiteral("Pass.png"); }));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Image(kImage) == QStringLiteral("Pass.png")));
         workerClock.Release();
         EXPECT_TRUE(WaitUntilClosed(dialog));
     });
@@ -199,8 +193,8 @@ TEST_F(EnrollTest, EndingWithoutAResultNeverReadsAsSuccess) {
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
             // A legacy model counts a touch only once it has seen the sensor empty.
             if (Legacy()) {
-                ASSERT_TRUE(WaitFor(
-                    [&] { return ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ"); }));
+                ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Text(kText) ==
+                                                QString::fromUtf8("指紋センサーをタッチ")));
             }
             ASSERT_TRUE(Touch(ui, Finger(1)));
             if (c.suspend) {

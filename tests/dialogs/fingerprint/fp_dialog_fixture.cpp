@@ -1,14 +1,12 @@
 #include "fp_dialog_fixture.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QWidget>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "dialogs/message_box/message_box.h"
-#include "toolkit/container.h"
+#include "tests/common/window_script.h"
 #include "transport/connect.h"
 
 namespace kelvora::test {
@@ -17,36 +15,6 @@ namespace {
 constexpr std::size_t kKeptSleeps = 1000;
 constexpr std::int64_t kPastSettleDelayMs = 3000;
 }  // namespace
-
-void SteppingClock::SleepMs(std::uint32_t milliseconds) {
-    now_.fetch_add(milliseconds);
-    std::unique_lock lock(mutex_);
-    if (sleeps_.size() < kKeptSleeps) {
-        sleeps_.push_back(milliseconds);
-    }
-    released_.wait(lock, [&] { return heldMs_ != milliseconds; });
-    lock.unlock();
-    // A moment of real time, so that a polling worker does not flood its window.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
-void SteppingClock::HoldPausesOf(std::uint32_t milliseconds) {
-    std::lock_guard lock(mutex_);
-    heldMs_ = milliseconds;
-}
-
-void SteppingClock::Release() {
-    {
-        std::lock_guard lock(mutex_);
-        heldMs_ = 0;
-    }
-    released_.notify_all();
-}
-
-std::vector<std::uint32_t> SteppingClock::Sleeps() const {
-    std::lock_guard lock(mutex_);
-    return sleeps_;
-}
 
 void LockedDebugOutput::Write(std::string_view line) {
     std::lock_guard lock(mutex_);
@@ -121,32 +89,28 @@ WindowRun FpDialogTest::Run(WindowImplBase& window, const std::function<void(UiD
     ScopedModalHook hook([&](WindowImplBase& shown) {
         if (dynamic_cast<CDuiMessageBox*>(&shown) != nullptr) {
             UiDriver boxUi(shown);
-            ShownBox box;
-            if (auto* area = boxUi.FindAs<CContainerUI>(QStringLiteral("MsgBox"));
-                area != nullptr && area->GetCount() > 0) {
-                box.text = area->GetItemAt(0)->GetText();
-            }
-            run.boxes.push_back(box);
+            run.boxes.push_back(ShownBox{MessageBoxText(boxUi)});
             boxUi.Click(QStringLiteral("OK"));
             return;
         }
         if (&shown != &window) {
             return;
         }
-        QApplication::setActiveWindow(shown.GetWidget());
-        UiDriver::ProcessEvents();
-        UiDriver ui(shown);
-        script(ui);
-        UiDriver::ProcessEvents();
+        PlayInFront(shown, script);
         run.closedByScript = shown.IsClosed();
         workerClock.Release();
         if (!shown.IsClosed()) {
             if (key != nullptr && key->plugged()) {
                 RemoveKey();
             }
-            WaitUntilClosed(shown);
-            if (!shown.IsClosed()) {
+            if (!WaitUntilClosed(shown)) {
                 shown.Close(kLeftOpen);
+            }
+            // A window that refuses even that would keep its modal loop, and the whole
+            // program, waiting for ever: the base class closes it and the test fails.
+            if (!WaitUntilClosed(shown, std::chrono::milliseconds(2000))) {
+                ADD_FAILURE() << "the window refused to close";
+                shown.WindowImplBase::HandleMessage(kWmClose, kLeftOpen, 0);
             }
         }
     });
@@ -154,20 +118,6 @@ WindowRun FpDialogTest::Run(WindowImplBase& window, const std::function<void(UiD
     window.CenterWindow();
     run.modalResult = window.ShowModal();
     return run;
-}
-
-bool FpDialogTest::WaitFor(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < 2000) {
-        UiDriver::ProcessEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return done();
-}
-
-bool FpDialogTest::WaitUntilClosed(WindowImplBase& window) {
-    return WaitFor([&] { return window.IsClosed(); });
 }
 
 std::vector<std::uint8_t> FpDialogTest::CommandBytesSeen() const {

@@ -18,6 +18,8 @@
 #include "ctap/bio_sequence.h"
 #include "dialogs/pin/device_watchdog.h"
 #include "platform/debug_output.h"
+#include "tests/common/stepping_clock.h"
+#include "tests/common/ui_wait.h"
 #include "toolkit/test_driver.h"
 #include "transport/fido_device.h"
 #include "transport/key_state.h"
@@ -31,29 +33,6 @@ inline constexpr int kLegacyModel = 1;
 inline constexpr int kOwnBioModel = 6;  // sixth model: its own bio subcommands, settle delay
 inline constexpr std::uint8_t kStandardFirmware = 17;
 inline constexpr std::uint8_t kVendorFirmware = 18;  // takes the vendor command bytes
-
-// A clock safe for the workers: a pause lasts a real millisecond whatever its length, and
-// every reading moves time on a little, so loops bounded by time end without real waiting.
-class SteppingClock final : public Clock {
-  public:
-    explicit SteppingClock(std::uint64_t stepMs) : stepMs_(stepMs) {}
-    std::uint64_t NowMs() override { return now_.fetch_add(stepMs_) + stepMs_; }
-    void SleepMs(std::uint32_t milliseconds) override;
-    std::vector<std::uint32_t> Sleeps() const;
-    // Holds every pause of `milliseconds` until Release, so a test can look at what a window
-    // shows while its worker waits.
-    void HoldPausesOf(std::uint32_t milliseconds);
-    void Release();
-
-  private:
-    std::condition_variable released_;
-    std::uint32_t heldMs_ = 0;  // guarded by mutex_
-
-    const std::uint64_t stepMs_;
-    std::atomic<std::uint64_t> now_{1000};
-    mutable std::mutex mutex_;
-    std::vector<std::uint32_t> sleeps_;
-};
 
 // Watchdog pauses of a millisecond.
 // Debug lines from any thread.
@@ -98,10 +77,6 @@ class FpDialogTest : public ::testing::Test {
     // worker ends.
     WindowRun Run(WindowImplBase& window, const std::function<void(UiDriver&)>& script);
     static constexpr int kLeftOpen = 99;
-
-    // Processes events until `done` holds, for at most two seconds of real time.
-    static bool WaitFor(const std::function<bool()>& done);
-    static bool WaitUntilClosed(WindowImplBase& window);
 
     BioSequenceServices Services() { return BioSequenceServices{workerClock, debug}; }
     // The first byte of every request the key has answered.

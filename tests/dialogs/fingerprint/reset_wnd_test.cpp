@@ -51,7 +51,7 @@ TEST_F(ResetTest, OutcomeOnEveryKind) {
             ui.KeyDown(kVkReturn);
             key->PlaceFinger(1);  // the touch a CTAP2 key asks for
             ASSERT_TRUE(
-                WaitFor([&] { return ui.Image(kImage) != QStringLiteral("Rec_Finger_Add.png"); }));
+                KELVORA_WAIT_FOR_UI(ui.Image(kImage) != QStringLiteral("Rec_Finger_Add.png")));
             EXPECT_EQ(ui.Image(kImage),
                       c.success ? QStringLiteral("Pass.png") : QStringLiteral("Fail.png"));
             EXPECT_EQ(ui.Text(kText),
@@ -79,12 +79,12 @@ TEST_F(ResetTest, SystemCloseIsRefusedWhileTheKeyWaits) {
     workerClock.HoldPausesOf(kResetOutcomeShownMs);
     CResetWnd dialog(device, workerClock);
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
-        ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(key->waitingForUser()));
         dialog.GetWidget()->close();
         UiDriver::ProcessEvents();
         EXPECT_FALSE(dialog.IsClosed());
         key->PlaceFinger(1);
-        ASSERT_TRUE(WaitFor([&] { return ui.Image(kImage) == QStringLiteral("Pass.png"); }));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Image(kImage) == QStringLiteral("Pass.png")));
         workerClock.Release();
         EXPECT_TRUE(WaitUntilClosed(dialog));
     });
@@ -96,7 +96,7 @@ TEST_F(ResetTest, RemovalDuringTheExchangeIsNoReset) {
     StartKey(kCtapModel);
     CResetWnd dialog(device, workerClock);
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
-        ASSERT_TRUE(WaitFor([&] { return key->waitingForUser(); }));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(key->waitingForUser()));
         EXPECT_EQ(ui.Text(kText), QString::fromUtf8("指紋センサーをタッチしてください。"));
         RemoveKey();
         EXPECT_TRUE(WaitUntilClosed(dialog));

@@ -17,14 +17,16 @@ constexpr int kOtherFinger = 2;
 
 class VerifyTest : public FpDialogTest {
   protected:
-    // Runs the dialog with `finger` laid on once it waits, and reads the verdict while the
-    // worker keeps it up.
+    // Runs the dialog with `finger` on the sensor, and reads the verdict while the worker
+    // keeps it up. The finger is there before the window opens: the worker's clock runs many
+    // times faster than real time, so on a busy machine a finger laid on by the script could
+    // come after the legacy poll's limit and read as a finger that never matched.
     WindowRun Verify(CFPVerifyWnd& dialog, int finger, QString* image, QString* text) {
         workerClock.HoldPausesOf(kVerdictDisplayMs);
+        key->PlaceFinger(finger);
         return Run(dialog, [&](UiDriver& ui) {
-            key->PlaceFinger(finger);
             ASSERT_TRUE(
-                WaitFor([&] { return ui.Image(kImage) != QStringLiteral("Rec_Finger_Add.png"); }));
+                KELVORA_WAIT_FOR_UI(ui.Image(kImage) != QStringLiteral("Rec_Finger_Add.png")));
             *image = ui.Image(kImage);
             *text = ui.Text(kText);
             if (text->contains(QString::fromUtf8("残り2回"))) {
@@ -107,7 +109,7 @@ TEST_F(VerifyTest, LegacyNoMatchWithinTheLimit) {
     CFPVerifyWnd dialog(device, QString::fromUtf8("指紋検証"), Services());
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
         // Nobody touches the sensor: the worker's clock runs past the limit without real waiting.
-        ASSERT_TRUE(WaitFor([&] { return ui.Image(kImage) == QStringLiteral("Fail.png"); }));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Image(kImage) == QStringLiteral("Fail.png")));
         EXPECT_EQ(ui.Text(kText), QString::fromUtf8("もう一度やり直してください。"));
         workerClock.Release();
         EXPECT_TRUE(WaitUntilClosed(dialog));

@@ -9,12 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/bytes.h"
 #include "transport/ctaphid.h"
 #include "transport/hid_backend.h"
 
 namespace kelvora::test {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // The error code a replayed failure reports (ERROR_DEVICE_NOT_CONNECTED on Windows).
 inline constexpr std::uint32_t kReplayDeviceGone = 0x48F;
@@ -74,7 +73,6 @@ class ReplayBackend final : public HidBackend {
 Bytes InitPacket(const Bytes& channel, std::uint8_t command, std::uint16_t length,
                  const Bytes& payload);
 Bytes ContinuationPacket(const Bytes& channel, std::uint8_t sequence, const Bytes& payload);
-Bytes Hex(const std::string& text);  // "00 11 aa" or "0011AA"
 
 // An annotated wire trace: lines "> hex  # note" are reports the host must write, "< hex"
 // packets the key sends; hex may stop early, the rest is zero. '#' starts a comment.

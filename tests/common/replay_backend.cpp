@@ -1,4 +1,4 @@
-#include "replay_backend.h"
+#include "tests/common/replay_backend.h"
 
 #include <algorithm>
 #include <array>
@@ -163,23 +163,6 @@ Bytes ContinuationPacket(const Bytes& channel, std::uint8_t sequence, const Byte
     std::copy_n(payload.begin(), std::min(payload.size(), kContinuationPayloadSize),
                 packet.begin() + 5);
     return packet;
-}
-
-Bytes Hex(const std::string& text) {
-    Bytes bytes;
-    std::string digits;
-    for (const char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c)) != 0) {
-            digits.push_back(c);
-        }
-    }
-    if (digits.size() % 2 != 0) {
-        throw std::invalid_argument("odd number of hex digits: " + text);
-    }
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
 }
 
 Trace LoadTrace(const std::string& path) {
