@@ -5,104 +5,53 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#define PACKET_SIZE 64
+#include "vkey_socket_io.h"
 
 static int failures = 0;
 
-#define CHECK(cond)                                                       \
-    do {                                                                  \
-        if (!(cond)) {                                                    \
+#define CHECK(cond)                                                                  \
+    do {                                                                             \
+        if (!(cond)) {                                                               \
             fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-            failures++;                                                   \
-        }                                                                 \
+            failures++;                                                              \
+        }                                                                            \
     } while (0)
 
-#define CHECK_RC(expr, want)                                                                   \
-    do {                                                                                       \
-        int rc_ = (expr);                                                                      \
-        if (rc_ != (want)) {                                                                   \
-            fprintf(stderr, "%s:%d: %s = %s (%d), wanted %d\n", __FILE__, __LINE__, #expr,     \
-                    fido_strerr(rc_), rc_, (want));                                            \
-            failures++;                                                                        \
-        }                                                                                      \
+#define CHECK_RC(expr, want)                                                               \
+    do {                                                                                   \
+        int rc_ = (expr);                                                                  \
+        if (rc_ != (want)) {                                                               \
+            fprintf(stderr, "%s:%d: %s = %s (%d), wanted %d\n", __FILE__, __LINE__, #expr, \
+                    fido_strerr(rc_), rc_, (want));                                        \
+            failures++;                                                                    \
+        }                                                                                  \
     } while (0)
 
-static void *io_open(const char *path) {
-    int *fd = malloc(sizeof *fd);
-    struct sockaddr_un address;
-    memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    strncpy(address.sun_path, path, sizeof address.sun_path - 1);
-    *fd = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-    if (*fd < 0 || connect(*fd, (struct sockaddr *)&address, sizeof address) != 0) {
-        free(fd);
-        return NULL;
-    }
-    return fd;
-}
-
-static void io_close(void *handle) {
-    close(*(int *)handle);
-    free(handle);
-}
-
-static int io_read(void *handle, unsigned char *buf, size_t len, int ms) {
-    int fd = *(int *)handle;
-    struct timeval timeout = {0, 0};
-    if (ms >= 0) {
-        timeout.tv_sec = ms / 1000;
-        timeout.tv_usec = (ms % 1000) * 1000;
-    }
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    unsigned char packet[PACKET_SIZE];
-    ssize_t n = recv(fd, packet, sizeof packet, 0);
-    if (n != PACKET_SIZE || len < PACKET_SIZE) {
-        return -1;
-    }
-    memcpy(buf, packet, PACKET_SIZE);
-    return PACKET_SIZE;
-}
-
-/* libfido2 writes a HID report: the report id first, then the 64-byte packet. */
-static int io_write(void *handle, const unsigned char *buf, size_t len) {
-    if (len != PACKET_SIZE + 1) {
-        return -1;
-    }
-    if (send(*(int *)handle, buf + 1, PACKET_SIZE, MSG_NOSIGNAL) != PACKET_SIZE) {
-        return -1;
-    }
-    return (int)len;
-}
-
-static fido_dev_t *plug(const char *path) {
-    static const fido_dev_io_t io = {io_open, io_close, io_read, io_write};
-    fido_dev_t *dev = fido_dev_new();
-    CHECK_RC(fido_dev_set_io_functions(dev, &io), FIDO_OK);
+static fido_dev_t* plug(const char* path) {
+    fido_dev_t* dev = fido_dev_new();
+    CHECK_RC(fido_dev_set_io_functions(dev, vkey_socket_io()), FIDO_OK);
     CHECK_RC(fido_dev_open(dev, path), FIDO_OK);
     return dev;
 }
 
-static void unplug(fido_dev_t **dev) {
+static void unplug(fido_dev_t** dev) {
     fido_dev_close(*dev);
     fido_dev_free(dev);
     usleep(50000);
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: libfido2_test SOCKET\n");
         return 2;
     }
     fido_init(0);
-    fido_dev_t *dev = plug(argv[1]);
+    fido_dev_t* dev = plug(argv[1]);
     CHECK(fido_dev_is_fido2(dev));
 
-    fido_cbor_info_t *info = fido_cbor_info_new();
+    fido_cbor_info_t* info = fido_cbor_info_new();
     CHECK_RC(fido_dev_get_cbor_info(dev, info), FIDO_OK);
     CHECK(fido_cbor_info_versions_len(info) >= 1);
     fido_cbor_info_free(&info);
@@ -117,8 +66,8 @@ int main(int argc, char **argv) {
     CHECK_RC(fido_dev_set_pin(dev, "abcd", "1234"), FIDO_OK);
 
     /* Bio enrollment: begin, continue until no samples remain, list, name, remove. */
-    fido_bio_template_t *template = fido_bio_template_new();
-    fido_bio_enroll_t *enroll = fido_bio_enroll_new();
+    fido_bio_template_t* template = fido_bio_template_new();
+    fido_bio_enroll_t* enroll = fido_bio_enroll_new();
     CHECK_RC(fido_bio_dev_enroll_begin(dev, template, enroll, 3000, "abcd"), FIDO_OK);
     int samples = 1;
     while (fido_bio_enroll_remaining_samples(enroll) > 0 && samples < 10) {
@@ -128,7 +77,7 @@ int main(int argc, char **argv) {
     CHECK(samples == 4);
     CHECK(fido_bio_template_id_len(template) == 2);
 
-    fido_bio_template_array_t *templates = fido_bio_template_array_new();
+    fido_bio_template_array_t* templates = fido_bio_template_array_new();
     CHECK_RC(fido_bio_dev_get_template_array(dev, templates, "abcd"), FIDO_OK);
     CHECK(fido_bio_template_array_count(templates) == 1);
     fido_bio_template_array_free(&templates);
@@ -138,7 +87,7 @@ int main(int argc, char **argv) {
     templates = fido_bio_template_array_new();
     CHECK_RC(fido_bio_dev_get_template_array(dev, templates, "abcd"), FIDO_OK);
     if (fido_bio_template_array_count(templates) == 1) {
-        const char *name = fido_bio_template_name(fido_bio_template(templates, 0));
+        const char* name = fido_bio_template_name(fido_bio_template(templates, 0));
         CHECK(name != NULL && strcmp(name, "right index") == 0);
     }
     fido_bio_template_array_free(&templates);
