@@ -5,12 +5,10 @@
 
 #include "cli/commands.h"
 #include "cli/fingerprint_reading.h"
-#include "cli/firmware_query.h"
 #include "cli/identity_check.h"
 #include "cli/key_session.h"
 #include "ctap/client_pin.h"
 #include "ctap/get_info_details.h"
-#include "ctap/status.h"
 #include "platform/text.h"
 
 namespace kelvora::cli {
@@ -72,13 +70,11 @@ KeyFacts ReadFacts(CliEnv& env, KeySession& session, bool pinGiven) {
             facts.retries = static_cast<int>(*count);
         }
     }
+    // What the key told when it was opened: neither changes while facts are read.
     if (!legacy) {
-        AuthenticatorDetails details;
-        if (ReadAuthenticatorDetails(session.Device(), details) == kCtapSuccess) {
-            facts.details = std::move(details);
-        }
+        facts.details = session.Details();
     }
-    facts.firmware = ReadFirmwareByte(session.Device(), session.Key().productId);
+    facts.firmware = session.Firmware();
     facts.fingerprints = CountFingerprints(env, session);
     facts.countNeedsPin = !facts.fingerprints && state.pinSet && !legacy && !pinGiven;
     facts.commandSet = legacy ? "legacy" : state.vendorCommandSet ? "vendor" : "standard";

@@ -2,7 +2,6 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "cli/firmware_query.h"
 #include "cli/key_session.h"
 
 namespace kelvora::cli {
@@ -28,7 +27,7 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
         } else {
             KeySession session;
             if (session.OpenKey(env, env.backend, key)) {
-                firmware = ReadFirmwareByte(session.Device(), key.productId);
+                firmware = session.Firmware();
             } else {
                 accessDenied = session.State().deviceAccessDenied;
                 problem = accessDenied                     ? AccessDeniedMessage(key)

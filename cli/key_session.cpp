@@ -138,9 +138,13 @@ bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) 
     state_.deviceAbsent = false;
     backend_ = std::make_unique<OneInterfaceBackend>(backend, key.path, state_.deviceAbsent);
     device_ = std::make_unique<FidoDevice>(*backend_, state_, env.clock, env.debug);
+    firmware_.reset();
     const ConnectResult result = ConnectDevice(*device_, env.clock);
     if (!result.connected) {
         return false;
+    }
+    if (result.firmwareVersion) {
+        firmware_ = *result.firmwareVersion;
     }
     RefreshInfo();
     // A key pulled out while it was being asked would otherwise look like a blank one.
@@ -149,7 +153,7 @@ bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) 
 
 std::uint16_t KeySession::RefreshInfo() {
     caps_ = {};
-    const std::uint16_t status = GetAuthenticatorInfo(*device_, caps_);
+    const std::uint16_t status = GetAuthenticatorInfo(*device_, caps_, details_);
     if (Legacy()) {
         state_.pinSet = caps_.pinSet != 0;
         state_.uvConfigured = caps_.uvConfigured != 0;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "cli/options.h"
 #include "cli/reporter.h"
 #include "ctap/get_info.h"
+#include "ctap/get_info_details.h"
 #include "transport/fido_device.h"
 #include "transport/key_state.h"
 
@@ -68,9 +70,13 @@ class KeySession {
     bool Legacy() const;
     // True once a transfer found the key gone (it stays so until the next OpenKey).
     bool Removed() const { return state_.deviceAbsent; }
-    // Re-reads GetInfo into the key state and caps.
+    // Re-reads GetInfo into the key state, caps and details.
     std::uint16_t RefreshInfo();
     const AuthenticatorCaps& Caps() const { return caps_; }
+    // The last GetInfo answer in full; nullopt for legacy models and failed exchanges.
+    const std::optional<AuthenticatorDetails>& Details() const { return details_; }
+    // The firmware version byte the key gave when it was opened.
+    std::optional<int> Firmware() const { return firmware_; }
 
   private:
     KeyState state_;
@@ -78,6 +84,8 @@ class KeySession {
     std::unique_ptr<HidBackend> backend_;
     std::unique_ptr<FidoDevice> device_;
     AuthenticatorCaps caps_;
+    std::optional<AuthenticatorDetails> details_;
+    std::optional<int> firmware_;
     Reporter* reporter_ = nullptr;
 };
 

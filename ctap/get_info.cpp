@@ -68,13 +68,21 @@ InfoOptions ParseInfoOptions(const std::uint8_t* response, std::uint32_t length)
 }
 
 std::uint16_t GetAuthenticatorInfo(FidoDevice& device, AuthenticatorCaps& caps) {
+    InfoResponse response{};
+    std::uint32_t length = 0;
+    return GetAuthenticatorInfo(device, caps, response, length);
+}
+
+std::uint16_t GetAuthenticatorInfo(FidoDevice& device, AuthenticatorCaps& caps,
+                                   InfoResponse& response, std::uint32_t& length) {
+    response.fill(0);
+    length = 0;
     KeyState& state = device.State();
     if (IsLegacyModel(state.selectedProductId)) {
         return LegacyInfo(device, caps);
     }
     const std::uint8_t request = CommandByte(state, CtapCommand::kGetInfo);
-    std::array<std::uint8_t, kInfoResponseSize> response{};
-    std::uint32_t length = response.size();
+    length = static_cast<std::uint32_t>(response.size());
     const std::uint8_t status = device.SendCborCommand(&request, 1, response.data(), &length);
 
     // Decoded whatever the status: an error answer carries no options, which clears

@@ -3,6 +3,7 @@
 // answer a vendor APDU with the first two facts instead.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -31,6 +32,13 @@ struct AuthenticatorCaps {
 // caps as they arrived, whatever the status word, which is returned. No flag of keyState is
 // touched.
 std::uint16_t GetAuthenticatorInfo(FidoDevice& device, AuthenticatorCaps& caps);
+
+// As above, keeping a CTAP2 key's answer for whoever wants more of it than the three facts:
+// `response` receives the response without its status byte and `length` its length. Both
+// stay zero on legacy models.
+using InfoResponse = std::array<std::uint8_t, kInfoResponseSize>;
+std::uint16_t GetAuthenticatorInfo(FidoDevice& device, AuthenticatorCaps& caps,
+                                   InfoResponse& response, std::uint32_t& length);
 
 // The decoding half of the CTAP2 path, for a GetInfo response without its status byte.
 struct InfoOptions {

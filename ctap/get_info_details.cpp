@@ -6,9 +6,9 @@
 #include "cbor/cbor_constants.h"
 #include "cbor/cbor_view.h"
 #include "cbor/cbor_walker.h"
-#include "ctap/command_codes.h"
 #include "ctap/get_info.h"
 #include "ctap/status.h"
+#include "transport/device_ids.h"
 
 namespace kelvora {
 namespace {
@@ -94,12 +94,13 @@ AuthenticatorDetails ParseAuthenticatorDetails(const std::uint8_t* response, std
     return details;
 }
 
-std::uint8_t ReadAuthenticatorDetails(FidoDevice& device, AuthenticatorDetails& details) {
-    const std::uint8_t request = CommandByte(device.State(), CtapCommand::kGetInfo);
-    std::array<std::uint8_t, kInfoResponseSize> response{};
-    std::uint32_t length = response.size();
-    const std::uint8_t status = device.SendCborCommand(&request, 1, response.data(), &length);
-    if (status == kCtapSuccess) {
+std::uint16_t GetAuthenticatorInfo(FidoDevice& device, AuthenticatorCaps& caps,
+                                   std::optional<AuthenticatorDetails>& details) {
+    details.reset();
+    InfoResponse response{};
+    std::uint32_t length = 0;
+    const std::uint16_t status = GetAuthenticatorInfo(device, caps, response, length);
+    if (!IsLegacyModel(device.State().selectedProductId) && status == kCtapSuccess) {
         details = ParseAuthenticatorDetails(response.data(),
                                             std::min<std::uint32_t>(length, response.size()));
     }

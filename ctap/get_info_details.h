@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "ctap/get_info.h"
 #include "transport/fido_device.h"
 
 namespace kelvora {
@@ -26,8 +27,9 @@ struct AuthenticatorDetails {
 // their type are left empty; nothing is read beyond `length`.
 AuthenticatorDetails ParseAuthenticatorDetails(const std::uint8_t* response, std::uint32_t length);
 
-// Sends GetInfo to a CTAP2 key and decodes the answer. Returns the CTAP status; `details`
-// is filled only on success.
-std::uint8_t ReadAuthenticatorDetails(FidoDevice& device, AuthenticatorDetails& details);
+// GetAuthenticatorInfo (get_info.h) and the details of the same answer, in one exchange.
+// `details` is set when a CTAP2 key answered with success, and reset otherwise.
+std::uint16_t GetAuthenticatorInfo(FidoDevice& device, AuthenticatorCaps& caps,
+                                   std::optional<AuthenticatorDetails>& details);
 
 }  // namespace kelvora

@@ -23,7 +23,7 @@ ConnectResult ConnectDevice(FidoDevice& device, Clock& clock) {
     result.connectedAtMs = clock.NowMs();
     device.GetDeviceDescription(result.description.data(), result.description.size());
     if (result.productId != kSettleDelayProductId) {
-        result.firmwareStatus = device.QueryFirmwareVersion();
+        result.firmwareStatus = device.QueryFirmwareVersion(&result.firmwareVersion);
     }
     return result;
 }

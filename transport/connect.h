@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "platform/clock.h"
 #include "transport/fido_device.h"
@@ -20,6 +21,9 @@ struct ConnectResult {
     // The firmware version query's status word; 0 when it was not asked (sixth model,
     // or nothing connected).
     std::uint16_t firmwareStatus = 0;
+    // The firmware version byte that query answered; nullopt when it gave none or was not
+    // asked. Kept so that nobody needs to ask the key again.
+    std::optional<std::uint8_t> firmwareVersion;
 };
 
 // Selects DES secure messaging and the HID transport, enumerates, and selects the first

@@ -158,21 +158,27 @@ std::uint16_t FidoDevice::TransmitSecureApdu(std::uint8_t* response, std::uint32
     return TransmitApdu(apdu.data(), static_cast<std::int32_t>(length), response, responseLength);
 }
 
-std::uint16_t FidoDevice::QueryFirmwareVersion() {
+std::uint16_t FidoDevice::QueryFirmwareVersion(std::optional<std::uint8_t>* version) {
+    if (version) {
+        version->reset();
+    }
     const std::uint8_t query[] = {kVendorClass, kGetInfoInstruction, kFirmwareVersionP1, 0x00,
                                   kFirmwareVersionLe};
-    std::array<std::uint8_t, kFirmwareResponseSize> version{};
-    std::uint32_t length = version.size();
+    std::array<std::uint8_t, kFirmwareResponseSize> answer{};
+    std::uint32_t length = answer.size();
     const std::uint16_t status =
-        TransmitApdu(query, static_cast<std::int32_t>(sizeof query), version.data(), &length);
+        TransmitApdu(query, static_cast<std::int32_t>(sizeof query), answer.data(), &length);
     // A success without data carries no version; it changes nothing.
     if (status != kSwSuccess || length == 0) {
         return status;
     }
-    if (version[0] > kLastDesFirmware) {
+    if (version) {
+        *version = answer[0];
+    }
+    if (answer[0] > kLastDesFirmware) {
         secureMessagingAes_ = true;
     }
-    if (version[0] >= kFirstVendorCommandFirmware) {
+    if (answer[0] >= kFirstVendorCommandFirmware) {
         keyState_.vendorCommandSet = true;
     }
     return status;

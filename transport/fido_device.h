@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "platform/clock.h"
 #include "platform/debug_output.h"
@@ -82,8 +83,9 @@ class FidoDevice {
 
     // Asks the key for its firmware version byte (80 E3 00 00 03): a version above 16
     // selects AES secure messaging, 18 or above sets keyState.vendorCommandSet. Any other
-    // answer leaves both as they were. Returns the status word.
-    std::uint16_t QueryFirmwareVersion();
+    // answer leaves both as they were. Returns the status word; `version`, when given,
+    // receives the version byte, or nullopt when the key gave none.
+    std::uint16_t QueryFirmwareVersion(std::optional<std::uint8_t>* version = nullptr);
 
     bool SecureMessagingAes() const { return secureMessagingAes_; }
     void SetSecureMessagingAes(bool aes) { secureMessagingAes_ = aes; }

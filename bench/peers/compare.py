@@ -45,8 +45,12 @@ def run(argv, env=None, stdin_text=None, mark=None):
             stderr=subprocess.PIPE,
         )
         if stdin_text is not None:
-            process.stdin.write(stdin_text.encode())
-            process.stdin.close()
+            # A program that needs no input may have ended before it was written.
+            try:
+                process.stdin.write(stdin_text.encode())
+                process.stdin.close()
+            except BrokenPipeError:
+                pass
         marked = None
         err = b""
         for line in process.stderr:
