@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "ctap/bio_status.h"
 #include "dialogs/fingerprint/enroll_wnd.h"
 #include "fp_dialog_fixture.h"
 #include "toolkit/gui_test_environment.h"
@@ -26,6 +27,14 @@ bool IsCancelRequest(const vkey::Bytes& request) {
     return !request.empty() && (request.front() == 0x40 || request.front() == 0x50) &&
            std::search(request.begin(), request.end(), std::begin(cancel), std::end(cancel)) !=
                request.end();
+}
+
+// A legacy model counts a touch only once it has seen the sensor empty, and its first prompt
+// is up before it first looks.
+bool SawEmptySensor(const vkey::VirtualKey& key) {
+    const vkey::State state = key.SnapshotState();
+    return std::any_of(state.history.begin(), state.history.end(),
+                       [](const vkey::HistoryEntry& e) { return e.status == kSwNoFingerOnSensor; });
 }
 
 class EnrollTest : public FpDialogTest {
@@ -126,7 +135,8 @@ TEST_F(EnrollTest, CancelWaitsForTheExchangeThenTellsTheKey) {
             dialog.GetWidget()->close();
             UiDriver::ProcessEvents();
             EXPECT_FALSE(dialog.IsClosed()) << "the key still waits for the next sample";
-            // The key's sample time-out ends the exchange in flight.
+            // The key's sample time-out ends the exchange in flight, once the key is in it.
+            ASSERT_TRUE(KELVORA_WAIT_FOR_UI(key->waitingForUser()));
             keyClock.Advance(6000);
             EXPECT_TRUE(WaitUntilClosed(dialog));
         });
@@ -146,8 +156,8 @@ TEST_F(EnrollTest, LegacyModelCountsLiftedTouches) {
     workerClock.HoldPausesOf(CFPRegistWnd::kDoneShownMs);
     CFPRegistWnd dialog(device, kLegacySlot, Services());
     const WindowRun run = Run(dialog, [&](UiDriver& ui) {
-        ASSERT_TRUE(
-            KELVORA_WAIT_FOR_UI(ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ")));
+        ASSERT_TRUE(KELVORA_WAIT_FOR_UI(
+            ui.Text(kText) == QString::fromUtf8("指紋センサーをタッチ") && SawEmptySensor(*key)));
         ASSERT_TRUE(Touch(ui, Finger(1)));
         // The finger stays: the sensor's complaint until it is lifted.
         ASSERT_TRUE(KELVORA_WAIT_FOR_UI(
@@ -191,10 +201,8 @@ TEST_F(EnrollTest, EndingWithoutAResultNeverReadsAsSuccess) {
         StartKey(c.model);
         CFPRegistWnd dialog(device, kLegacySlot, Services());
         const WindowRun run = Run(dialog, [&](UiDriver& ui) {
-            // A legacy model counts a touch only once it has seen the sensor empty.
             if (Legacy()) {
-                ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ui.Text(kText) ==
-                                                QString::fromUtf8("指紋センサーをタッチ")));
+                ASSERT_TRUE(KELVORA_WAIT_FOR_UI(SawEmptySensor(*key)));
             }
             ASSERT_TRUE(Touch(ui, Finger(1)));
             if (c.suspend) {
