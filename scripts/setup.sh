@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang clang-format clang-tidy libclang-rt-14-dev
+  # a compiler cache shared by every clone and preset on the machine
+  ccache
   # core libraries
   libmbedtls-dev libudev-dev
   # the command line's JSON output (header only)
@@ -36,7 +38,19 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+# The compiler cache, outside every clone (CMake uses it when the folder exists).
+ccache_dir=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache}
+ensure_ccache_dir() {
+  [ -d "$ccache_dir" ] && [ -f "$ccache_dir/ccache.conf" ] && return 0
+  local s=""
+  if [ "$(id -u)" -ne 0 ] && [ ! -w "$(dirname "$ccache_dir")" ]; then s="sudo"; fi
+  $s mkdir -p "$ccache_dir"
+  printf 'max_size = %s\nhash_dir = false\n' "${KELVORA_CCACHE_SIZE:-6G}" | $s tee "$ccache_dir/ccache.conf" >/dev/null
+  [ "$(id -u)" -eq 0 ] || $s chown -R "$(id -u):$(id -g)" "$ccache_dir"
+}
+
 if [ ${#missing[@]} -eq 0 ]; then
+  ensure_ccache_dir
   echo "setup: all ${#packages[@]} packages present"
   exit 0
 fi
@@ -47,3 +61,4 @@ echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+ensure_ccache_dir
