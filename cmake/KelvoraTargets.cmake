@@ -17,12 +17,18 @@ function(kelvora_import_offscreen_platform target)
   endif()
 endfunction()
 
-# kelvora_add_test(NAME SOURCES ... [DEPS ...] [LABELS ...]): a GoogleTest executable
-# registered with CTest. Tests are discovered when ctest runs, so a crash in discovery
-# never breaks the build. GUI tests run on the offscreen platform.
+include(KelvoraTestLabels)
+
+# kelvora_add_test(NAME SOURCES ... [DEPS ...]): a GoogleTest executable registered with
+# CTest, labelled from cmake/KelvoraTestLabels.cmake. Tests are discovered when ctest runs,
+# so a crash in discovery never breaks the build. GUI tests run on the offscreen platform.
 # Every test links the shared test support (tests/common).
 function(kelvora_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  kelvora_test_labels(${name} ARG_LABELS)
+  if(KELVORA_TEST_ONLY_LABEL AND NOT KELVORA_TEST_ONLY_LABEL IN_LIST ARG_LABELS)
+    return()  # a build that runs only some tests does not compile the others
+  endif()
   find_package(GTest REQUIRED)
   include(GoogleTest)
   add_executable(${name} ${ARG_SOURCES})

@@ -2,33 +2,72 @@
 # Sets the machine up, builds and runs every test: the normal build, the sanitizer builds,
 # a short run of every fuzz target, the tool on a real X server, the Windows build with its
 # tests under Wine, and the Debian package installed, tried and removed again.
+#
+# Which tests run where (the labels are in cmake/KelvoraTestLabels.cmake):
+#   default   every test program, the interoperability tests and the benchmark smokes
+#   asan      every test program under AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan      the programs labelled "threads" (windows, workers, watchdogs, notification
+#             watchers, the daemon, removal): the pure parsers and tables start no thread,
+#             and AddressSanitizer and the fuzzers cover them
+#   fuzz      every fuzz target for KELVORA_FUZZ_SECONDS, as many at once as there are cores
+#
+#   scripts/test.sh --quick               only the unit and flow tests of the default build,
+#                                         for the edit-compile-test loop (no setup, no sanitizers)
 #   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 #   KELVORA_WINDOWS=1                     0 skips the Windows stage
+#   KELVORA_PACKAGE=1                     0 skips the Debian package check
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-./scripts/setup.sh
+jobs=$(nproc)
+if [ "${1:-}" = --quick ]; then
+  ./scripts/build.sh default
+  exec ctest --preset quick -j "$jobs"
+fi
+
+# Every stage is timed; the table at the end says where the time went.
+timings=()
+stage() {
+  local name=$1 start=$SECONDS
+  shift
+  echo "=== $name"
+  "$@"
+  timings+=("$(printf '%6d s  %s' $((SECONDS - start)) "$name")")
+}
+report() {
+  echo "=== time per stage"
+  printf '%s\n' "${timings[@]}"
+  printf '%6d s  in all\n' "$SECONDS"
+  if command -v ccache >/dev/null; then
+    echo "=== compiler cache"
+    CCACHE_DIR=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache} ccache -s || true
+  fi
+}
+trap report EXIT
+
+build_and_test() {
+  ./scripts/build.sh "$1"
+  ctest --preset "$1" -j "$jobs"
+}
+
+stage "setup" ./scripts/setup.sh
 presets="${KELVORA_TEST_PRESETS:-default asan tsan}"
 for preset in $presets; do
-  echo "=== build and test: $preset"
-  ./scripts/build.sh "$preset"
-  ctest --preset "$preset" -j "$(nproc)"
+  stage "build and test: $preset" build_and_test "$preset"
 done
 
-echo "=== real display smoke"
-./scripts/x11-smoke.sh "build/$(printf '%s\n' $presets | head -1)"
+stage "real display smoke" ./scripts/x11-smoke.sh "build/$(printf '%s\n' $presets | head -1)"
 
 if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
-  echo "=== fuzz smoke"
-  ./scripts/build.sh fuzz
-  ./scripts/fuzz.sh "${KELVORA_FUZZ_SECONDS:-30}"
+  stage "fuzz: build" ./scripts/build.sh fuzz
+  stage "fuzz: smoke" ./scripts/fuzz.sh "${KELVORA_FUZZ_SECONDS:-30}"
 fi
 
 if [ "${KELVORA_WINDOWS:-1}" != 0 ]; then
-  echo "=== Windows: cross-build, tests and windows under Wine, installer"
-  ./scripts/windows-test.sh
+  stage "Windows: cross-build, tests and windows under Wine, installer" ./scripts/windows-test.sh
 fi
 
-echo "=== Debian package: build, install, try, remove"
-./scripts/package-check.sh
+if [ "${KELVORA_PACKAGE:-1}" != 0 ]; then
+  stage "Debian package: build, install, try, remove" ./scripts/package-check.sh
+fi
