@@ -1,0 +1,210 @@
+/* Plugs and unplugs the rig's keys inside a Wine prefix.
+ *   kelvora-hid-rig plug SLOT DRIVER.sys VID PID VERSION PRODUCT PIPE USB
+ *   kelvora-hid-rig unplug SLOT
+ * A slot is one root device with its own copy of the driver under its own service: Wine
+ * looks for a driver's root devices only when the driver starts, so a key is plugged by
+ * starting its service and unplugged by removing its device and stopping the service,
+ * which leaves the other slots' keys alone. The device's instance id spells the vendor and
+ * product ids, because the HID path is made from it. PIPE "-" gives a device with no key
+ * behind it (another vendor's device, say). Both commands wait until the HID interface has
+ * appeared or gone, and print its path. */
+#include <windows.h>
+#include <cfgmgr32.h>
+#include <hidsdi.h>
+#include <newdev.h>
+#include <setupapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <wchar.h>
+
+#define WAIT_STEP_MS 50
+#define WAIT_LIMIT_MS 15000
+
+static const GUID system_class = {
+    0x4d36e97d, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+static int fail(const char *what) {
+    fprintf(stderr, "kelvora-hid-rig: %s failed (error %lu)\n", what, GetLastError());
+    return 1;
+}
+
+static void hardware_id(int slot, WCHAR *id, size_t units) {
+    swprintf(id, units, L"kelvora_rig\\slot%d", slot);
+}
+
+static void service_name(int slot, WCHAR *name, size_t units) {
+    swprintf(name, units, L"kelvora_rig%d", slot);
+}
+
+/* The HID interface path of `slot`'s key, or an empty string when it is not there. */
+static void find_interface(int slot, char *found, size_t size) {
+    GUID hid;
+    char suffix[16];
+    HidD_GetHidGuid(&hid);
+    found[0] = 0;
+    snprintf(suffix, sizeof suffix, "#%04d#", slot);
+    HDEVINFO set = SetupDiGetClassDevsA(&hid, NULL, NULL, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return;
+    for (DWORD i = 0;; ++i) {
+        SP_DEVICE_INTERFACE_DATA data = {sizeof data};
+        char buffer[1024];
+        SP_DEVICE_INTERFACE_DETAIL_DATA_A *detail = (SP_DEVICE_INTERFACE_DETAIL_DATA_A *)buffer;
+        if (!SetupDiEnumDeviceInterfaces(set, NULL, &hid, i, &data)) break;
+        detail->cbSize = sizeof *detail;
+        if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, sizeof buffer, NULL, NULL))
+            continue;
+        char lower[1024];
+        size_t n = 0;
+        for (; detail->DevicePath[n] && n + 1 < sizeof lower; ++n)
+            lower[n] = (char)tolower((unsigned char)detail->DevicePath[n]);
+        lower[n] = 0;
+        if (strstr(lower, "#vid_") && strstr(lower, suffix)) {
+            snprintf(found, size, "%s", detail->DevicePath);
+            break;
+        }
+    }
+    SetupDiDestroyDeviceInfoList(set);
+}
+
+static int wait_for(int slot, BOOL present) {
+    char path[1024];
+    for (int waited = 0; waited <= WAIT_LIMIT_MS; waited += WAIT_STEP_MS) {
+        find_interface(slot, path, sizeof path);
+        if ((path[0] != 0) == present) {
+            if (present) printf("plugged %s\n", path);
+            else printf("unplugged %d\n", slot);
+            return 0;
+        }
+        Sleep(WAIT_STEP_MS);
+    }
+    fprintf(stderr, "kelvora-hid-rig: slot %d did not %s\n", slot, present ? "appear" : "go");
+    return 1;
+}
+
+static int write_inf(int slot, WCHAR *inf, size_t units) {
+    WCHAR folder[MAX_PATH], service[64], id[64];
+    GetWindowsDirectoryW(folder, MAX_PATH);
+    wcscat(folder, L"\\inf\\");
+    service_name(slot, service, 64);
+    hardware_id(slot, id, 64);
+    swprintf(inf, units, L"%lskelvora_rig%d.inf", folder, slot);
+    FILE *file = _wfopen(inf, L"w");
+    if (!file) return fail("writing the INF");
+    fwprintf(file,
+             L"[Version]\nSignature=\"$CHICAGO$\"\nClass=System\n"
+             L"ClassGuid={4d36e97d-e325-11ce-bfc1-08002be10318}\nProvider=Kelvora\n\n"
+             L"[Manufacturer]\nKelvora=rig\n\n[rig]\nrig key=install,%ls\n\n"
+             L"[install]\nCopyFiles=none\n\n[none]\n\n[install.Services]\nAddService=%ls,0x2,service\n\n"
+             L"[service]\nServiceType=1\nStartType=3\nErrorControl=1\n"
+             L"ServiceBinary=%%12%%\\%ls.sys\nLoadOrderGroup=WinePlugPlay\n",
+             id, service, service);
+    fclose(file);
+    return 0;
+}
+
+static void set_value(HKEY key, const WCHAR *name, DWORD value) {
+    RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+}
+
+static int plug(int argc, WCHAR **argv) {
+    if (argc != 10) {
+        fprintf(stderr, "usage: plug SLOT DRIVER VID PID VERSION PRODUCT PIPE USB\n");
+        return 2;
+    }
+    int slot = _wtoi(argv[2]);
+    DWORD vid = wcstoul(argv[4], NULL, 16), pid = wcstoul(argv[5], NULL, 16);
+    DWORD version = wcstoul(argv[6], NULL, 16), usb = wcstoul(argv[9], NULL, 10);
+    const WCHAR *pipe = wcscmp(argv[8], L"-") == 0 ? L"" : argv[8];
+    WCHAR target[MAX_PATH], instance[128], id[64], inf[MAX_PATH];
+    GetSystemDirectoryW(target, MAX_PATH);
+    swprintf(target + wcslen(target), MAX_PATH - wcslen(target), L"\\drivers\\kelvora_rig%d.sys",
+             slot);
+    if (!CopyFileW(argv[3], target, FALSE)) return fail("copying the driver");
+    if (write_inf(slot, inf, MAX_PATH)) return 1;
+    hardware_id(slot, id, 64);
+    swprintf(instance, 128, L"ROOT\\VID_%04lX&PID_%04lX\\%04d", vid, pid, slot);
+
+    HDEVINFO set = SetupDiCreateDeviceInfoList(&system_class, NULL);
+    SP_DEVINFO_DATA device = {sizeof device};
+    if (set == INVALID_HANDLE_VALUE) return fail("SetupDiCreateDeviceInfoList");
+    if (!SetupDiCreateDeviceInfoW(set, instance, &system_class, NULL, NULL, 0, &device))
+        return fail("SetupDiCreateDeviceInfoW (is the slot plugged already?)");
+    WCHAR ids[80] = {0};
+    wcscpy(ids, id);
+    if (!SetupDiSetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, (const BYTE *)ids,
+                                           (DWORD)((wcslen(ids) + 2) * sizeof(WCHAR))))
+        return fail("setting the hardware id");
+    if (!SetupDiCallClassInstaller(DIF_REGISTERDEVICE, set, &device))
+        return fail("DIF_REGISTERDEVICE");
+    HKEY key = SetupDiCreateDevRegKeyW(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, NULL, NULL);
+    if (key == INVALID_HANDLE_VALUE) return fail("the device key");
+    set_value(key, L"RigVendor", vid);
+    set_value(key, L"RigProduct", pid);
+    set_value(key, L"RigVersion", version);
+    set_value(key, L"RigUsbInterface", usb);
+    RegSetValueExW(key, L"RigProductString", 0, REG_SZ, (const BYTE *)argv[7],
+                   (DWORD)((wcslen(argv[7]) + 1) * sizeof(WCHAR)));
+    RegSetValueExW(key, L"RigPipe", 0, REG_SZ, (const BYTE *)pipe,
+                   (DWORD)((wcslen(pipe) + 1) * sizeof(WCHAR)));
+    RegCloseKey(key);
+    SetupDiDestroyDeviceInfoList(set);
+    BOOL reboot = FALSE;
+    if (!UpdateDriverForPlugAndPlayDevicesW(NULL, id, inf, INSTALLFLAG_FORCE, &reboot))
+        return fail("UpdateDriverForPlugAndPlayDevicesW");
+    return wait_for(slot, TRUE);
+}
+
+static int stop_service(int slot) {
+    WCHAR name[64];
+    service_name(slot, name, 64);
+    SC_HANDLE manager = OpenSCManagerW(NULL, NULL, SC_MANAGER_ALL_ACCESS);
+    if (!manager) return fail("OpenSCManagerW");
+    SC_HANDLE service = OpenServiceW(manager, name, SERVICE_ALL_ACCESS);
+    if (!service) {
+        CloseServiceHandle(manager);
+        return 0;
+    }
+    SERVICE_STATUS status;
+    ControlService(service, SERVICE_CONTROL_STOP, &status);
+    for (int waited = 0; waited <= WAIT_LIMIT_MS; waited += WAIT_STEP_MS) {
+        if (!QueryServiceStatus(service, &status) || status.dwCurrentState == SERVICE_STOPPED) break;
+        Sleep(WAIT_STEP_MS);
+    }
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
+    return status.dwCurrentState == SERVICE_STOPPED ? 0 : fail("stopping the service");
+}
+
+static int unplug(int argc, WCHAR **argv) {
+    if (argc != 3) {
+        fprintf(stderr, "usage: unplug SLOT\n");
+        return 2;
+    }
+    int slot = _wtoi(argv[2]);
+    WCHAR id[64], found[256];
+    hardware_id(slot, id, 64);
+    HDEVINFO set = SetupDiGetClassDevsW(NULL, L"ROOT", NULL, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) return fail("SetupDiGetClassDevsW");
+    int removed = 0;
+    for (DWORD i = 0;; ++i) {
+        SP_DEVINFO_DATA device = {sizeof device};
+        if (!SetupDiEnumDeviceInfo(set, i, &device)) break;
+        if (!SetupDiGetDeviceRegistryPropertyW(set, &device, SPDRP_HARDWAREID, NULL,
+                                               (BYTE *)found, sizeof found, NULL) ||
+            _wcsicmp(found, id) != 0)
+            continue;
+        if (!SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) return fail("DIF_REMOVE");
+        ++removed;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    if (stop_service(slot)) return 1;
+    return wait_for(slot, FALSE);
+}
+
+int wmain(int argc, WCHAR **argv) {
+    setvbuf(stdout, NULL, _IONBF, 0);
+    if (argc >= 2 && wcscmp(argv[1], L"plug") == 0) return plug(argc, argv);
+    if (argc >= 2 && wcscmp(argv[1], L"unplug") == 0) return unplug(argc, argv);
+    fprintf(stderr, "usage: kelvora-hid-rig plug|unplug SLOT ...\n");
+    return 2;
+}
