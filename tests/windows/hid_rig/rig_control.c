@@ -4,7 +4,7 @@
  * A slot is one root device with its own copy of the driver under its own service: Wine
  * looks for a driver's root devices only when the driver starts, so a key is plugged by
  * starting its service and unplugged by removing its device and stopping the service,
- * which leaves the other slots' keys alone. The device's instance id spells the vendor and
+ * which leaves the other slots' keys alone. `ping` checks that a plugged key answers. The device's instance id spells the vendor and
  * product ids, because the HID path is made from it. PIPE "-" gives a device with no key
  * behind it (another vendor's device, say). Both commands wait until the HID interface has
  * appeared or gone, and print its path. */
@@ -201,10 +201,69 @@ static int unplug(int argc, WCHAR **argv) {
     return wait_for(slot, FALSE);
 }
 
+/* Sends a CTAPHID INIT to the slot's key and waits for its answer: proof that the whole way,
+ * HID class to driver to pipes to key and back, is up. */
+static int ping(int argc, WCHAR **argv) {
+    static const BYTE nonce[8] = {0x4B, 0x56, 0x72, 0x69, 0x67, 0x21, 0x00, 0x01};
+    if (argc != 3) {
+        fprintf(stderr, "usage: ping SLOT\n");
+        return 2;
+    }
+    int slot = _wtoi(argv[2]);
+    char path[1024];
+    find_interface(slot, path, sizeof path);
+    if (!path[0]) return fail("finding the slot's interface");
+    HANDLE device = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                FILE_FLAG_OVERLAPPED, NULL);
+    if (device == INVALID_HANDLE_VALUE) return fail("opening the interface");
+    HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        BYTE report[65] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0x86, 0, 8};
+        OVERLAPPED overlapped = {0};
+        DWORD bytes = 0;
+        memcpy(report + 8, nonce, sizeof nonce);
+        overlapped.hEvent = event;
+        ResetEvent(event);
+        if (!WriteFile(device, report, sizeof report, NULL, &overlapped) &&
+            GetLastError() != ERROR_IO_PENDING) {
+            Sleep(WAIT_STEP_MS * 5); /* the driver is still connecting to the key */
+            continue;
+        }
+        GetOverlappedResult(device, &overlapped, &bytes, TRUE);
+        for (int reads = 0; reads < 8; ++reads) {
+            BYTE answer[65];
+            ResetEvent(event);
+            memset(&overlapped, 0, sizeof overlapped);
+            overlapped.hEvent = event;
+            if (!ReadFile(device, answer, sizeof answer, NULL, &overlapped) &&
+                GetLastError() != ERROR_IO_PENDING)
+                break;
+            if (WaitForSingleObject(event, 250) != WAIT_OBJECT_0) {
+                CancelIoEx(device, &overlapped);
+                GetOverlappedResult(device, &overlapped, &bytes, TRUE);
+                break;
+            }
+            if (GetOverlappedResult(device, &overlapped, &bytes, FALSE) && bytes >= 16 &&
+                answer[5] == 0x86 && memcmp(answer + 8, nonce, sizeof nonce) == 0) {
+                CloseHandle(event);
+                CloseHandle(device);
+                printf("answered %s\n", path);
+                return 0;
+            }
+        }
+    }
+    CloseHandle(event);
+    CloseHandle(device);
+    fprintf(stderr, "kelvora-hid-rig: slot %d's key did not answer\n", slot);
+    return 1;
+}
+
 int wmain(int argc, WCHAR **argv) {
+    if (argc >= 2 && wcscmp(argv[1], L"ping") == 0) return ping(argc, argv);
     setvbuf(stdout, NULL, _IONBF, 0);
     if (argc >= 2 && wcscmp(argv[1], L"plug") == 0) return plug(argc, argv);
     if (argc >= 2 && wcscmp(argv[1], L"unplug") == 0) return unplug(argc, argv);
-    fprintf(stderr, "usage: kelvora-hid-rig plug|unplug SLOT ...\n");
+    fprintf(stderr, "usage: kelvora-hid-rig plug|unplug|ping SLOT ...\n");
     return 2;
 }
