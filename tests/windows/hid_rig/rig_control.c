@@ -1,6 +1,9 @@
 /* Plugs and unplugs the rig's keys inside a Wine prefix.
  *   kelvora-hid-rig plug SLOT DRIVER.sys VID PID VERSION PRODUCT PIPE USB
+ *   kelvora-hid-rig plug SLOT             (again, as last time)
  *   kelvora-hid-rig unplug SLOT
+ *   kelvora-hid-rig ping SLOT
+ *   kelvora-hid-rig chatter SLOT SECONDS
  * A slot is one root device with its own copy of the driver under its own service: Wine
  * looks for a driver's root devices only when the driver starts, so a key is plugged by
  * starting its service and unplugged by removing its device and stopping the service,
@@ -106,11 +109,67 @@ static void set_value(HKEY key, const WCHAR *name, DWORD value) {
     RegSetValueExW(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
 }
 
+#define PLUG_ARGUMENTS 10
+#define REMEMBERED_UNITS 2048
+
+/* A slot's plug arguments are kept in the registry, so that `plug SLOT` alone (from a test
+ * program, say) puts back what was there. */
+static void remembered_key(int slot, WCHAR *key, size_t units) {
+    swprintf(key, units, L"Software\\Kelvora\\HidRig\\slot%d", slot);
+}
+
+static void remember(int slot, WCHAR **argv) {
+    WCHAR key[64], list[REMEMBERED_UNITS];
+    size_t used = 0;
+    remembered_key(slot, key, 64);
+    for (int i = 3; i < PLUG_ARGUMENTS; ++i) {
+        size_t length = wcslen(argv[i]) + 1;
+        if (used + length + 1 > REMEMBERED_UNITS) return;
+        memcpy(list + used, argv[i], length * sizeof(WCHAR));
+        used += length;
+    }
+    list[used++] = 0;
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key, L"Arguments", REG_MULTI_SZ, list,
+                    (DWORD)(used * sizeof(WCHAR)));
+}
+
+static WCHAR remembered[REMEMBERED_UNITS];
+
+static int recall(int slot, WCHAR **argv) {
+    WCHAR key[64];
+    DWORD size = sizeof remembered - 2 * sizeof(WCHAR);
+    remembered_key(slot, key, 64);
+    memset(remembered, 0, sizeof remembered);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key, L"Arguments", RRF_RT_REG_MULTI_SZ, NULL,
+                     remembered, &size) != ERROR_SUCCESS)
+        return 0;
+    WCHAR *next = remembered;
+    for (int i = 3; i < PLUG_ARGUMENTS; ++i) {
+        if (!*next) return 0;
+        argv[i] = next;
+        next += wcslen(next) + 1;
+    }
+    return 1;
+}
+
 static int plug(int argc, WCHAR **argv) {
-    if (argc != 10) {
-        fprintf(stderr, "usage: plug SLOT DRIVER VID PID VERSION PRODUCT PIPE USB\n");
+    WCHAR *recalled[PLUG_ARGUMENTS];
+    if (argc == 3) {
+        recalled[0] = argv[0];
+        recalled[1] = argv[1];
+        recalled[2] = argv[2];
+        if (!recall(_wtoi(argv[2]), recalled)) {
+            fprintf(stderr, "kelvora-hid-rig: slot %ls was never plugged\n", argv[2]);
+            return 2;
+        }
+        argv = recalled;
+        argc = PLUG_ARGUMENTS;
+    }
+    if (argc != PLUG_ARGUMENTS) {
+        fprintf(stderr, "usage: plug SLOT [DRIVER VID PID VERSION PRODUCT PIPE USB]\n");
         return 2;
     }
+    remember(_wtoi(argv[2]), argv);
     int slot = _wtoi(argv[2]);
     DWORD vid = wcstoul(argv[4], NULL, 16), pid = wcstoul(argv[5], NULL, 16);
     DWORD version = wcstoul(argv[6], NULL, 16), usb = wcstoul(argv[9], NULL, 10);
@@ -259,7 +318,99 @@ static int ping(int argc, WCHAR **argv) {
     return 1;
 }
 
+static HANDLE open_slot(int slot) {
+    char path[1024];
+    find_interface(slot, path, sizeof path);
+    if (!path[0]) return INVALID_HANDLE_VALUE;
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, NULL);
+}
+
+static BOOL write_report(HANDLE device, HANDLE event, const BYTE *report) {
+    OVERLAPPED overlapped = {0};
+    DWORD bytes = 0;
+    overlapped.hEvent = event;
+    ResetEvent(event);
+    if (!WriteFile(device, report, 65, NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING)
+        return FALSE;
+    return GetOverlappedResult(device, &overlapped, &bytes, TRUE) && bytes == 65;
+}
+
+/* Reads until a report for `channel` with `command` arrives; 0 when the time is up. */
+static int read_for(HANDLE device, HANDLE event, const BYTE *channel, BYTE *answer, DWORD ms) {
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        OVERLAPPED overlapped = {0};
+        DWORD bytes = 0;
+        overlapped.hEvent = event;
+        ResetEvent(event);
+        if (!ReadFile(device, answer, 65, NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING)
+            return 0;
+        if (WaitForSingleObject(event, ms) != WAIT_OBJECT_0) {
+            CancelIoEx(device, &overlapped);
+            GetOverlappedResult(device, &overlapped, &bytes, TRUE);
+            return 0;
+        }
+        if (!GetOverlappedResult(device, &overlapped, &bytes, FALSE)) return 0;
+        if (bytes == 65 && memcmp(answer + 1, channel, 4) == 0) return 1;
+    }
+    return 0;
+}
+
+/* Another program on the same key, as a browser would be: it allocates its own channel and
+ * pings on it for SECONDS, while every handle of the device sees every input report. Every
+ * ping must come back (or be refused as busy while the key serves someone else). */
+static int chatter(int argc, WCHAR **argv) {
+    static const BYTE broadcast[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+    static const BYTE nonce[8] = {0x63, 0x68, 0x61, 0x74, 0x74, 0x65, 0x72, 0x21};
+    if (argc != 4) {
+        fprintf(stderr, "usage: chatter SLOT SECONDS\n");
+        return 2;
+    }
+    HANDLE device = open_slot(_wtoi(argv[2]));
+    DWORD seconds = wcstoul(argv[3], NULL, 10);
+    if (device == INVALID_HANDLE_VALUE) return fail("opening the key");
+    HANDLE event = CreateEventW(NULL, TRUE, FALSE, NULL);
+    BYTE report[65] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0x86, 0, 8};
+    BYTE answer[65], channel[4];
+    memcpy(report + 8, nonce, sizeof nonce);
+    int found = 0;
+    if (write_report(device, event, report)) {
+        DWORD start = GetTickCount();
+        while (!found && GetTickCount() - start < 3000 &&
+               read_for(device, event, broadcast, answer, 3000))
+            found = answer[5] == 0x86 && memcmp(answer + 8, nonce, sizeof nonce) == 0;
+    }
+    if (!found) return fail("allocating a channel");
+    memcpy(channel, answer + 16, 4);
+    unsigned answered = 0, busy = 0, lost = 0;
+    DWORD start = GetTickCount();
+    for (unsigned n = 0; GetTickCount() - start < seconds * 1000; ++n) {
+        BYTE ping[65] = {0};
+        memcpy(ping + 1, channel, 4);
+        ping[5] = 0x81;
+        ping[7] = 16;
+        for (int i = 0; i < 16; ++i) ping[8 + i] = (BYTE)(n + i);
+        if (!write_report(device, event, ping)) {
+            ++lost;
+            Sleep(100);
+            continue;
+        }
+        if (!read_for(device, event, channel, answer, 2000)) ++lost;
+        else if (answer[5] == 0x81 && memcmp(answer + 8, ping + 8, 16) == 0) ++answered;
+        else if (answer[5] == 0xBF && answer[8] == 0x06) ++busy;
+        else ++lost;
+        Sleep(100);
+    }
+    CloseHandle(event);
+    CloseHandle(device);
+    printf("chatter: %u answered, %u busy, %u lost\n", answered, busy, lost);
+    if (lost == 0 && answered > 0) printf("chatter: passed\n");
+    return lost == 0 && answered > 0 ? 0 : 1;
+}
+
 int wmain(int argc, WCHAR **argv) {
+    if (argc >= 2 && wcscmp(argv[1], L"chatter") == 0) return chatter(argc, argv);
     if (argc >= 2 && wcscmp(argv[1], L"ping") == 0) return ping(argc, argv);
     setvbuf(stdout, NULL, _IONBF, 0);
     if (argc >= 2 && wcscmp(argv[1], L"plug") == 0) return plug(argc, argv);

@@ -26,6 +26,9 @@
 #define RIG_STRING_ID_MANUFACTURER 14
 #define RIG_STRING_ID_PRODUCT 15
 #define RIG_STRING_ID_SERIAL 16
+#define RIG_WINE_STRING_ID_MANUFACTURER 1
+#define RIG_WINE_STRING_ID_PRODUCT 2
+#define RIG_WINE_STRING_ID_SERIAL 3
 #define RIG_REGKEY_DEVICE 1
 
 /* The FIDO HID usage page, one 64-byte input and one 64-byte output report, no report id. */
@@ -412,14 +415,19 @@ static NTSTATUS copy_out(IRP *irp, ULONG capacity, const void *data, ULONG size)
 static NTSTATUS answer_string(struct rig_device *rig, IRP *irp, ULONG capacity) {
     IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
     const WCHAR *text;
+    /* The string id is the value itself (the language in the high word). Windows numbers
+     * them 14, 15 and 16; Wine 8's HID class 1, 2 and 3. */
     switch (LOWORD((ULONG_PTR)stack->Parameters.DeviceIoControl.Type3InputBuffer)) {
     case RIG_STRING_ID_MANUFACTURER:
+    case RIG_WINE_STRING_ID_MANUFACTURER:
         text = L"Kelvora Test Rig";
         break;
     case RIG_STRING_ID_PRODUCT:
+    case RIG_WINE_STRING_ID_PRODUCT:
         text = rig->product_string;
         break;
     case RIG_STRING_ID_SERIAL:
+    case RIG_WINE_STRING_ID_SERIAL:
         text = L"0000";
         break;
     default:
