@@ -19,6 +19,7 @@ namespace {
 constexpr DWORD kConnectPollMs = 100;
 constexpr DWORD kConnectionPollMs = 5;  // the key's timers run at least this often
 constexpr DWORD kWriteLimitMs = 2000;
+constexpr ULONGLONG kHalfConnectedLimitMs = 3000;
 constexpr DWORD kPipeBuffer = 64 * 256;
 constexpr std::size_t kInitCommandOffset = 4;
 
@@ -52,31 +53,101 @@ HANDLE MakePipe(const std::string& name, DWORD direction) {
                             kPipeBuffer, 0, nullptr);
 }
 
-// Waits for a peer on `pipe`; false when a stop was requested first.
-bool AwaitPeer(HANDLE pipe, HANDLE event) {
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = event;
-    ResetEvent(event);
-    if (ConnectNamedPipe(pipe, &overlapped)) {
-        return true;
+// One pipe waiting for its peer.
+class Listener {
+  public:
+    explicit Listener(HANDLE pipe) : pipe_(pipe) {}
+    ~Listener() { Cancel(); }
+    Listener(const Listener&) = delete;
+    Listener& operator=(const Listener&) = delete;
+
+    HANDLE event() const { return event_.get(); }
+    bool connected() const { return connected_; }
+
+    // Starts listening anew; false when the pipe is unusable.
+    bool Start() {
+        Cancel();
+        DisconnectNamedPipe(pipe_);
+        overlapped_ = {};
+        overlapped_.hEvent = event_.get();
+        ResetEvent(event_.get());
+        connected_ = false;
+        pending_ = false;
+        if (ConnectNamedPipe(pipe_, &overlapped_)) {
+            connected_ = true;
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_PIPE_CONNECTED) {
+            connected_ = true;
+            return true;
+        }
+        pending_ = error == ERROR_IO_PENDING;
+        return pending_;
     }
-    const DWORD error = GetLastError();
-    if (error == ERROR_PIPE_CONNECTED) {
-        return true;
-    }
-    if (error != ERROR_IO_PENDING) {
-        return false;
-    }
-    while (WaitForSingleObject(event, kConnectPollMs) == WAIT_TIMEOUT) {
-        if (gStopRequested != 0) {
-            CancelIoEx(pipe, &overlapped);
-            DWORD bytes = 0;
-            GetOverlappedResult(pipe, &overlapped, &bytes, TRUE);
-            return false;
+
+    // Notes a completed connection.
+    void Check() {
+        DWORD bytes = 0;
+        if (pending_ && GetOverlappedResult(pipe_, &overlapped_, &bytes, FALSE)) {
+            pending_ = false;
+            connected_ = true;
         }
     }
-    DWORD bytes = 0;
-    return GetOverlappedResult(pipe, &overlapped, &bytes, FALSE) != FALSE;
+
+  private:
+    void Cancel() {
+        if (pending_) {
+            CancelIoEx(pipe_, &overlapped_);
+            DWORD bytes = 0;
+            GetOverlappedResult(pipe_, &overlapped_, &bytes, TRUE);
+            pending_ = false;
+        }
+    }
+
+    HANDLE pipe_;
+    Event event_;
+    OVERLAPPED overlapped_ = {};
+    bool connected_ = false;
+    bool pending_ = false;
+};
+
+// Waits until a peer holds both pipes; false when a stop was requested first. Both listen
+// at once, and a peer that opened one pipe but not the other in time is dropped, so that a
+// peer that gave up half-way (a driver unloaded between its two opens) cannot leave the
+// daemon waiting for ever on the other pipe.
+bool AwaitPeer(HANDLE input, HANDLE output) {
+    Listener listeners[2] = {Listener(input), Listener(output)};
+    ULONGLONG halfSince = 0;
+    if (!listeners[0].Start() || !listeners[1].Start()) {
+        return false;
+    }
+    while (gStopRequested == 0) {
+        const HANDLE events[2] = {listeners[0].event(), listeners[1].event()};
+        WaitForMultipleObjects(2, events, FALSE, kConnectPollMs);
+        listeners[0].Check();
+        listeners[1].Check();
+        const int connected = int{listeners[0].connected()} + int{listeners[1].connected()};
+        if (connected == 2) {
+            return true;
+        }
+        if (connected == 0) {
+            halfSince = 0;
+            continue;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (halfSince == 0) {
+            halfSince = now;
+        } else if (now - halfSince > kHalfConnectedLimitMs) {
+            halfSince = 0;
+            for (Listener& listener : listeners) {
+                if (listener.connected() && !listener.Start()) {
+                    return false;
+                }
+            }
+        }
+    }
+    return false;
 }
 
 bool WritePacket(HANDLE pipe, HANDLE event, const Packet& packet) {
@@ -178,13 +249,12 @@ int ServeOnSocket(VirtualKey& key, const std::string& path, const ServerHooks& h
     // Whoever starts the daemon waits for this line before plugging the key in.
     (void)std::printf("kelvora-vkey: serving \\\\.\\pipe\\%s-in/-out\n", path.c_str());
     (void)std::fflush(stdout);
-    Event event;
     while (gStopRequested == 0) {
-        if (AwaitPeer(input, event.get()) && AwaitPeer(output, event.get())) {
+        if (AwaitPeer(input, output)) {
             ServeConnection(key, input, output, hooks);
+        } else {
+            Sleep(kConnectPollMs);
         }
-        DisconnectNamedPipe(input);
-        DisconnectNamedPipe(output);
     }
     CloseHandle(input);
     CloseHandle(output);

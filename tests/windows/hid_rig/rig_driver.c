@@ -30,6 +30,7 @@
 #define RIG_WINE_STRING_ID_PRODUCT 2
 #define RIG_WINE_STRING_ID_SERIAL 3
 #define RIG_REGKEY_DEVICE 1
+#define RIG_OPEN_TRIES 40
 
 /* The FIDO HID usage page, one 64-byte input and one 64-byte output report, no report id. */
 static const UCHAR report_descriptor[] = {
@@ -189,9 +190,17 @@ static void WINAPI worker(void *context) {
                 KeDelayExecutionThread(KernelMode, FALSE, &retry);
                 continue;
             }
-            if (open_pipe(rig->pipe, L"-out", GENERIC_WRITE, &out) != STATUS_SUCCESS) {
+            /* The key listens on the second pipe once the first is taken: hold the first
+             * a while rather than let go at once, or neither side would ever get both. */
+            int tries = 0;
+            while (open_pipe(rig->pipe, L"-out", GENERIC_WRITE, &out) != STATUS_SUCCESS) {
+                out = NULL;
+                if (rig->stop || ++tries > RIG_OPEN_TRIES) break;
+                KeDelayExecutionThread(KernelMode, FALSE, &retry);
+            }
+            if (!out) {
                 ZwClose(in);
-                in = out = NULL;
+                in = NULL;
                 KeDelayExecutionThread(KernelMode, FALSE, &retry);
                 continue;
             }
