@@ -7,10 +7,14 @@
 #       a key of MODEL behind Wine's HID stack (scripts/windows/hid-rig.sh, started and
 #       stopped here; no --virtual anywhere); the key is pulled and plugged in again before
 #       the reset, which a key accepts only shortly after it was plugged in
+#   KELVORA_CLI_FLOW_CHATTER=1  with --rig: another program holds the key open and pings it
+#       on a channel of its own all along (every handle sees every input report); every
+#       command must still do what it does alone, and every ping must come back
 set -euo pipefail
 exe=$1
 shift
 here=$(dirname "$0")
+root=$(cd "$here/../.." && pwd)
 wine_run=$here/wine-run.sh
 rig=()
 if [ "${1:-}" = --rig ]; then
@@ -19,6 +23,13 @@ if [ "${1:-}" = --rig ]; then
   rig=("$here/hid-rig.sh")
   trap '"${rig[@]}" stop >/dev/null 2>&1 || true' EXIT
   "${rig[@]}" start "$model" --auto-touch 200 "$@" >/dev/null
+  if [ "${KELVORA_CLI_FLOW_CHATTER:-}" = 1 ]; then
+    chatter_log=$(mktemp)
+    trap '"${rig[@]}" stop >/dev/null 2>&1 || true; rm -f "$chatter_log"' EXIT
+    KELVORA_WINE_DETACH=$chatter_log "$wine_run" "$root/build/windows/hid_rig/kelvora-hid-rig.exe" \
+      chatter 0 600 >/dev/null
+    sleep 1
+  fi
   key=()
   label="rig model $model"
 else
@@ -78,6 +89,11 @@ if grep -qF "$gone" <<<"$list"; then
 fi
 if [ ${#rig[@]} -gt 0 ]; then
   "${rig[@]}" unplug >/dev/null
+  if [ -n "${chatter_log:-}" ]; then
+    # Pulling the key ends the other program; it says how its pings went.
+    for _ in $(seq 100); do grep -q 'chatter: [0-9]' "$chatter_log" && break; sleep 0.1; done
+    expect 'chatter: passed' "$(tr -d '\r' <"$chatter_log")"
+  fi
   "${rig[@]}" plug >/dev/null
 fi
 expect '"ok":true' "$(cli reset --yes)"

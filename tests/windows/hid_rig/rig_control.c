@@ -336,7 +336,8 @@ static BOOL write_report(HANDLE device, HANDLE event, const BYTE *report) {
     return GetOverlappedResult(device, &overlapped, &bytes, TRUE) && bytes == 65;
 }
 
-/* Reads until a report for `channel` with `command` arrives; 0 when the time is up. */
+/* Reads until a report for `channel` arrives: 1, or 0 when the time is up, -1 when the
+ * device has gone. */
 static int read_for(HANDLE device, HANDLE event, const BYTE *channel, BYTE *answer, DWORD ms) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < ms) {
@@ -345,21 +346,22 @@ static int read_for(HANDLE device, HANDLE event, const BYTE *channel, BYTE *answ
         overlapped.hEvent = event;
         ResetEvent(event);
         if (!ReadFile(device, answer, 65, NULL, &overlapped) && GetLastError() != ERROR_IO_PENDING)
-            return 0;
+            return -1;
         if (WaitForSingleObject(event, ms) != WAIT_OBJECT_0) {
             CancelIoEx(device, &overlapped);
             GetOverlappedResult(device, &overlapped, &bytes, TRUE);
             return 0;
         }
-        if (!GetOverlappedResult(device, &overlapped, &bytes, FALSE)) return 0;
+        if (!GetOverlappedResult(device, &overlapped, &bytes, FALSE)) return -1;
         if (bytes == 65 && memcmp(answer + 1, channel, 4) == 0) return 1;
     }
     return 0;
 }
 
 /* Another program on the same key, as a browser would be: it allocates its own channel and
- * pings on it for SECONDS, while every handle of the device sees every input report. Every
- * ping must come back (or be refused as busy while the key serves someone else). */
+ * pings on it for at most SECONDS, or until the key is pulled, while every handle of the
+ * device sees every input report. Every ping must come back (or be refused as busy while
+ * the key serves someone else). */
 static int chatter(int argc, WCHAR **argv) {
     static const BYTE broadcast[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     static const BYTE nonce[8] = {0x63, 0x68, 0x61, 0x74, 0x74, 0x65, 0x72, 0x21};
@@ -378,7 +380,7 @@ static int chatter(int argc, WCHAR **argv) {
     if (write_report(device, event, report)) {
         DWORD start = GetTickCount();
         while (!found && GetTickCount() - start < 3000 &&
-               read_for(device, event, broadcast, answer, 3000))
+               read_for(device, event, broadcast, answer, 3000) == 1)
             found = answer[5] == 0x86 && memcmp(answer + 8, nonce, sizeof nonce) == 0;
     }
     if (!found) return fail("allocating a channel");
@@ -391,12 +393,10 @@ static int chatter(int argc, WCHAR **argv) {
         ping[5] = 0x81;
         ping[7] = 16;
         for (int i = 0; i < 16; ++i) ping[8 + i] = (BYTE)(n + i);
-        if (!write_report(device, event, ping)) {
-            ++lost;
-            Sleep(100);
-            continue;
-        }
-        if (!read_for(device, event, channel, answer, 2000)) ++lost;
+        if (!write_report(device, event, ping)) break; /* pulled */
+        int got = read_for(device, event, channel, answer, 2000);
+        if (got < 0) break;
+        if (got == 0) ++lost;
         else if (answer[5] == 0x81 && memcmp(answer + 8, ping + 8, 16) == 0) ++answered;
         else if (answer[5] == 0xBF && answer[8] == 0x06) ++busy;
         else ++lost;
