@@ -22,7 +22,10 @@ if [ "${1:-}" = --rig ]; then
   shift 2
   rig=("$here/hid-rig.sh")
   trap '"${rig[@]}" stop >/dev/null 2>&1 || true' EXIT
-  "${rig[@]}" start "$model" --auto-touch 200 "$@" >/dev/null
+  # The key takes a reset only so long after a plug-in. Counted from the plug, that window
+  # must also hold the re-plug's own check and a Wine start of the command line, which on a
+  # loaded two-core machine alone took over ten seconds: the rig's key allows thirty.
+  "${rig[@]}" start "$model" --auto-touch 200 --reset-window 30000 "$@" >/dev/null
   if [ "${KELVORA_CLI_FLOW_CHATTER:-}" = 1 ]; then
     chatter_log=$(mktemp)
     trap '"${rig[@]}" stop >/dev/null 2>&1 || true; rm -f "$chatter_log"' EXIT
