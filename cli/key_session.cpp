@@ -12,6 +12,7 @@ namespace kelvora::cli {
 namespace {
 
 constexpr char kIdentitySeparator = '#';
+constexpr std::string_view kIdentityPrefix = "vid_";
 constexpr std::string_view kMakerVendorTag = "vid_4b56";
 constexpr std::string_view kUdevRules = "packaging/70-kelvora-fido2.rules";
 
@@ -55,7 +56,14 @@ std::string LowerAscii(std::string text) {
 }  // namespace
 
 std::string NodePath(const std::string& path) {
-    return path.substr(0, path.find(kIdentitySeparator));
+    // Only a last part that is the identity: a SetupAPI path ("\\?\hid#vid_4b56&pid_2b03
+    // #0000#{...}") carries the separator itself and is the node path whole.
+    const std::size_t separator = path.rfind(kIdentitySeparator);
+    if (separator == std::string::npos ||
+        path.compare(separator + 1, kIdentityPrefix.size(), kIdentityPrefix) != 0) {
+        return path;
+    }
+    return path.substr(0, separator);
 }
 
 std::vector<FoundKey> FindKeys(HidBackend& backend) {

@@ -23,14 +23,15 @@ namespace kelvora::cli {
 
 struct FoundKey {
     std::string path;      // the backend's interface path
-    std::string nodePath;  // what the user passes to --device (/dev/hidrawN)
+    std::string nodePath;  // what the user passes to --device (/dev/hidrawN, a device path)
     std::uint16_t productId = 0;
     int model = 0;            // 1-7, the position in the supported product list; 0 when unknown
     std::string productName;  // UTF-8
     bool accessDenied = false;
 };
 
-// The interface path without the identity suffix discovery appends ("#vid_...").
+// The interface path without the identity suffix discovery appends on Linux ("#vid_..." as
+// the last part); a Windows device path is returned whole.
 std::string NodePath(const std::string& path);
 
 // The maker's supported keys the backend lists, plus the maker's interfaces that could not be

@@ -1,5 +1,5 @@
-// kelvora-vkey: one virtual key served on a Unix-domain socket (see socket_server.h and
-// daemon_options.h).
+// kelvora-vkey: one virtual key served on a Unix-domain socket, or named pipes on Windows
+// (see socket_server.h and daemon_options.h).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,7 +26,9 @@ constexpr const char* kHelp =
     "\n"
     "Simulates one fingerprint FIDO2 security key of the maker on a Unix-domain socket,\n"
     "so that the tools can be tried and tested without hardware. Every message either\n"
-    "way is one 64-byte CTAPHID packet; each connection is a plug-in of the key.\n"
+    "way is one 64-byte CTAPHID packet; each connection is a plug-in of the key. On\n"
+    "Windows PATH names two named pipes, \\\\.\\pipe\\PATH-out and -in, which the test\n"
+    "rig's HID driver connects to.\n"
     "\n"
     "Options:\n"
     "  --socket PATH       listen on the Unix-domain socket PATH (required)\n"

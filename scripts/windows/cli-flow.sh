@@ -1,39 +1,104 @@
 #!/usr/bin/env bash
-# Takes the Windows command line through a key's life under Wine, on an in-process virtual
-# key whose state is kept in a file between the runs: set a PIN, enrol, list, rename, delete,
-# reset. Every step must succeed and say what it did.
+# Takes the Windows command line through a key's life under Wine: set a PIN, enrol, list,
+# rename, verify, delete, reset. Every step must succeed and say what it did.
 #   cli-flow.sh PATH/kelvora-fido2.exe
+#       an in-process virtual key, model 3, whose state is kept in a file between the runs
+#   cli-flow.sh PATH/kelvora-fido2.exe --rig MODEL [VKEY OPTIONS]
+#       a key of MODEL behind Wine's HID stack (scripts/windows/hid-rig.sh, started and
+#       stopped here; no --virtual anywhere); the key is pulled and plugged in again before
+#       the reset, which a key accepts only shortly after it was plugged in
+#   KELVORA_CLI_FLOW_CHATTER=1  with --rig: another program holds the key open and pings it
+#       on a channel of its own all along (every handle sees every input report); every
+#       command must still do what it does alone, and every ping must come back
 set -euo pipefail
 exe=$1
-wine_run=$(dirname "$0")/wine-run.sh
-state=$(mktemp -d)
-trap 'rm -rf "$state"' EXIT
+shift
+here=$(dirname "$0")
+root=$(cd "$here/../.." && pwd)
+wine_run=$here/wine-run.sh
+rig=()
+if [ "${1:-}" = --rig ]; then
+  model=${2:?cli-flow.sh EXE --rig MODEL [VKEY OPTIONS]}
+  shift 2
+  rig=("$here/hid-rig.sh")
+  trap '"${rig[@]}" stop >/dev/null 2>&1 || true' EXIT
+  # The key takes a reset only so long after a plug-in. Counted from the plug, that window
+  # must also hold the re-plug's own check and a Wine start of the command line, which on a
+  # loaded two-core machine alone took over ten seconds: the rig's key allows thirty.
+  "${rig[@]}" start "$model" --auto-touch 200 --reset-window 30000 "$@" >/dev/null
+  if [ "${KELVORA_CLI_FLOW_CHATTER:-}" = 1 ]; then
+    chatter_log=$(mktemp)
+    trap '"${rig[@]}" stop >/dev/null 2>&1 || true; rm -f "$chatter_log"' EXIT
+    KELVORA_WINE_DETACH=$chatter_log "$wine_run" "$root/build/windows/hid_rig/kelvora-hid-rig.exe" \
+      chatter 0 600 >/dev/null
+    sleep 1
+  fi
+  key=()
+  label="rig model $model"
+else
+  state=$(mktemp -d)
+  trap 'rm -rf "$state"' EXIT
+  key=(--virtual 3 --state "$state/key")
+  label="in-process model 3"
+fi
 
-cli() { "$wine_run" "$exe" --virtual 3 --state "$state/key" --json "$@" 2>/dev/null | tr -d '\r'; }
+cli() {
+  KELVORA_WINE_TIMEOUT=120 "$wine_run" "$exe" "${key[@]}" --json "$@" 2>/dev/null | tr -d '\r'
+  true  # a failure shows in what expect() finds missing
+}
 expect() { # expect TEXT OUTPUT
   if ! grep -qF -- "$1" <<<"$2"; then
-    echo "cli-flow: expected $1 in: $2" >&2
+    echo "cli-flow ($label): expected $1 in: $2" >&2
     exit 1
   fi
   echo "cli-flow: ok ${2:0:100}"
 }
 
-expect '"pinSet":false' "$(cli info)"
+info=$(cli info)
+expect '"pinSet":false' "$info"
+if [ "${model:-3}" = 6 ]; then
+  # The sixth model is never asked for its firmware: standard command bytes whatever it runs.
+  expect '"commandSet":"standard"' "$info"
+fi
 expect '"ok":true' "$(printf '1234\n' | cli pin set --pin-stdin)"
 expect '"pinSet":true' "$(cli info)"
-out=$(printf '1234\n' | cli fingerprints enroll --name thumb --pin-stdin)
-expect '"name":"thumb"' "$out"
-slot=$(sed -n 's/.*"slot":\([0-9]*\).*/\1/p' <<<"$out")
-expect '"name":"thumb"' "$(printf '1234\n' | cli fingerprints list --pin-stdin)"
-expect '"name":"index"' \
-  "$(printf '1234\n' | cli fingerprints rename "$slot" index --pin-stdin)"
-expect '"ok":true' "$(printf '1234\n' | cli fingerprints enroll --name ring --pin-stdin)"
+if [ "${model:-3}" -le 2 ]; then
+  # The legacy models keep no names: enrol, list and verify by slot.
+  out=$(printf '1234\n' | cli fingerprints enroll --pin-stdin)
+  expect '"slot":0' "$out"
+  slot=0
+  expect '"slot":0' "$(printf '1234\n' | cli fingerprints list --pin-stdin)"
+  expect 'keeps no fingerprint names' \
+    "$(printf '1234\n' | cli fingerprints rename 0 index --pin-stdin)"
+  gone='"slot":0'
+else
+  out=$(printf '1234\n' | cli fingerprints enroll --name thumb --pin-stdin)
+  expect '"name":"thumb"' "$out"
+  slot=$(sed -n 's/.*"slot":\([0-9]*\).*/\1/p' <<<"$out")
+  expect '"name":"thumb"' "$(printf '1234\n' | cli fingerprints list --pin-stdin)"
+  expect '"name":"index"' \
+    "$(printf '1234\n' | cli fingerprints rename "$slot" index --pin-stdin)"
+  gone='"name":"index"'
+fi
+expect '"verified":true' "$(printf '1234\n' | cli fingerprints verify --pin-stdin)"
+if [ "${model:-3}" -gt 2 ]; then
+  expect '"ok":true' "$(printf '1234\n' | cli fingerprints enroll --name ring --pin-stdin)"
+fi
 expect '"ok":true' "$(printf '1234\n' | cli fingerprints delete "$slot" --pin-stdin)"
 list=$(printf '1234\n' | cli fingerprints list --pin-stdin)
-if grep -qF '"name":"index"' <<<"$list"; then
-  echo "cli-flow: the deleted fingerprint is still listed: $list" >&2
+if grep -qF "$gone" <<<"$list"; then
+  echo "cli-flow ($label): the deleted fingerprint is still listed: $list" >&2
   exit 1
+fi
+if [ ${#rig[@]} -gt 0 ]; then
+  "${rig[@]}" unplug >/dev/null
+  if [ -n "${chatter_log:-}" ]; then
+    # Pulling the key ends the other program; it says how its pings went.
+    for _ in $(seq 100); do grep -q 'chatter: [0-9]' "$chatter_log" && break; sleep 0.1; done
+    expect 'chatter: passed' "$(tr -d '\r' <"$chatter_log")"
+  fi
+  "${rig[@]}" plug >/dev/null
 fi
 expect '"ok":true' "$(cli reset --yes)"
 expect '"pinSet":false' "$(cli info)"
-echo "cli-flow: passed"
+echo "cli-flow ($label): passed"

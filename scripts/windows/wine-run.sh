@@ -8,6 +8,8 @@
 #                         a process that died without saying so is a failure whatever its status
 #   KELVORA_WINE_DISPLAY  an X display to give Wine (default none); the shell's own links, for
 #                         one, are written only where Wine has a desktop
+#   KELVORA_WINE_DETACH   a log file: start the program in the background with its output
+#                         there, print its process id and return (a server for other runs)
 set -uo pipefail
 wine=${KELVORA_WINE:-/usr/lib/wine/wine64}
 export WINEPREFIX=${KELVORA_WINEPREFIX:-$HOME/.cache/kelvora/wineprefix}
@@ -60,6 +62,12 @@ prepare_prefix
 if [ -f "$1" ] && [ ! -x "$1" ]; then chmod +x "$1"; fi
 # One server for a series of runs: each new one would boot the prefix's services again.
 "${japanese[@]}" "$(dirname "$wine")/wineserver64" -p30 </dev/null >/dev/null 2>&1 || true
+
+if [ -n "${KELVORA_WINE_DETACH:-}" ]; then
+  setsid "${japanese[@]}" "$wine" "$@" </dev/null >"$KELVORA_WINE_DETACH" 2>&1 &
+  echo $!
+  exit 0
+fi
 
 # The output goes to a file, not a pipe: the server and the services Wine starts inherit
 # the program's output and outlive it, and a reader of a pipe would wait for them.

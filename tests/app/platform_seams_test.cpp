@@ -89,6 +89,9 @@ TEST(SingleInstance, TheSecondHolderIsToldAndTheLockDiesWithItsOwner) {
 // SetupAPI discovery on a machine without a key (the test machines, Wine): nothing listed,
 // nothing reported as wrong.
 TEST(SystemDiscovery, WithoutAKeyListsNothing) {
+    if (std::getenv("KELVORA_RIG_PRODUCTS") != nullptr) {
+        GTEST_SKIP() << "the HID rig's keys are present (rig_hid_test.cpp)";
+    }
     std::string error;
     const std::unique_ptr<HidBackend> system = MakeDefaultHidBackend(error);
     EXPECT_TRUE(error.empty()) << error;

@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include "cli/exit_codes.h"
+#include "cli/key_session.h"
 #include "cli_fixture.h"
 
 namespace kelvora::cli::test {
@@ -22,6 +23,21 @@ vkey::State WithTemplates(int count) {
 }
 
 class KeyChoiceTest : public CliTest {};
+
+// What `keys`, `info` and --device show and take: a Linux node without the identity that
+// discovery appends, a Windows device path (which has the separator in it) whole.
+TEST(NodePath, DropsOnlyTheAppendedIdentity) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/hidraw3#vid_4b56&pid_2B03", "/dev/hidraw3"},
+        {"/run/kelvora/vkey.sock#vid_4b56&pid_1A01", "/run/kelvora/vkey.sock"},
+        {"/dev/hidraw0", "/dev/hidraw0"},
+        {R"(\\?\hid#vid_4b56&pid_2b03#0000#{4d1e55b2-f16f-11cf-88cb-001111000030})",
+         R"(\\?\hid#vid_4b56&pid_2b03#0000#{4d1e55b2-f16f-11cf-88cb-001111000030})"},
+    };
+    for (const auto& [path, node] : cases) {
+        EXPECT_EQ(NodePath(path), node) << path;
+    }
+}
 
 TEST_F(KeyChoiceTest, NoKeyIsReportedInTextAndJson) {
     EXPECT_EQ(Run({"info"}), kExitNoKey);
