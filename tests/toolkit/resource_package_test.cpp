@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include "skin/embedded_package.h"
 #include "toolkit/resource_package.h"
@@ -53,15 +54,28 @@ TEST(ResourcePackage, RefusesBrokenArchives) {
     EXPECT_EQ(ResourcePackage::Open(Bytes(original.left(original.size() / 2))), nullptr);
 
     // A flipped byte inside a member's compressed data: the archive opens, that member reads
-    // as missing, the process carries on.
+    // as missing (its checksum), the process carries on.
     QByteArray corrupt = original;
     const qsizetype at = corrupt.indexOf("main.xml") + 200;
     corrupt[at] = static_cast<char>(corrupt[at] ^ 0x5A);
-    if (auto package = ResourcePackage::Open(Bytes(corrupt))) {
-        const auto main = package->Read(QStringLiteral("main.xml"));
-        EXPECT_TRUE(!main.has_value() ||
-                    *main != *ResourcePackage::Open(good)->Read(QStringLiteral("main.xml")));
-    }
+    auto package = ResourcePackage::Open(Bytes(corrupt));
+    ASSERT_NE(package, nullptr);
+    EXPECT_FALSE(package->Read(QStringLiteral("main.xml")).has_value());
+    EXPECT_TRUE(package->Read(QStringLiteral("welcome.xml")).has_value());
+
+    // A central directory that records 2 GiB for its first member: refused from the record,
+    // before anything is allocated or inflated.
+    QByteArray huge = original;
+    const char* raw = huge.constData();
+    const auto first =
+        qFromLittleEndian<quint32>(raw + huge.lastIndexOf(QByteArray("PK\x05\x06")) + 16);
+    const QString name =
+        QString::fromUtf8(huge.mid(first + 46, qFromLittleEndian<quint16>(raw + first + 28)));
+    huge[first + 27] = static_cast<char>(0x80);  // the uncompressed size's high byte
+    package = ResourcePackage::Open(Bytes(huge));
+    ASSERT_NE(package, nullptr);
+    EXPECT_GT(package->SizeOf(name).value_or(0), ResourcePackage::kMaxMemberSize);
+    EXPECT_FALSE(package->Read(name).has_value());
 }
 
 }  // namespace
