@@ -27,17 +27,6 @@ const QFont* FontTable::Find(int id) const {
     return it == fonts.end() ? nullptr : &it->second;
 }
 
-QFont MakeLayoutFont(const QString& family, int pixelSize, bool bold, bool italic, bool underline) {
-    QFont font;
-    font.setFamilies({family, QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(pixelSize > 0 ? pixelSize : 12);
-    font.setBold(bold);
-    font.setItalic(italic);
-    font.setUnderline(underline);
-    return font;
-}
-
 bool CPaintManagerUI::SetResourceZip(std::span<const std::byte> bytes) {
     auto package = ResourcePackage::Open(bytes);
     PackageState& state = Package();
