@@ -28,7 +28,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.kelvora.example/")
-# Libraries come from dpkg-shlibdeps (Qt 6 Widgets and D-Bus, mbed TLS, libzip, libudev);
+# Libraries come from dpkg-shlibdeps (Qt 6 Widgets and D-Bus, mbed TLS, minizip, libudev);
 # what is loaded at run time is listed: the Japanese font of the windows and Qt's platform
 # plugins, without which no window opens (offscreen included).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

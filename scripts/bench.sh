@@ -33,6 +33,23 @@ echo "== desktop tool start-up vs a bare Qt window ($pairs pairs)"
 python3 bench/peers/compare.py startup --pairs "$pairs" --json "$out/startup.json" \
   --ours "$build/app/kelvora-fido2-manager" --peer "$build/bench/peers/bare_qt_window"
 
+echo "== one start-up each under callgrind (instructions to the first frame and the exit)"
+# Instruction counts do not drift with the machine's load as times do: the figures to
+# compare a change with when the machine is shared.
+runtime=$(mktemp -d)
+mkdir -p "$out/profiles"
+for side in tool bare; do
+  if [ $side = tool ]; then
+    argv=("$build/app/kelvora-fido2-manager" --screenshot "$runtime/$side.png")
+  else
+    argv=("$build/bench/peers/bare_qt_window" "$runtime/$side.png")
+  fi
+  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$runtime valgrind --tool=callgrind \
+    --callgrind-out-file="$out/profiles/startup-$side.callgrind" "${argv[@]}" 2>"$runtime/$side.log"
+  echo "$side: $(sed -n 's/.*I *refs: *//p' "$runtime/$side.log") instructions"
+done | tee "$out/startup-instructions.txt"
+rm -rf "$runtime"
+
 echo "== one exchange with the in-process key"
 python3 bench/stack/measure.py "$build/bench/stack/exchange_cost" --runs "$runs" \
   --json "$out/exchange.json" --keep "$out/profiles"

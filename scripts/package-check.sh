@@ -93,6 +93,10 @@ for program in "${programs[@]}"; do
   [ "$out" = "$program $version" ] || fail "$program --version printed '$out'"
 done
 /usr/bin/kelvora-fido2 --virtual 3 info || fail "kelvora-fido2 --virtual 3 info exits $?"
+# The skin is read with zlib alone; a TLS library mapped at start-up costs every start.
+if ldd /usr/bin/kelvora-fido2-manager | grep -E '^\s*lib(ssl|crypto)\.so'; then
+  fail "kelvora-fido2-manager maps a TLS library"
+fi
 mkdir -p "$work/run" "$work/shots"
 chmod 700 "$work/run"
 # Its own runtime folder: a copy of the tool running for this user must not make it quit.

@@ -13,8 +13,9 @@ packages=(
   libmbedtls-dev libudev-dev
   # the command line's JSON output (header only)
   nlohmann-json3-dev
-  # GUI: Qt 6 Widgets (with D-Bus), the skin package reader, a font for the Japanese texts
-  qt6-base-dev libzip-dev fonts-noto-cjk
+  # GUI: Qt 6 Widgets (with D-Bus), the skin package reader (minizip: zlib only, no TLS
+  # library), a font for the Japanese texts
+  qt6-base-dev libminizip-dev fonts-noto-cjk
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-cryptography
   # the benchmarks' instruction counts and chart

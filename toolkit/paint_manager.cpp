@@ -5,6 +5,7 @@
 
 #include "toolkit/control.h"
 #include "toolkit/resource_package.h"
+#include "toolkit/skin_image.h"
 
 namespace kelvora {
 
@@ -21,43 +22,9 @@ PackageState& Package() {
 }
 }  // namespace
 
-namespace {
-// Pictures are kept premultiplied, the form the raster engine draws from. The conversion is
-// done here, row by row, because Qt's own spreads large images over its worker pool, which
-// would make every paint touch other threads.
-QImage Premultiplied(const QImage& decoded) {
-    if (decoded.format() == QImage::Format_ARGB32_Premultiplied) {
-        return decoded;
-    }
-    const QImage argb = decoded.format() == QImage::Format_ARGB32
-                            ? decoded
-                            : decoded.convertToFormat(QImage::Format_ARGB32);
-    QImage out(argb.size(), QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < argb.width(); ++x) {
-            to[x] = qPremultiply(from[x]);
-        }
-    }
-    return out;
-}
-}  // namespace
-
 const QFont* FontTable::Find(int id) const {
     const auto it = fonts.find(id);
     return it == fonts.end() ? nullptr : &it->second;
-}
-
-QFont MakeLayoutFont(const QString& family, int pixelSize, bool bold, bool italic, bool underline) {
-    QFont font;
-    font.setFamilies({family, QStringLiteral("Noto Sans CJK JP"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans")});
-    font.setPixelSize(pixelSize > 0 ? pixelSize : 12);
-    font.setBold(bold);
-    font.setItalic(italic);
-    font.setUnderline(underline);
-    return font;
 }
 
 bool CPaintManagerUI::SetResourceZip(std::span<const std::byte> bytes) {
@@ -97,10 +64,7 @@ const QImage* CPaintManagerUI::GetImage(const QString& name) {
     if (it == state.images.end()) {
         std::optional<QImage> image;
         if (const auto bytes = LoadResourceFile(name)) {
-            QImage decoded;
-            if (decoded.loadFromData(*bytes)) {
-                image = Premultiplied(decoded);
-            }
+            image = DecodeSkinImage(*bytes);
         }
         it = state.images.emplace(name, std::move(image)).first;
     }

@@ -44,7 +44,8 @@ std::optional<Bytes> SharedSecretFrom(const KeyContext& ctx, const CborItem& req
         status = CtapStatus::kInvalidParameter;
         return std::nullopt;
     }
-    std::optional<Bytes> secret = ctx.session.keyAgreement->SharedSecret(x->bytes(), y->bytes());
+    std::optional<Bytes> secret =
+        key_ops::SessionKeyAgreement(ctx.session).SharedSecret(x->bytes(), y->bytes());
     if (!secret) {
         status = CtapStatus::kInvalidParameter;
     }
@@ -95,7 +96,7 @@ CtapStatus CheckPinHash(KeyContext& ctx, ByteView sharedSecret, const CborItem& 
         ctx.session.consecutivePinFailures = 0;
         return CtapStatus::kSuccess;
     }
-    ctx.session.keyAgreement = std::make_unique<KeyAgreementKey>();
+    ctx.session.keyAgreement.reset();  // a new one for the next attempt
     ++ctx.session.consecutivePinFailures;
     if (ctx.state.pinRetries <= 0) {
         return CtapStatus::kPinBlocked;
@@ -237,8 +238,9 @@ CommandResult HandleClientPin(KeyContext& ctx, ByteView parameters) {
                     std::nullopt};
         case PinSubcommand::kGetKeyAgreement:
             return {Reply(CtapStatus::kSuccess,
-                          CborItem::Map({Member(PinResponseKey::kKeyAgreement,
-                                                CoseKeyOf(*ctx.session.keyAgreement))})),
+                          CborItem::Map(
+                              {Member(PinResponseKey::kKeyAgreement,
+                                      CoseKeyOf(key_ops::SessionKeyAgreement(ctx.session)))})),
                     std::nullopt};
         case PinSubcommand::kSetPin:
             return {SetPin(ctx, *request), std::nullopt};

@@ -74,6 +74,9 @@ Verdict VerifyFinger(KeyContext& ctx, int finger);
 void FactoryReset(KeyContext& ctx);
 // New key-agreement key and PIN token, as at power-up.
 void RenewSessionSecrets(PlugSession& session);
+// The session's key-agreement key, made when a PIN operation first needs it: the P-256 key
+// pair costs as much as the rest of a plug-in, and most plug-ins never see a PIN.
+KeyAgreementKey& SessionKeyAgreement(PlugSession& session);
 
 }  // namespace key_ops
 }  // namespace kelvora::vkey

@@ -58,9 +58,16 @@ Verdict VerifyFinger(KeyContext& ctx, int finger) {
 }
 
 void RenewSessionSecrets(PlugSession& session) {
-    session.keyAgreement = std::make_unique<KeyAgreementKey>();
+    session.keyAgreement.reset();
     Wipe(session.pinToken);
     session.pinToken = RandomBytes(kPinTokenSize);
+}
+
+KeyAgreementKey& SessionKeyAgreement(PlugSession& session) {
+    if (!session.keyAgreement) {
+        session.keyAgreement = std::make_unique<KeyAgreementKey>();
+    }
+    return *session.keyAgreement;
 }
 
 void FactoryReset(KeyContext& ctx) {

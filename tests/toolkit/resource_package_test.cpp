@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include "skin/embedded_package.h"
 #include "toolkit/resource_package.h"
+#include "toolkit/skin_image.h"
 #include "toolkit/window_impl_base.h"
 
 namespace kelvora {
@@ -53,14 +57,65 @@ TEST(ResourcePackage, RefusesBrokenArchives) {
     EXPECT_EQ(ResourcePackage::Open(Bytes(original.left(original.size() / 2))), nullptr);
 
     // A flipped byte inside a member's compressed data: the archive opens, that member reads
-    // as missing, the process carries on.
+    // as missing (its checksum), the process carries on.
     QByteArray corrupt = original;
     const qsizetype at = corrupt.indexOf("main.xml") + 200;
     corrupt[at] = static_cast<char>(corrupt[at] ^ 0x5A);
-    if (auto package = ResourcePackage::Open(Bytes(corrupt))) {
-        const auto main = package->Read(QStringLiteral("main.xml"));
-        EXPECT_TRUE(!main.has_value() ||
-                    *main != *ResourcePackage::Open(good)->Read(QStringLiteral("main.xml")));
+    auto package = ResourcePackage::Open(Bytes(corrupt));
+    ASSERT_NE(package, nullptr);
+    EXPECT_FALSE(package->Read(QStringLiteral("main.xml")).has_value());
+    EXPECT_TRUE(package->Read(QStringLiteral("welcome.xml")).has_value());
+
+    // A central directory that records 2 GiB for its first member: refused from the record,
+    // before anything is allocated or inflated.
+    QByteArray huge = original;
+    const char* raw = huge.constData();
+    const auto first =
+        qFromLittleEndian<quint32>(raw + huge.lastIndexOf(QByteArray("PK\x05\x06")) + 16);
+    const QString name =
+        QString::fromUtf8(huge.mid(first + 46, qFromLittleEndian<quint16>(raw + first + 28)));
+    huge[first + 27] = static_cast<char>(0x80);  // the uncompressed size's high byte
+    package = ResourcePackage::Open(Bytes(huge));
+    ASSERT_NE(package, nullptr);
+    EXPECT_GT(package->SizeOf(name).value_or(0), ResourcePackage::kMaxMemberSize);
+    EXPECT_FALSE(package->Read(name).has_value());
+}
+
+QByteArray Encoded(QSize size, const char* format) {
+    QImage image(size, QImage::Format_Mono);  // small to encode at any size
+    image.fill(1);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return out;
+}
+
+TEST(SkinImage, PicturesAboveTheBoundsAreRefusedFromTheirHeader) {
+    const QByteArray png = Encoded({kMaxSkinImageSide, 2}, "PNG");
+    QByteArray lyingHeader = png;  // says 8 rows, holds 2: refused once the rows run out
+    lyingHeader[23] = 8;
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool decodes;
+    } cases[] = {
+        {"widest allowed", png, true},
+        {"bitmap", Encoded({48, 48}, "BMP"), true},
+        {"one pixel too wide", Encoded({kMaxSkinImageSide + 1, 1}, "PNG"), false},
+        {"one pixel too tall", Encoded({1, kMaxSkinImageSide + 1}, "BMP"), false},
+        {"too many pixels", Encoded({1025, 1024}, "PNG"), false},
+        {"header only", png.left(33), false},
+        {"header lies", lyingHeader, false},
+        {"not a picture", QByteArray("GIF89a nonsense"), false},
+        {"empty", QByteArray(), false},
+    };
+    for (const auto& c : cases) {
+        const auto image = DecodeSkinImage(c.bytes);
+        EXPECT_EQ(image.has_value(), c.decodes) << c.what;
+        if (image) {
+            EXPECT_EQ(image->format(), QImage::Format_ARGB32_Premultiplied) << c.what;
+        }
     }
 }
 
