@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Cross-builds the libraries the Windows executables link statically (Qt Core/Gui/Widgets/Test,
-# mbed TLS, zlib, minizip, GoogleTest) from Debian's own source packages, with mingw-w64.
+# mbed TLS, zlib, libzip, GoogleTest) from Debian's own source packages, with mingw-w64.
 #
 # The result lands in a cache folder outside the clone, named after everything that shapes it
 # (the source package versions, the compiler, the Windows headers, the host Qt whose tools
@@ -16,7 +16,7 @@ recipe=$root/scripts/windows
 toolchain=$root/cmake/toolchains/mingw-w64.cmake
 cache=${KELVORA_WINDOWS_CACHE:-/var/cache/kelvora}
 jobs=${KELVORA_WINDOWS_JOBS:-$(nproc)}
-sources=(qt6-base mbedtls zlib minizip googletest)
+sources=(qt6-base mbedtls zlib libzip googletest)
 
 log() { echo "windows-deps: $*" >&2; }
 mkdir -p "$cache"
@@ -123,24 +123,10 @@ fi
 cmake_build mbedtls "$work/src/mbedtls" -DENABLE_TESTING=OFF -DENABLE_PROGRAMS=OFF \
   -DUSE_STATIC_MBEDTLS_LIBRARY=ON -DUSE_SHARED_MBEDTLS_LIBRARY=OFF -DMBEDTLS_FATAL_WARNINGS=OFF
 
-# minizip: the ZIP reader only (its I/O layer and unzip.c; the writer is not built), from the
-# source package Debian's libminizip1 is built from, so that both systems read the skin with
-# the same code. It has no build system for Windows; two files need none.
-if [ ! -f "$work/build/minizip/.installed" ]; then
-  log "minizip: building"
-  mkdir -p "$work/build/minizip"
-  for c in ioapi unzip; do
-    x86_64-w64-mingw32-gcc-posix -O2 -I"$prefix/include" -c "$work/src/minizip/$c.c" \
-      -o "$work/build/minizip/$c.o" >&2
-  done
-  rm -f "$work/build/minizip/libminizip.a"
-  x86_64-w64-mingw32-gcc-ar-posix rcs "$work/build/minizip/libminizip.a" \
-    "$work/build/minizip/ioapi.o" "$work/build/minizip/unzip.o"
-  install -D -m 644 "$work/build/minizip/libminizip.a" "$prefix/lib/libminizip.a"
-  install -D -m 644 -t "$prefix/include/minizip" "$work/src/minizip/unzip.h" \
-    "$work/src/minizip/ioapi.h"
-  touch "$work/build/minizip/.installed"
-fi
+cmake_build libzip "$work/src/libzip" -DBUILD_SHARED_LIBS=OFF -DBUILD_TOOLS=OFF \
+  -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF -DENABLE_COMMONCRYPTO=OFF \
+  -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=ON \
+  -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF
 
 cmake_build googletest "$work/src/googletest" -Dgtest_disable_pthreads=OFF -DBUILD_GMOCK=ON
 

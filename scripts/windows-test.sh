@@ -16,6 +16,7 @@ step() { echo "=== windows: $*"; }
 step "dependencies"
 KELVORA_WINDOWS_DEPS=$(./scripts/windows-deps.sh | tail -n 1)
 export KELVORA_WINDOWS_DEPS
+./scripts/windows/minizip-deps.sh "$KELVORA_WINDOWS_DEPS"
 
 step "build"
 ./scripts/build.sh windows

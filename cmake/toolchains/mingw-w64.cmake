@@ -1,7 +1,7 @@
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 (posix threads, for std::thread
 # and std::mutex). Used for the dependencies and for the project itself; the project's
 # Windows preset also names the prefix of the cross-built dependencies, where Qt, mbed TLS,
-# minizip and GoogleTest are found.
+# libzip and GoogleTest are found.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(_triplet x86_64-w64-mingw32)
