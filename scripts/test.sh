@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds and runs every test: the normal build, the sanitizer builds,
-# a short run of every fuzz target, the tool on a real X server, the Windows build with its
-# tests under Wine, and the Debian package installed, tried and removed again.
+# a short run of every fuzz target, the tool on a real X server and on the accessibility bus,
+# the Windows build with its tests under Wine, and the Debian package installed, tried and
+# removed again.
 #   KELVORA_TEST_PRESETS="default asan tsan"  which builds to test
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 #   KELVORA_WINDOWS=1                     0 skips the Windows stage
@@ -18,6 +19,9 @@ done
 
 echo "=== real display smoke"
 ./scripts/x11-smoke.sh "build/$(printf '%s\n' $presets | head -1)"
+
+echo "=== the accessibility bus: every window walked and a PIN change done as a reader would"
+./scripts/atspi-walk.sh "build/$(printf '%s\n' $presets | head -1)"
 
 if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
   echo "=== fuzz smoke"
