@@ -27,6 +27,9 @@ QString ShownText(const CControlUI& control) {
     if (const auto* label = dynamic_cast<const CLabelUI*>(&control);
         label != nullptr && label->IsShowHtml() && text.contains(QLatin1Char('<'))) {
         text = QTextDocumentFragment::fromHtml(text).toPlainText();
+        // Line breaks come back as line and paragraph separators, which are no spaces.
+        text.replace(QChar::LineSeparator, QLatin1Char(' '));
+        text.replace(QChar::ParagraphSeparator, QLatin1Char(' '));
     }
     return text.simplified();
 }
