@@ -23,6 +23,8 @@ packages=(
   # the tool on a real X server: the server, a small window manager (twm: openbox would bring
   # fonts that change the tool's fallback fonts), real input events, screen dumps
   xvfb twm xdotool x11-apps
+  # the tool on the accessibility bus, read as a screen reader reads it
+  dbus at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   # independent FIDO clients for interoperability tests
   python3-fido2 libfido2-dev fido2-tools
   # the Windows build: mingw-w64 cross compilers, Debian's sources of the libraries

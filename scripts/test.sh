@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets the machine up, builds and runs every test: the normal build, the sanitizer builds,
-# a short run of every fuzz target, the tool on a real X server, the Windows build with its
-# tests under Wine, and the Debian package installed, tried and removed again.
+# a short run of every fuzz target, the tool on a real X server and on the accessibility bus,
+# the Windows build with its tests under Wine, and the Debian package installed, tried and
+# removed again.
 #
 # Which tests run where (the labels are in cmake/KelvoraTestLabels.cmake):
 #   default   every test program, the interoperability tests and the benchmark smokes
@@ -58,6 +59,8 @@ for preset in $presets; do
 done
 
 stage "real display smoke" ./scripts/x11-smoke.sh "build/$(printf '%s\n' $presets | head -1)"
+stage "the accessibility bus: every window walked and a PIN change done as a reader would" \
+  ./scripts/atspi-walk.sh "build/$(printf '%s\n' $presets | head -1)"
 
 if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
   stage "fuzz: build" ./scripts/build.sh fuzz

@@ -4,7 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "toolkit/accessibility.h"
 #include "toolkit/container.h"
+#include "toolkit/host_widget.h"
 
 namespace kelvora {
 
@@ -19,8 +21,13 @@ CControlUI::~CControlUI() {
 }
 
 void CControlUI::SetText(const QString& text) {
+    if (text == text_) {
+        return;
+    }
+    const bool wasEmpty = text_.isEmpty();
     text_ = text;
     update();
+    AnnounceTextChange(*this, wasEmpty);
 }
 
 void CControlUI::SetToolTip(const QString& tip) {
@@ -161,6 +168,9 @@ void CControlUI::SetAttribute(const QString& name, const QString& value) {
         SetText(value);
     } else if (name == QLatin1String("tooltip")) {
         SetToolTip(value);
+    } else if (name == QLatin1String("accessiblename")) {
+        // What a screen reader calls a control that shows only a picture.
+        setAccessibleName(value);
     } else if (name == QLatin1String("userdata")) {
         SetUserData(value);
     } else if (name == QLatin1String("width")) {
@@ -222,6 +232,9 @@ void CControlUI::paintEvent(QPaintEvent* /*event*/) {
     PaintStatusImage(painter);
     PaintText(painter);
     PaintBorder(painter);
+    if (ShowsFocusCue()) {
+        PaintFocusCue(painter);
+    }
 }
 
 void CControlUI::PaintBackground(QPainter& painter) {
@@ -247,6 +260,30 @@ void CControlUI::PaintBorder(QPainter& painter) {
     const int inset = borderSize_ / 2;
     painter.drawRect(
         rect().adjusted(inset, inset, -inset - (borderSize_ % 2), -inset - (borderSize_ % 2)));
+}
+
+bool CControlUI::WindowShowsFocusCues() const {
+    const auto* host = dynamic_cast<const HostWidget*>(window());
+    return host != nullptr && host->FocusCuesShown();
+}
+
+bool CControlUI::ShowsFocusCue() const {
+    return focusPolicy() != Qt::NoFocus && !focusBorderColor_.isValid() && hasFocus() &&
+           WindowShowsFocusCues();
+}
+
+void CControlUI::PaintFocusCue(QPainter& painter) {
+    // Two pixels of the skin's accent colour on the edge and a white line inside them, so
+    // that the frame shows on white controls and on the accent-coloured buttons alike.
+    static const QColor kAccent = QColor::fromRgba(0xFF1883D7);
+    painter.save();
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kAccent, 1));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawRect(rect().adjusted(2, 2, -3, -3));
+    painter.restore();
 }
 
 void CControlUI::mousePressEvent(QMouseEvent* event) {

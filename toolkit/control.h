@@ -85,6 +85,9 @@ class CControlUI : public QWidget {
     virtual CControlUI* FindByName(const QString& name);
     virtual void CollectByName(const QString& name, std::vector<CControlUI*>& out);
 
+    // Whether the window this control is in shows where the focus is (host_widget.h).
+    bool WindowShowsFocusCues() const;
+
     // Used by containers: whether the tab page this control is on is selected.
     void SetShownByParent(bool shown);
 
@@ -99,6 +102,10 @@ class CControlUI : public QWidget {
     virtual void PaintStatusImage(QPainter& painter);
     virtual void PaintText(QPainter& painter);
     virtual void PaintBorder(QPainter& painter);
+    // Whether the control draws the focus frame now: it has the keyboard focus, its window
+    // shows focus cues, and the layout gives it no focus border of its own.
+    virtual bool ShowsFocusCue() const;
+    void PaintFocusCue(QPainter& painter);
     void mousePressEvent(QMouseEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

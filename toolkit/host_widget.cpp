@@ -34,6 +34,14 @@ unsigned HostWidget::MapVirtualKey(int qtKey) {
             return 0x09;
         case Qt::Key_Space:
             return 0x20;
+        case Qt::Key_PageUp:
+            return 0x21;
+        case Qt::Key_PageDown:
+            return 0x22;
+        case Qt::Key_End:
+            return 0x23;
+        case Qt::Key_Home:
+            return 0x24;
         case Qt::Key_Left:
             return 0x25;
         case Qt::Key_Up:
@@ -60,9 +68,42 @@ bool HostWidget::IsFirstReceiver(QObject* watched) const {
     return widget != nullptr && widget->focusPolicy() != Qt::NoFocus;
 }
 
+namespace {
+// Keys that move the focus or act on the focused control: a person using them needs to see
+// where the focus is.
+bool IsNavigationKey(int qtKey) {
+    switch (qtKey) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Space:
+            return true;
+        default:
+            return false;
+    }
+}
+}  // namespace
+
+void HostWidget::ShowFocusCues() {
+    if (!focusCues_) {
+        focusCues_ = true;
+        update();
+    }
+}
+
 bool HostWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && IsFirstReceiver(watched)) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        if (IsNavigationKey(key->key())) {
+            ShowFocusCues();
+        }
         if (window_->FilterKeyDown(MapVirtualKey(key->key()))) {
             return true;
         }

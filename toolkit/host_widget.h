@@ -15,6 +15,14 @@ class HostWidget : public QWidget {
   public:
     explicit HostWidget(WindowImplBase* window);
 
+    WindowImplBase* Window() const { return window_; }
+
+    // Whether the focused control shows that it has the focus. As on Windows, a window shows
+    // it once the keyboard was used in it (or in the window it was opened from), not after
+    // mere clicks, which point at the control anyway.
+    bool FocusCuesShown() const { return focusCues_; }
+    void ShowFocusCues();
+
     // Maps a Qt key to its Windows virtual key code (0 when there is none).
     static unsigned MapVirtualKey(int qtKey);
 
@@ -30,6 +38,7 @@ class HostWidget : public QWidget {
     bool IsFirstReceiver(QObject* watched) const;
 
     WindowImplBase* window_;
+    bool focusCues_ = false;
     bool dragging_ = false;
     QPoint dragOffset_;
 };

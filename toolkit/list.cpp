@@ -1,9 +1,13 @@
 #include "toolkit/list.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <algorithm>
+
+#include "toolkit/accessibility.h"
 
 namespace kelvora {
 
@@ -33,6 +37,10 @@ void CListContainerElementUI::PaintBackground(QPainter& painter) {
     }
 }
 
+bool CListContainerElementUI::ShowsFocusCue() const {
+    return owner_ != nullptr && selected_ && owner_->hasFocus() && WindowShowsFocusCues();
+}
+
 void CListContainerElementUI::mousePressEvent(QMouseEvent* event) {
     if (owner_ == nullptr || event->button() != Qt::LeftButton || !IsEnabled()) {
         event->ignore();
@@ -59,6 +67,8 @@ CListUI::CListUI()
     header_->SetParentContainer(nullptr);
     header_->SetFixedHeight(kDefaultHeaderHeight);
     scroll_->setFrameShape(QFrame::NoFrame);
+    // The list takes the focus and the keys itself; the scroll area is no stop of its own.
+    scroll_->setFocusPolicy(Qt::NoFocus);
     scroll_->setWidgetResizable(false);
     scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -172,8 +182,44 @@ bool CListUI::SelectItem(int index, bool takeFocus) {
     auto* row = dynamic_cast<CListContainerElementUI*>(GetItemAt(index));
     row->SetSelectedState(true);
     scroll_->ensureWidgetVisible(row, 0, 0);
+    AnnounceSelection(*this, *row);
     SendNotify(QStringLiteral("itemselect"), static_cast<WPARAM>(index), old);
     return true;
+}
+
+void CListUI::keyPressEvent(QKeyEvent* event) {
+    const int last = GetCount() - 1;
+    const int rowHeight = std::max(1, last >= 0 ? GetItemAt(0)->height() : kDefaultRowHeight);
+    const int page = std::max(1, scroll_->viewport()->height() / rowHeight);
+    const int from = curSel_;
+    int to = -1;
+    switch (event->key()) {
+        case Qt::Key_Up:
+            to = from < 0 ? 0 : from - 1;
+            break;
+        case Qt::Key_Down:
+            to = from < 0 ? 0 : from + 1;
+            break;
+        case Qt::Key_PageUp:
+            to = from < 0 ? 0 : from - page;
+            break;
+        case Qt::Key_PageDown:
+            to = from < 0 ? 0 : from + page;
+            break;
+        case Qt::Key_Home:
+            to = 0;
+            break;
+        case Qt::Key_End:
+            to = last;
+            break;
+        default:
+            CVerticalLayoutUI::keyPressEvent(event);
+            return;
+    }
+    if (last >= 0) {
+        SelectItem(std::clamp(to, 0, last), true);
+    }
+    event->accept();
 }
 
 CControlUI* CListUI::FindByName(const QString& name) {

@@ -44,6 +44,8 @@ class CListContainerElementUI : public CHorizontalLayoutUI {
 
   protected:
     void PaintBackground(QPainter& painter) override;
+    // The selected row of a focused list carries the focus frame.
+    bool ShowsFocusCue() const override;
     void mousePressEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
@@ -88,6 +90,9 @@ class CListUI : public CVerticalLayoutUI {
   protected:
     QWidget* ChildHost() override;
     void LayoutChildren() override;
+    // Up and Down move the selection by a row, Page Up and Page Down by a page, Home and End
+    // to the first and the last row.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void ForgetSelection();

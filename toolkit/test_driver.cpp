@@ -33,6 +33,18 @@ int QtKeyFor(unsigned vk) {
             return Qt::Key_Tab;
         case 0x20:
             return Qt::Key_Space;
+        case 0x21:
+            return Qt::Key_PageUp;
+        case 0x22:
+            return Qt::Key_PageDown;
+        case 0x23:
+            return Qt::Key_End;
+        case 0x24:
+            return Qt::Key_Home;
+        case 0x26:
+            return Qt::Key_Up;
+        case 0x28:
+            return Qt::Key_Down;
         default:
             return Qt::Key_unknown;
     }

@@ -9,6 +9,8 @@
 #include <QWindow>
 
 #include "skin/embedded_package.h"
+#include "toolkit/accessibility.h"
+#include "toolkit/accessible_tree.h"
 #include "toolkit/control.h"
 #include "toolkit/host_widget.h"
 #include "toolkit/layout_failure.h"
@@ -72,6 +74,7 @@ WindowHandle WindowImplBase::Create(WindowHandle owner, const QString& title,
     if (host_) {
         return handle_;  // created once
     }
+    InstallAccessibility();
     host_ = std::make_unique<HostWidget>(this);
     manager_ = std::make_unique<CPaintManagerUI>(this, host_.get());
     owner_ = owner;
@@ -110,8 +113,13 @@ WindowHandle WindowImplBase::Create(WindowHandle owner, const QString& title,
     handle_ = detail::RegisterWindow(this);
     if (WindowImplBase* ownerWindow = FromHandle(owner_)) {
         host_->setFont(ownerWindow->host_->font());
+        // A window opened from the keyboard goes on showing where the focus is.
+        if (ownerWindow->host_->FocusCuesShown()) {
+            host_->ShowFocusCues();
+        }
     }
     InitWindow();
+    NameTextFields(*root);
     return handle_;
 }
 
@@ -131,6 +139,21 @@ void WindowImplBase::SetWindowText(const QString& text) {
     if (host_) {
         host_->setWindowTitle(text);
     }
+}
+
+WindowRole WindowImplBase::GetWindowRole() const {
+    return owner_ ? WindowRole::kDialog : WindowRole::kFrame;
+}
+
+QString WindowImplBase::GetCaption() const {
+    if (!host_ || manager_->GetRoot() == nullptr) {
+        return GetWindowText();
+    }
+    const QRect area(caption_.left(), caption_.top(),
+                     host_->width() - caption_.left() - caption_.right(),
+                     caption_.bottom() - caption_.top());
+    const QString caption = area.isEmpty() ? QString() : CaptionText(*manager_->GetRoot(), area);
+    return caption.isEmpty() ? GetWindowText() : caption;
 }
 
 void WindowImplBase::ResizeClient(int cx, int cy) {

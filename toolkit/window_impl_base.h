@@ -42,6 +42,13 @@ enum class ResourceType {
     kZipResource,  // the package embedded in the executable, by resource id
 };
 
+// What a window is to assistive technology.
+enum class WindowRole {
+    kFrame,   // a window of its own
+    kDialog,  // owned by another window
+    kAlert,   // a message to the user
+};
+
 // The resource id of the skin package in the executable.
 inline constexpr int kSkinResourceId = 109;
 
@@ -60,6 +67,8 @@ class WindowImplBase : public INotifyUI, public IDialogBuilderCallback {
     virtual int GetResourceID() const { return 0; }
     // Called once the controls exist, before the window is first shown.
     virtual void InitWindow() {}
+    // A dialog when the window has an owner, else a frame.
+    virtual WindowRole GetWindowRole() const;
     // Sees every message first. The base closes the window on kWmClose (its wParam becomes
     // the modal result); a window that does not pass a message on swallows it.
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -93,6 +102,9 @@ class WindowImplBase : public INotifyUI, public IDialogBuilderCallback {
     QWidget* GetWidget() const;
     QString GetWindowText() const;
     void SetWindowText(const QString& text);
+    // The title the window shows in its caption area (every window carries the application's
+    // title as its window text), or the window text when the caption shows none.
+    QString GetCaption() const;
     void ResizeClient(int cx, int cy);
     void SetTopmost(bool topmost);
     bool IsTopmost() const;

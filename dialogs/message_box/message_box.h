@@ -38,6 +38,7 @@ class CDuiMessageBox : public WindowImplBase {
 
     QString GetSkinFile() override { return QStringLiteral("MsgBox.xml"); }
     void InitWindow() override;
+    WindowRole GetWindowRole() const override { return WindowRole::kAlert; }
     void Notify(TNotifyUI& msg) override;
     LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
 

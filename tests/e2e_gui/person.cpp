@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 
 #include "tests/common/window_script.h"
+#include "toolkit/accessibility_walk.h"
 #include "toolkit/container.h"
 #include "toolkit/test_driver.h"
 
@@ -41,6 +42,12 @@ void Person::Handle(WindowImplBase& window) {
     QApplication::setActiveWindow(window.GetWidget());
     UiDriver::ProcessEvents();
     UiDriver ui(window);
+    if (onOpen) {
+        onOpen(window);
+    }
+    if (act == Act::kAnswer && throughAccessibility && AnswerThroughAccessibility(window)) {
+        return;
+    }
     if (act == Act::kAnswerThenUnplugAtNextExchange && key_ != nullptr) {
         key_->UnplugBeforeRequest(0);
     }
@@ -107,6 +114,34 @@ void Person::AnswerMessageBox(WindowImplBase& box, Act act) {
         return;
     }
     ui.Click(QStringLiteral("OK"));
+}
+
+bool Person::AnswerThroughAccessibility(WindowImplBase& window) {
+    const QString layout = window.GetSkinFile();
+    const std::vector<AccessibleNode> nodes = WalkAccessible(window.GetWidget());
+    if (layout == kChangePinLayout) {
+        const auto field = [&](const char* name) {
+            return FindNode(nodes, QAccessible::EditableText, QString::fromUtf8(name));
+        };
+        EXPECT_TRUE(TypeInto(field("旧PIN"), QString::fromStdString(pin)));
+        EXPECT_TRUE(TypeInto(field("新PIN"), QString::fromStdString(newPin)));
+        EXPECT_TRUE(TypeInto(field("新PIN再入力"), QString::fromStdString(newPin)));
+    } else if (layout == kMessageBoxLayout) {
+        // The caption, then the message.
+        QStringList texts;
+        for (const AccessibleNode& node : nodes) {
+            if (node.shown && node.role == QAccessible::StaticText) {
+                texts << node.name;
+            }
+        }
+        messages.push_back(
+            ShownMessage{nodes.empty() ? QString() : nodes.front().name, texts.value(1)});
+    } else {
+        return false;
+    }
+    EXPECT_TRUE(Press(FindNode(nodes, QAccessible::Button, QStringLiteral("OK"))));
+    EXPECT_TRUE(WaitUntilClosed(window)) << layout.toStdString();
+    return true;
 }
 
 void Person::TouchUntilClosed(WindowImplBase& window) {

@@ -60,6 +60,12 @@ class Person {
     // Answers every modal window until the scope of the returned hook ends (see Acting).
     void Handle(WindowImplBase& window);
 
+    // Called with every window as it opens, before the person acts in it.
+    std::function<void(WindowImplBase&)> onOpen;
+    // Answers the change-PIN dialog and message boxes through the accessibility interfaces
+    // alone, as with a screen reader.
+    bool throughAccessibility = false;
+
     // What to do in the window built from `layout` (kAnswer unless told otherwise).
     std::map<QString, Act> acts;
     std::string pin = "1234";
@@ -78,6 +84,7 @@ class Person {
   private:
     Act ActFor(const QString& layout) const;
     void AnswerMessageBox(WindowImplBase& box, Act act);
+    bool AnswerThroughAccessibility(WindowImplBase& window);
     void TouchUntilClosed(WindowImplBase& window);
     void UnplugAndWait(WindowImplBase& window);
 
