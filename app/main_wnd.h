@@ -87,7 +87,7 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     struct KeyView {
         bool fingerprints = false;  // the listing holds at least one
         bool pinSet = false;        // GetInfo reports a PIN
-        bool uvConfigured = false;  // GetInfo reports an enrolled finger
+        bool uvConfigured = false;  // the key holds fingerprints (HoldsFingerprints)
     };
 
     void OnDeviceChange(WPARAM event, const DeviceBroadcast* record);
@@ -123,9 +123,6 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
 
     // The steps the operations share.
     int CountFingerprints();
-    // The slot a new fingerprint goes to; nothing when the key is full or its slots could
-    // not be read.
-    std::optional<std::uint16_t> FindFreeSlot();
     // Asks for the proof the identity policy requires (the user picks where it says so);
     // true when it was given, `given` then saying which.
     bool ProveIdentity(Proof required, Proof& given);

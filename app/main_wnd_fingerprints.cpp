@@ -4,6 +4,7 @@
 
 #include "app/main_wnd.h"
 #include "ctap/command_codes.h"
+#include "ctap/input_rules.h"
 #include "ctap/key_operations.h"
 #include "ctap/status.h"
 #include "dialogs/fingerprint/choice_wnds.h"
@@ -48,7 +49,12 @@ bool CMainWnd::ProveIdentity(Proof required, Proof& given) {
 void CMainWnd::EnrollFingerprint() {
     AuthenticatorCaps caps;
     GetAuthenticatorInfo(device_, caps);
-    const std::optional<std::uint16_t> slot = FindFreeSlot();
+    // Read once: both the free slot and whether the key holds fingerprints come from it, and
+    // a legacy model's unreadable bitmap is then reported once.
+    SlotMap enrolled{};
+    const bool listed = EnumerateFingerprints(enrolled);
+    const std::optional<std::uint16_t> slot =
+        listed ? FirstFreeSlot(enrolled) : std::optional<std::uint16_t>();
 
     // Asked once more through the APDU path; some keys expect it before an enrollment.
     const std::uint8_t request = CommandByte(keyState_, CtapCommand::kGetInfo);
@@ -56,10 +62,8 @@ void CMainWnd::EnrollFingerprint() {
     std::uint32_t responseLength = sizeof(response);
     device_.TransmitApdu(&request, 1, response, &responseLength);
 
-    // A legacy key's GetInfo sets none of the flags; what it holds decides instead, or anyone
-    // at the PC could add a finger that then unlocks the key.
     const bool fingerprints =
-        keyState_.uvConfigured || (!keyState_.bioEnrollmentSupported && CountFingerprints() > 0);
+        HoldsFingerprints(keyState_.uvConfigured, listed ? CountEnrolled(enrolled) : 0);
     Proof given = Proof::kNothing;
     if (!ProveIdentity(
             ProofFor(FingerprintOperation::kEnroll, {keyState_.pinSet, fingerprints, false}),
@@ -111,7 +115,10 @@ void CMainWnd::DeleteFingerprint(std::uintptr_t templateId) {
     if (!SucceededOnKey(device_, GetAuthenticatorInfo(device_, caps))) {
         return;
     }
-    const KeyFacts key{caps.pinSet != 0, caps.uvConfigured != 0, CountFingerprints() == 1};
+    const int count = CountFingerprints();
+    const KeyFacts key{caps.pinSet != 0,
+                       HoldsFingerprints(caps.uvConfigured != 0, static_cast<std::size_t>(count)),
+                       count == 1};
     const Proof required = ProofFor(FingerprintOperation::kDelete, key);
     if (required == Proof::kRefuseLastWithoutPin) {
         ShowMessageBox(
@@ -121,6 +128,9 @@ void CMainWnd::DeleteFingerprint(std::uintptr_t templateId) {
         return;
     }
     if (required == Proof::kRefuseNoFingerprint) {
+        // The key lists none (any more): say so rather than let the click do nothing.
+        ShowMessageBox(GetHWND(), QStringLiteral("エラー"),
+                       QStringLiteral("削除できる指紋がありません。"), kMbIconError);
         UpdateDeviceState(true);
         return;
     }

@@ -42,14 +42,6 @@ int CMainWnd::CountFingerprints() {
     return static_cast<int>(CountEnrolled(enrolled));
 }
 
-std::optional<std::uint16_t> CMainWnd::FindFreeSlot() {
-    SlotMap enrolled{};
-    if (!EnumerateFingerprints(enrolled)) {
-        return std::nullopt;
-    }
-    return FirstFreeSlot(enrolled);
-}
-
 bool CMainWnd::RunPinVerification() {
     CPINVerifyWnd dialog(device_, *options_.pacer);
     return RunDialog(dialog) == 1;
@@ -70,7 +62,8 @@ bool CMainWnd::RunEnrollment(std::optional<std::uint16_t> slot) {
     // A legacy model enrols into the first free identifier; a CTAP2 key picks its own.
     CFPRegistWnd dialog(device_, *slot, BioSequenceServices{*options_.workerClock});
     RunDialog(dialog);
-    return SucceededOnKey(device_, static_cast<int>(dialog.GetResult()));
+    // What the dialog showed as enrolled is what the list is brought up to date for.
+    return dialog.Verdict() != EnrollmentVerdict::kNotEnrolled;
 }
 
 std::optional<Proof> CMainWnd::AskProofChoice() {

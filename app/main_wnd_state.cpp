@@ -3,6 +3,7 @@
 #include "app/fingerprint_list.h"
 #include "app/main_wnd.h"
 #include "ctap/get_info.h"
+#include "ctap/identity_policy.h"
 #include "ctap/input_rules.h"
 #include "ctap/key_operations.h"
 #include "dialogs/message_box/message_box.h"
@@ -100,8 +101,8 @@ std::optional<CMainWnd::KeyView> CMainWnd::ReadKeyView() {
     }
     const AuthenticatorCaps caps = ReadCaps();
     view.pinSet = caps.pinSet == 1;
-    view.uvConfigured = caps.uvConfigured != 0;
-    if (!view.uvConfigured) {
+    view.uvConfigured = HoldsFingerprints(caps.uvConfigured != 0, view.fingerprints ? 1 : 0);
+    if (caps.uvConfigured == 0) {
         keyState_.uvConfigured = false;
         // A key that reports neither is asked once more, as it always has been.
         if (!view.pinSet) {

@@ -9,10 +9,11 @@
 #include "cli/key_session.h"
 #include "cli/new_key_protection.h"
 #include "cli/sample_status.h"
-#include "ctap/bio_enrollment.h"
 #include "ctap/bio_templates.h"
+#include "ctap/enrollment.h"
 #include "ctap/fingerprint_name.h"
 #include "ctap/fingerprint_record.h"
+#include "ctap/key_abilities.h"
 #include "ctap/key_operations.h"
 #include "ctap/legacy_bio.h"
 #include "ctap/status.h"
@@ -71,7 +72,7 @@ int Rename(KeySession& session, const Fingerprints& prints, std::uint16_t slot,
 
 int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session) {
     if (options.name) {
-        if (session.Legacy()) {
+        if (!AbilitiesOf(session.State()).namesFingerprints) {
             return reporter.Fail(kExitUsage,
                                  "this model keeps no fingerprint names; leave out "
                                  "--name");
@@ -80,7 +81,12 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
             return reporter.Fail(kExitUsage, problem);
         }
     }
-    const KeyFacts key{session.State().pinSet, session.State().uvConfigured, false};
+    // What the key holds decides the proof, by the rule the windows go by. A CTAP2 key that
+    // keeps its list to the PIN's owner lists nothing yet; its GetInfo tells instead.
+    Fingerprints listed;
+    ReadFingerprints(env, session, listed);
+    const KeyFacts key{session.State().pinSet,
+                       HoldsFingerprints(session.State().uvConfigured, listed.Count()), false};
     const Proof required = ProofFor(FingerprintOperation::kEnroll, key);
     Proof proof = Proof::kNothing;
     if (const int code = required == Proof::kFirstUse
@@ -103,44 +109,43 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
         "Touch the sensor with the finger to enrol, lifting it between touches "
         "(Ctrl-C to cancel).");
     const BioSequenceServices services{env.clock, env.debug, env.wallClock};
-    SequenceOutcome outcome;
-    if (session.Legacy()) {
-        // The key is polled several times a second; only changes are worth a line.
-        std::optional<std::pair<int, std::uint16_t>> shown;
-        outcome = RunLegacyEnrollment(
-            session.Device(), *freeSlot,
-            [&](int accepted, std::uint16_t status) {
-                if (shown == std::make_pair(accepted, status)) {
+    const EnrollmentFamily family = EnrollmentFamilyOf(session.State());
+    // A legacy model is polled several times a second; only changes are worth a line.
+    std::optional<std::pair<int, int>> shown;
+    int sample = 0;
+    const SequenceOutcome outcome = RunEnrollmentOnKey(
+        session.Device(), family, *freeSlot,
+        [&](int count, int status) {
+            if (family == EnrollmentFamily::kLegacy) {
+                if (shown == std::make_pair(count, status)) {
                     return;
                 }
-                shown = std::make_pair(accepted, status);
-                reporter.Note("samples taken " + std::to_string(accepted) + ": " +
-                              LegacySampleStatusText(status));
-            },
-            env.interrupted, services);
-    } else {
-        int sample = 0;
-        outcome = RunEnrollmentSequence(
-            session.Device(),
-            [&](int remaining, int status) {
-                ++sample;
-                std::string line =
-                    "sample " + std::to_string(sample) + ": " + SampleStatusText(status);
-                if (remaining >= 0) {
-                    line += "; " + std::to_string(remaining) + " more to go";
-                }
-                reporter.Note(line);
-            },
-            env.interrupted, services);
-    }
+                shown = std::make_pair(count, status);
+                reporter.Note("samples taken " + std::to_string(count) + ": " +
+                              LegacySampleStatusText(static_cast<std::uint16_t>(status)));
+                return;
+            }
+            std::string line =
+                "sample " + std::to_string(++sample) + ": " + SampleStatusText(status);
+            if (count >= 0) {
+                line += "; " + std::to_string(count) + " more to go";
+            }
+            reporter.Note(line);
+        },
+        env.interrupted, services);
     if (outcome.end == SequenceEnd::kCancelled) {
         return reporter.Fail(kExitCancelled, "enrollment cancelled; the key kept nothing of it");
     }
     if (outcome.end != SequenceEnd::kFinished) {
         return reporter.Fail(kExitNoKey, "the key was removed during enrollment");
     }
-    if (outcome.result != SuccessStatus(session.Key().productId)) {
+    const EnrollmentVerdict verdict = VerdictOf(family, outcome);
+    if (verdict == EnrollmentVerdict::kNotEnrolled) {
         return reporter.FailWithStatus("enrolling", outcome.result);
+    }
+    if (verdict == EnrollmentVerdict::kEnrolledWithoutName && !options.name) {
+        reporter.Note("The key took the fingerprint but refused its default name (status " +
+                      StatusText(outcome.result) + ").");
     }
 
     Fingerprints after;
@@ -175,7 +180,7 @@ int Enroll(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySessio
 
 int RenameCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session,
                   std::uint16_t slot, const std::string& name) {
-    if (session.Legacy()) {
+    if (!AbilitiesOf(session.State()).namesFingerprints) {
         return reporter.Fail(kExitUsage, "this model keeps no fingerprint names");
     }
     Fingerprints prints;
@@ -185,7 +190,8 @@ int RenameCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     if (!prints.Has(slot)) {
         return reporter.Fail(kExitUsage, "slot " + std::to_string(slot) + " holds no fingerprint");
     }
-    const KeyFacts key{session.State().pinSet, true, false};
+    const KeyFacts key{session.State().pinSet,
+                       HoldsFingerprints(session.State().uvConfigured, prints.Count()), false};
     Proof proof = Proof::kNothing;
     if (const int code = ProveIdentity(env, options, reporter, session,
                                        ProofFor(FingerprintOperation::kRename, key), key, proof);
@@ -212,7 +218,9 @@ int DeleteCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     if (!prints.Has(slot)) {
         return reporter.Fail(kExitUsage, "slot " + std::to_string(slot) + " holds no fingerprint");
     }
-    const KeyFacts key{session.State().pinSet, true, prints.Count() == 1};
+    const KeyFacts key{session.State().pinSet,
+                       HoldsFingerprints(session.State().uvConfigured, prints.Count()),
+                       prints.Count() == 1};
     Proof proof = Proof::kNothing;
     if (const int code = ProveIdentity(env, options, reporter, session,
                                        ProofFor(FingerprintOperation::kDelete, key), key, proof);
@@ -228,7 +236,9 @@ int DeleteCommand(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
 }
 
 int VerifyCommand(CliEnv& env, Reporter& reporter, KeySession& session) {
-    if (!session.State().uvConfigured) {
+    Fingerprints prints;
+    ReadFingerprints(env, session, prints);
+    if (!HoldsFingerprints(session.State().uvConfigured, prints.Count())) {
         return reporter.Fail(kExitKeyError, "no fingerprint is enrolled");
     }
     if (const int code = CheckFingerprint(env, reporter, session); code != kExitOk) {

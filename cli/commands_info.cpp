@@ -9,6 +9,7 @@
 #include "cli/key_session.h"
 #include "ctap/client_pin.h"
 #include "ctap/get_info_details.h"
+#include "ctap/key_abilities.h"
 #include "platform/text.h"
 
 namespace kelvora::cli {
@@ -18,6 +19,8 @@ namespace {
 // Where the dashes of a UUID go, counted in bytes.
 constexpr std::size_t kUuidGroupEnds[] = {4, 6, 8, 10};
 constexpr std::size_t kLabelWidth = 22;
+// A fact that depends on the firmware query, which the key did not answer.
+constexpr const char* kUnanswered = "unknown (the key did not answer the firmware query)";
 
 struct KeyFacts {
     std::optional<int> firmware;
@@ -28,6 +31,8 @@ struct KeyFacts {
     const char* secureMessaging = "";
     bool enrollment = false;
     bool countNeedsPin = false;
+    // The firmware query failed: the version and what it decides are not known.
+    bool firmwareUnread = false;
 };
 
 Json OptionalNumber(const std::optional<int>& value) {
@@ -50,7 +55,7 @@ std::string AaguidText(const std::vector<std::uint8_t>& aaguid) {
 // lists none refused the listing without a PIN token: the number is then unknown.
 std::optional<int> CountFingerprints(CliEnv& env, KeySession& session) {
     const bool configured = session.State().uvConfigured;
-    if (!session.Legacy() && !session.State().bioEnrollmentSupported) {
+    if (!AbilitiesOf(session.State()).enrolls) {
         return configured ? std::nullopt : std::optional<int>(0);
     }
     Fingerprints prints;
@@ -63,23 +68,25 @@ std::optional<int> CountFingerprints(CliEnv& env, KeySession& session) {
 
 KeyFacts ReadFacts(CliEnv& env, KeySession& session, bool pinGiven) {
     const KeyState& state = session.State();
-    const bool legacy = session.Legacy();
+    const KeyAbilities abilities = AbilitiesOf(state);
     KeyFacts facts;
-    if (!legacy && state.pinSet) {
+    if (abilities.tellsPinRetries && state.pinSet) {
         if (const std::optional<std::uint32_t> count = GetPinRetries(session.Device())) {
             facts.retries = static_cast<int>(*count);
         }
     }
     // What the key told when it was opened: neither changes while facts are read.
-    if (!legacy) {
+    if (abilities.describesItself) {
         facts.details = session.Details();
     }
     facts.firmware = session.Firmware();
     facts.fingerprints = CountFingerprints(env, session);
-    facts.countNeedsPin = !facts.fingerprints && state.pinSet && !legacy && !pinGiven;
-    facts.commandSet = legacy ? "legacy" : state.vendorCommandSet ? "vendor" : "standard";
+    facts.countNeedsPin = !facts.fingerprints && state.pinSet && abilities.checksPin && !pinGiven;
+    // Names the family the key belongs to, for the reader.
+    facts.commandSet = session.Legacy() ? "legacy" : state.vendorCommandSet ? "vendor" : "standard";
     facts.secureMessaging = session.Device().SecureMessagingAes() ? "aes" : "des";
-    facts.enrollment = legacy || state.bioEnrollmentSupported;
+    facts.firmwareUnread = session.FirmwareUnread();
+    facts.enrollment = abilities.enrolls;
     return facts;
 }
 
@@ -94,11 +101,14 @@ Json FactsJson(KeySession& session, const KeyFacts& facts) {
         {"pinRetries", OptionalNumber(facts.retries)},
         {"fingerprintsConfigured", state.uvConfigured.load()},
         {"enrollmentSupported", facts.enrollment},
-        {"commandSet", facts.commandSet},
-        {"secureMessaging", facts.secureMessaging},
+        {"commandSet", facts.firmwareUnread ? Json() : Json(facts.commandSet)},
+        {"secureMessaging", facts.firmwareUnread ? Json() : Json(facts.secureMessaging)},
         {"productName", session.Key().productName},
         {"fingerprints", OptionalNumber(facts.fingerprints)},
     };
+    if (facts.firmwareUnread) {
+        result["unknown"] = {"firmware", "commandSet", "secureMessaging"};
+    }
     if (!facts.details) {
         for (const char* name : {"versions", "aaguid", "options", "maxMsgSize", "pinProtocols"}) {
             result[name] = nullptr;
@@ -140,7 +150,10 @@ std::string FactsText(KeySession& session, const KeyFacts& facts) {
     text << Label("key") << session.Key().nodePath << " (model " << session.Key().model << ", "
          << ProductIdText(session.Key().productId) << ")\n";
     text << Label("product name") << session.Key().productName << '\n';
-    text << Label("firmware") << (facts.firmware ? std::to_string(*facts.firmware) : "unknown")
+    text << Label("firmware")
+         << (facts.firmware         ? std::to_string(*facts.firmware)
+             : facts.firmwareUnread ? kUnanswered
+                                    : "unknown")
          << '\n';
     text << Label("PIN set") << (state.pinSet ? "yes" : "no") << '\n';
     if (facts.retries) {
@@ -153,8 +166,9 @@ std::string FactsText(KeySession& session, const KeyFacts& facts) {
                                    : "unknown")
          << '\n';
     text << Label("enrollment supported") << (facts.enrollment ? "yes" : "no") << '\n';
-    text << Label("command set") << facts.commandSet << '\n';
-    text << Label("secure messaging") << facts.secureMessaging << '\n';
+    text << Label("command set") << (facts.firmwareUnread ? kUnanswered : facts.commandSet) << '\n';
+    text << Label("secure messaging")
+         << (facts.firmwareUnread ? kUnanswered : facts.secureMessaging) << '\n';
     if (!facts.details) {
         return text.str();
     }
@@ -185,10 +199,18 @@ int RunInfoCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
     if (const int code = session.Open(env, options, reporter); code != kExitOk) {
         return code;
     }
+    // Without GetInfo the PIN, the fingerprints and enrollment support would be defaults
+    // shown as facts ("PIN set: no"): a script would take an unanswering key for a blank one.
+    if (!session.InfoRead()) {
+        return reporter.Fail(kExitKeyError,
+                             "the key did not answer GetInfo: whether it has a PIN or "
+                             "fingerprints and whether it takes enrollment are unknown",
+                             session.InfoStatus());
+    }
     // With a PIN given, the fingerprints are listed under its token, as keys that keep their
     // list to the PIN's owner require.
     const bool pinGiven = PinGiven(options);
-    if (pinGiven && session.State().pinSet && !session.Legacy()) {
+    if (pinGiven && session.State().pinSet && AbilitiesOf(session.State()).checksPin) {
         if (const int code = VerifyPin(env, options, reporter, session); code != kExitOk) {
             return code;
         }

@@ -4,6 +4,7 @@
 #include "cli/key_session.h"
 #include "cli/new_key_protection.h"
 #include "ctap/client_pin.h"
+#include "ctap/key_abilities.h"
 #include "ctap/key_operations.h"
 #include "ctap/status.h"
 #include "transport/apdu.h"
@@ -112,7 +113,9 @@ int RunPinCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
     if (const int code = session.Open(env, options, reporter); code != kExitOk) {
         return code;
     }
-    if (session.Legacy() && (sub == "verify" || sub == "retries")) {
+    const KeyAbilities abilities = AbilitiesOf(session.State());
+    if ((sub == "verify" && !abilities.checksPin) ||
+        (sub == "retries" && !abilities.tellsPinRetries)) {
         return reporter.Fail(kExitKeyError,
                              "this model cannot tell its PIN retries or check a "
                              "PIN on its own; 'pin change' checks the PIN");

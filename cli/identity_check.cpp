@@ -1,6 +1,7 @@
 #include "cli/identity_check.h"
 
 #include "cli/input_rules.h"
+#include "ctap/key_abilities.h"
 #include "ctap/key_operations.h"
 
 namespace kelvora::cli {
@@ -43,7 +44,7 @@ int VerifyPin(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
 }
 
 void NoteUnusedPin(Reporter& reporter, KeySession& session) {
-    reporter.Note(session.Legacy()
+    reporter.Note(!AbilitiesOf(session.State()).checksPin
                       ? "note: this model does not check a PIN here; the PIN given is not used"
                       : "note: the key has no PIN, so the PIN given is not used (set one with "
                         "'pin set')");
@@ -62,7 +63,7 @@ int ProveIdentity(CliEnv& env, const CliOptions& options, Reporter& reporter, Ke
     }
     // The legacy models take their fingerprint commands under secure messaging without a PIN
     // token and have no way to check a PIN alone; they prove a finger when one is enrolled.
-    const Proof asked = ProofWithoutAsking(required, key, !session.Legacy());
+    const Proof asked = ProofWithoutAsking(required, key, AbilitiesOf(session.State()).checksPin);
     if (asked == Proof::kPin) {
         if (const int code = VerifyPin(env, options, reporter, session); code != kExitOk) {
             return code;

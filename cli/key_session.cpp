@@ -3,16 +3,16 @@
 #include <cstdio>
 
 #include "cli/removal_watch.h"
+#include "ctap/status.h"
 #include "platform/text.h"
 #include "transport/connect.h"
 #include "transport/device_ids.h"
+#include "transport/hid_device_info.h"
 
 namespace kelvora::cli {
 
 namespace {
 
-constexpr char kIdentitySeparator = '#';
-constexpr std::string_view kIdentityPrefix = "vid_";
 constexpr std::string_view kMakerVendorTag = "vid_4b56";
 constexpr std::string_view kUdevRules = "packaging/70-kelvora-fido2.rules";
 
@@ -56,14 +56,7 @@ std::string LowerAscii(std::string text) {
 }  // namespace
 
 std::string NodePath(const std::string& path) {
-    // Only a last part that is the identity: a SetupAPI path ("\\?\hid#vid_4b56&pid_2b03
-    // #0000#{...}") carries the separator itself and is the node path whole.
-    const std::size_t separator = path.rfind(kIdentitySeparator);
-    if (separator == std::string::npos ||
-        path.compare(separator + 1, kIdentityPrefix.size(), kIdentityPrefix) != 0) {
-        return path;
-    }
-    return path.substr(0, separator);
+    return UserPath(path);
 }
 
 std::vector<FoundKey> FindKeys(HidBackend& backend) {
@@ -140,10 +133,16 @@ bool KeySession::Legacy() const {
     return IsLegacyModel(key_.productId);
 }
 
+bool KeySession::InfoRead() const {
+    return infoStatus_ == SuccessStatus(key_.productId);
+}
+
 bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) {
     Close();
     key_ = key;
     state_.deviceAbsent = false;
+    // GetInfo writes this for a CTAP2 key only; a legacy key must not inherit it.
+    state_.bioEnrollmentSupported = false;
     backend_ = std::make_unique<OneInterfaceBackend>(backend, key.path, state_.deviceAbsent);
     device_ = std::make_unique<FidoDevice>(*backend_, state_, env.clock, env.debug);
     firmware_.reset();
@@ -151,6 +150,7 @@ bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) 
     if (!result.connected) {
         return false;
     }
+    firmwareAsked_ = result.firmwareStatus != 0;
     if (result.firmwareVersion) {
         firmware_ = *result.firmwareVersion;
     }
@@ -162,14 +162,9 @@ bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) 
 std::uint16_t KeySession::RefreshInfo() {
     caps_ = {};
     const std::uint16_t status = GetAuthenticatorInfo(*device_, caps_, details_);
-    if (Legacy()) {
-        state_.pinSet = caps_.pinSet != 0;
-        state_.uvConfigured = caps_.uvConfigured != 0;
-        state_.bioEnrollmentSupported = false;
-    } else {
-        state_.pinSet = caps_.pinSet != 0;
-        state_.uvConfigured = caps_.uvConfigured != 0;
-    }
+    infoStatus_ = status;
+    state_.pinSet = caps_.pinSet != 0;
+    state_.uvConfigured = caps_.uvConfigured != 0;
     return status;
 }
 

@@ -23,15 +23,16 @@ namespace kelvora::cli {
 
 struct FoundKey {
     std::string path;      // the backend's interface path
-    std::string nodePath;  // what the user passes to --device (/dev/hidrawN, a device path)
+    std::string nodePath;  // what the user passes to --device (/dev/hidrawN; on Windows the
+                           // whole interface path)
     std::uint16_t productId = 0;
     int model = 0;            // 1-7, the position in the supported product list; 0 when unknown
     std::string productName;  // UTF-8
     bool accessDenied = false;
 };
 
-// The interface path without the identity suffix discovery appends on Linux ("#vid_..." as
-// the last part); a Windows device path is returned whole.
+// The interface path without the identity suffix discovery appends ("#vid_..."), see
+// UserPath.
 std::string NodePath(const std::string& path);
 
 // The maker's supported keys the backend lists, plus the maker's interfaces that could not be
@@ -78,6 +79,13 @@ class KeySession {
     const std::optional<AuthenticatorDetails>& Details() const { return details_; }
     // The firmware version byte the key gave when it was opened.
     std::optional<int> Firmware() const { return firmware_; }
+    // The status of the last GetInfo, and whether it succeeded: without it the PIN, the
+    // fingerprint flag and enrollment support are not known, only defaulted.
+    std::uint16_t InfoStatus() const { return infoStatus_; }
+    bool InfoRead() const;
+    // The firmware query was asked and gave no version: the command set and the secure
+    // messaging it decides are then guesses.
+    bool FirmwareUnread() const { return firmwareAsked_ && !firmware_; }
 
   private:
     KeyState state_;
@@ -87,6 +95,8 @@ class KeySession {
     AuthenticatorCaps caps_;
     std::optional<AuthenticatorDetails> details_;
     std::optional<int> firmware_;
+    bool firmwareAsked_ = false;
+    std::uint16_t infoStatus_ = 0;
     Reporter* reporter_ = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "cli/new_key_protection.h"
 
 #include "cli/input_rules.h"
+#include "ctap/key_abilities.h"
 #include "ctap/key_operations.h"
 
 namespace kelvora::cli {
@@ -44,8 +45,8 @@ int ChooseNewKeyProtection(CliEnv& env, const CliOptions& options, Reporter& rep
     }
     reporter.Note("The PIN was set.");
     session.RefreshInfo();
-    if (session.Legacy()) {
-        return kExitOk;
+    if (!AbilitiesOf(session.State()).checksPin) {
+        return kExitOk;  // no token to fetch
     }
     // The enrollment's requests carry a pinAuth from now on.
     if (const KeyOutcome token = VerifyPinOnKey(session.Device(), *pin); !token.succeeded) {

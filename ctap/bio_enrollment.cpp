@@ -101,9 +101,9 @@ class EnrollmentRun {
         BioRequest request;
         if (!BuildBioRequest(state_, BioSubCommand::kSetFriendlyName, params,
                              BioPinAuthRuleA(state_), request)) {
-            return {SequenceEnd::kFinished, kCtapRequestTooLarge};
+            return {SequenceEnd::kFinished, kCtapRequestTooLarge, true};
         }
-        return {SequenceEnd::kFinished, Send(request).status};
+        return {SequenceEnd::kFinished, Send(request).status, true};
     }
 
     Answer Send(const BioRequest& request) {

@@ -24,6 +24,9 @@ enum class SequenceEnd {
 struct SequenceOutcome {
     SequenceEnd end = SequenceEnd::kFinished;
     std::uint16_t result = 0;
+    // An enrollment's samples were all taken, so the key holds the new template even when
+    // the step after them (naming it) failed.
+    bool templateStored = false;
 };
 
 struct BioSequenceServices {

@@ -47,6 +47,10 @@ Proof ProofFor(FingerprintOperation operation, const KeyFacts& key) {
     return Proof::kRefuseNoFingerprint;
 }
 
+bool HoldsFingerprints(bool reportedByInfo, std::size_t listed) {
+    return reportedByInfo || listed > 0;
+}
+
 Proof ProofWithoutAsking(Proof required, const KeyFacts& key, bool pinCheckable) {
     if (required != Proof::kPin && required != Proof::kUserChoice) {
         return required;

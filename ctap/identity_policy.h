@@ -3,6 +3,8 @@
 // the command line both ask it, the windows letting the user pick where it says so.
 #pragma once
 
+#include <cstddef>
+
 namespace kelvora {
 
 enum class FingerprintOperation { kEnroll, kDelete, kRename };
@@ -30,6 +32,12 @@ enum class Proof {
 };
 
 Proof ProofFor(FingerprintOperation operation, const KeyFacts& key);
+
+// KeyFacts::fingerprints, by the one rule every operation and front end goes by: GetInfo
+// reports a configured finger, or the key lists at least one. A legacy model's status byte
+// can say "none" while its slots hold fingerprints; trusting it alone would let anyone add a
+// finger without proving one, and refuse to delete one that is listed.
+bool HoldsFingerprints(bool reportedByInfo, std::size_t listed);
 
 // The proof to ask for without asking the user: the PIN where there is a choice, unless the
 // key cannot check a PIN on its own (the legacy models), which then proves a finger if it

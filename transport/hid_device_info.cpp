@@ -1,5 +1,6 @@
 #include "transport/hid_device_info.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "platform/narrow_text.h"
@@ -38,6 +39,23 @@ std::string InterfaceIdentity(std::uint16_t vendorId, std::uint16_t productId) {
     (void)std::snprintf(text, sizeof text, "vid_%04x&pid_%04X", static_cast<unsigned>(vendorId),
                         static_cast<unsigned>(productId));
     return text;
+}
+
+std::string UserPath(std::string_view path) {
+    const std::size_t separator = path.rfind('#');
+    if (separator == std::string_view::npos) {
+        return std::string(path);
+    }
+    const std::string_view tail = path.substr(separator + 1);
+    // "vid_" 4 hex "&pid_" 4 hex, in either case.
+    constexpr std::string_view kForm = "vid_xxxx&pid_xxxx";
+    bool appended = tail.size() == kForm.size();
+    for (std::size_t i = 0; appended && i < kForm.size(); ++i) {
+        const char c = tail[i];
+        appended = kForm[i] == 'x' ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                                   : std::tolower(static_cast<unsigned char>(c)) == kForm[i];
+    }
+    return std::string(appended ? path.substr(0, separator) : path);
 }
 
 }  // namespace kelvora

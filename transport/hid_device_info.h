@@ -43,4 +43,10 @@ bool PathNamesVendor(std::string_view path, std::uint16_t vendorId);
 // vendor id in lower-case and the product id in upper-case hex digits.
 std::string InterfaceIdentity(std::uint16_t vendorId, std::uint16_t productId);
 
+// The path a person names the interface by: without the identity a backend appended
+// ("/dev/hidraw0#vid_4b56&pid_2B03" gives "/dev/hidraw0"), and otherwise whole. A SetupAPI
+// device path ("\\?\hid#vid_4b56&pid_2b03#0000#{...}") has "#" between its own parts and
+// ends in the interface class, so it is the only name two keys of one model differ by.
+std::string UserPath(std::string_view path);
+
 }  // namespace kelvora

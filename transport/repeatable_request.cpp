@@ -49,6 +49,7 @@ enum ApduByte : std::uint8_t {
     kQueryInstruction = 0xE3,
     kResetP1 = 0x03,
     kSlotBitmapP1 = 0x04,
+    kChallengeP1 = 0xFF,
 };
 constexpr std::size_t kApduHeaderBytes = 4;
 
@@ -80,7 +81,9 @@ bool ApduOnlyReads(std::span<const std::uint8_t> apdu) {
     const std::uint8_t cla = apdu[0];
     const std::uint8_t ins = apdu[1];
     const std::uint8_t p1 = apdu[2];
+    // A second challenge only replaces the first, which the lost answer never delivered.
     return (cla == kPlainClass && ins == kQueryInstruction && p1 != kResetP1) ||
+           (cla == kPlainClass && ins == kBioInstruction && p1 == kChallengeP1) ||
            (cla == kSecureClass && ins == kBioInstruction && p1 == kSlotBitmapP1);
 }
 

@@ -17,7 +17,8 @@ namespace kelvora {
 bool CborRequestOnlyReads(std::span<const std::uint8_t> request);
 
 // A vendor APDU that only reads: the plain queries 80 E3 (firmware version, status bytes,
-// fingerprint attempts left; not 80 E3 03, the reset) and the slot bitmap 84 E2 04.
+// fingerprint attempts left; not 80 E3 03, the reset), the challenge 80 E2 FF that opens
+// every secure command, and the slot bitmap 84 E2 04.
 bool ApduOnlyReads(std::span<const std::uint8_t> apdu);
 
 }  // namespace kelvora

@@ -19,6 +19,9 @@ struct Config {
     // Refuse bio requests without pinAuth once a PIN is set (PIN_REQUIRED). The maker's keys
     // accept them, and the tool relies on that after a fingerprint check.
     bool requirePinAuth = false;
+    // A legacy model's status bytes say no fingerprint is enrolled whatever its slots hold,
+    // as some firmware's do.
+    bool statusOmitsFingerprints = false;
 
     int maxPinRetries = 8;
     int maxFingerprintRetries = 5;

@@ -37,9 +37,11 @@ Bytes PlainQuery(KeyContext& ctx, std::uint8_t p1) {
             if (!ctx.config.isLegacy()) {
                 break;
             }
-            return Respond(kSwSuccess,
-                           {static_cast<std::uint8_t>(ctx.state.pinSet() ? 1 : 0),
-                            static_cast<std::uint8_t>(ctx.state.templates.empty() ? 0 : 1)});
+            return Respond(
+                kSwSuccess,
+                {static_cast<std::uint8_t>(ctx.state.pinSet() ? 1 : 0),
+                 static_cast<std::uint8_t>(
+                     ctx.state.templates.empty() || ctx.config.statusOmitsFingerprints ? 0 : 1)});
         case QueryP1::kReset:
             if (!ctx.config.isLegacy()) {
                 break;

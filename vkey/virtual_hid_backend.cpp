@@ -27,7 +27,8 @@ constexpr auto kErrorBadLength = static_cast<std::uint32_t>(EINVAL);
 
 class VirtualHidConnection final : public HidConnection {
   public:
-    VirtualHidConnection(VirtualKey& key, std::uint64_t plugIn) : key_(key), plugIn_(plugIn) {}
+    VirtualHidConnection(VirtualKey& key, std::uint64_t plugIn, bool timeoutsAtOnce)
+        : key_(key), plugIn_(plugIn), timeoutsAtOnce_(timeoutsAtOnce) {}
 
     HidIoResult Write(std::span<const std::uint8_t> report) override {
         if (closed_) {
@@ -47,7 +48,7 @@ class VirtualHidConnection final : public HidConnection {
     HidIoResult Read(std::span<std::uint8_t> report) override { return ReadFor(report, -1); }
 
     HidIoResult ReadWithin(std::span<std::uint8_t> report, std::uint32_t timeoutMs) override {
-        return ReadFor(report, timeoutMs);
+        return ReadFor(report, timeoutsAtOnce_ ? 0 : timeoutMs);
     }
 
     // A negative `timeoutMs` waits for ever.
@@ -93,6 +94,7 @@ class VirtualHidConnection final : public HidConnection {
   private:
     VirtualKey& key_;
     const std::uint64_t plugIn_;
+    const bool timeoutsAtOnce_;
     bool closed_ = false;
 };
 
@@ -123,8 +125,10 @@ std::string VirtualHidBackend::AddKey(VirtualKey& key, VirtualInterfaceOptions o
     std::string path;
     {
         const std::lock_guard lock(mutex_);
-        path = std::string(kPathPrefix) + std::to_string(slots_.size()) + kPathSeparator +
-               InterfaceIdentity(kMakerVendorId, key.config().productId());
+        path = !options.path.empty()
+                   ? options.path
+                   : std::string(kPathPrefix) + std::to_string(slots_.size()) + kPathSeparator +
+                         InterfaceIdentity(kMakerVendorId, key.config().productId());
         slots_.push_back(std::make_unique<Slot>(Slot{&key, std::move(options), path, 0}));
         slot = slots_.back().get();
     }
@@ -186,7 +190,8 @@ HidOpenResult VirtualHidBackend::Open(const HidInterfaceInfo& info) {
     if (plugIn == VirtualKey::kNotPlugged) {
         return {nullptr, HidOpenError::kUnavailable};
     }
-    return {std::make_unique<VirtualHidConnection>(*slot.key, plugIn), HidOpenError::kNone};
+    return {std::make_unique<VirtualHidConnection>(*slot.key, plugIn, slot.options.timeoutsAtOnce),
+            HidOpenError::kNone};
 }
 
 }  // namespace kelvora::vkey

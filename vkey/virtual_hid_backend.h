@@ -36,6 +36,12 @@ struct VirtualInterfaceOptions {
     std::string productName;
     // Listed, but Open() is refused as if this process lacked the rights.
     bool unopenable = false;
+    // The interface path; empty means "virtual/keyN#vid_...". Tests give other systems'
+    // forms here (a SetupAPI device path).
+    std::string path;
+    // A read that waits for an answer times out at once instead of after its time in real
+    // time, so that a host on a test clock meets a silent key without waiting for it.
+    bool timeoutsAtOnce = false;
 };
 
 class VirtualHidBackend final : public HidBackend {

@@ -1,10 +1,7 @@
 #include "dialogs/fingerprint/enroll_wnd.h"
 
-#include "ctap/bio_enrollment.h"
-#include "ctap/legacy_bio.h"
 #include "dialogs/fingerprint/progress_views.h"
 #include "toolkit/control.h"
-#include "transport/device_ids.h"
 
 namespace kelvora {
 
@@ -21,7 +18,7 @@ void CFPRegistWnd::InitWindow() {
     text_ = FindControl(QStringLiteral("txt_show"));
     hint_ = FindControl(QStringLiteral("text_2"));
     // Decided once, so that the reports are read the way the worker sends them.
-    legacy_ = !device_.State().bioEnrollmentSupported.load();
+    family_ = EnrollmentFamilyOf(device_.State());
     StartWorker([this](WindowHandle window) { RunWorker(window); });
 }
 
@@ -31,18 +28,22 @@ void CFPRegistWnd::RunWorker(WindowHandle window) {
                           static_cast<LPARAM>(status));
     };
     const SequenceOutcome outcome =
-        legacy_ ? RunLegacyEnrollment(device_, legacySlot_, post, StopFlag(), services_)
-                : RunEnrollmentSequence(device_, post, StopFlag(), services_);
+        RunEnrollmentOnKey(device_, family_, legacySlot_, post, StopFlag(), services_);
     if (outcome.end == SequenceEnd::kFinished) {
-        PostWindowMessage(window, WM_ENROLL_DONE, 0, outcome.result);
+        // The verdict travels with the result: only the worker knows how the sequence ended.
+        PostWindowMessage(window, WM_ENROLL_DONE, static_cast<WPARAM>(VerdictOf(family_, outcome)),
+                          outcome.result);
         services_.clock.SleepMs(kDoneShownMs);
     }
     PostWindowMessage(window, WM_ENROLL_CLOSE);
 }
 
 void CFPRegistWnd::ShowProgress(int count, int status) {
-    const EnrollView view = legacy_ ? LegacyEnrollView(count, static_cast<std::uint16_t>(status))
-                                    : CtapEnrollView(count, status);
+    const EnrollView view =
+        family_ == EnrollmentFamily::kLegacy
+            ? LegacyEnrollView(count, static_cast<std::uint16_t>(status), !reported_)
+            : CtapEnrollView(count, status);
+    reported_ = true;
     if (view.clearHint) {
         SetTextOf(hint_, QString());
     }
@@ -61,7 +62,8 @@ LRESULT CFPRegistWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                      static_cast<int>(lParam));
     } else if (msg == WM_ENROLL_DONE) {
         result_ = static_cast<std::uint32_t>(lParam);
-        const EnrollView view = EnrollDoneView(result_);
+        verdict_ = static_cast<EnrollmentVerdict>(wParam);
+        const EnrollView view = EnrollDoneView(verdict_);
         SetImageOf(image_, view.image);
         SetTextOf(text_, view.text);
     } else if (msg == WM_ENROLL_CLOSE) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ctap/bio_sequence.h"
+#include "ctap/enrollment.h"
 #include "dialogs/fingerprint/fingerprint_dialog_base.h"
 #include "transport/fido_device.h"
 
@@ -30,6 +31,8 @@ class CFPRegistWnd final : public CFingerprintDialogBase {
 
     // The enrollment's result: the key's success value, its failure, or kNoEnrollResult.
     std::uint32_t GetResult() const { return result_; }
+    // What the dialog showed of the result, and what the main window acts on.
+    EnrollmentVerdict Verdict() const { return verdict_; }
 
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
@@ -45,8 +48,10 @@ class CFPRegistWnd final : public CFingerprintDialogBase {
     FidoDevice& device_;
     int legacySlot_;
     BioSequenceServices services_;
-    bool legacy_ = false;
+    EnrollmentFamily family_ = EnrollmentFamily::kBio;
     std::uint32_t result_ = kNoEnrollResult;
+    EnrollmentVerdict verdict_ = EnrollmentVerdict::kNotEnrolled;
+    bool reported_ = false;  // a progress report was shown
     // The worker has asked to close: from then on a close ends the dialog at once.
     bool workerDone_ = false;
     CControlUI* closeButton_ = nullptr;

@@ -58,21 +58,22 @@ EnrollView CtapEnrollView(int remainingSamples, int lastSampleStatus) {
     } else if (const char* prompt = TouchPrompt(remainingSamples)) {
         view.text = Utf8(prompt);
     } else {
-        // More than three still wanted: a good sample all the same, without a countdown.
-        view.text = Utf8(kTouchBare);
+        // More than three still wanted: the tool's fixed text for it, even though the key
+        // took the sample (only the picture was mended, the skin having none below 1).
+        view.text = Utf8("ユーザがタッチしていない");
     }
     return view;
 }
 
-EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord) {
+EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord, bool firstReport) {
     EnrollView view;
     if (statusWord == kSwSuccess) {
         view.clearHint = true;
         view.image = FingerPicture(acceptedSamples);
         view.keepText = true;
-    } else if (statusWord == kSwFingerNotLifted && acceptedSamples > 0) {
-        // The sequence's first report carries this status before anyone touched the sensor;
-        // until a sample was taken there is no finger to lift.
+    } else if (statusWord == kSwFingerNotLifted && !firstReport) {
+        // Later reports mean it: a finger that lay on the sensor before the first sample
+        // must be lifted as much as one left there after a sample.
         view.text = Utf8(kFingerNotLifted);
     } else if (statusWord == kSwFingerNotVerified) {
         view.text = Utf8("メモリが足りません。");
@@ -89,12 +90,23 @@ EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord) {
     return view;
 }
 
-EnrollView EnrollDoneView(std::uint32_t result) {
-    // The same results the main window takes for an enrolled finger.
-    const bool enrolled = result == 0 || result == kSwSuccess;
+EnrollView EnrollDoneView(EnrollmentVerdict verdict) {
     EnrollView view;
-    view.image = Utf8(enrolled ? fp_image::kPass : fp_image::kFail);
-    view.text = Utf8(enrolled ? fp_text::kEnrolled : fp_text::kEnrollFailed);
+    switch (verdict) {
+        case EnrollmentVerdict::kEnrolled:
+            view.image = Utf8(fp_image::kPass);
+            view.text = Utf8(fp_text::kEnrolled);
+            break;
+        case EnrollmentVerdict::kEnrolledWithoutName:
+            // The finger is on the key and will be listed; only its default name is missing.
+            view.image = Utf8(fp_image::kPass);
+            view.text = Utf8(fp_text::kEnrolledWithoutName);
+            break;
+        case EnrollmentVerdict::kNotEnrolled:
+            view.image = Utf8(fp_image::kFail);
+            view.text = Utf8(fp_text::kEnrollFailed);
+            break;
+    }
     return view;
 }
 

@@ -8,11 +8,14 @@
 #include <functional>
 #include <optional>
 
+#include "ctap/enrollment.h"
+
 namespace kelvora {
 
 namespace fp_text {
 inline constexpr const char* kTouchPrompt = "指紋センサーをタッチしてください。";
 inline constexpr const char* kEnrolled = "登録完了";
+inline constexpr const char* kEnrolledWithoutName = "登録完了（名前を付けられませんでした）";
 inline constexpr const char* kEnrollFailed = "指紋の登録に失敗しました。";
 inline constexpr const char* kCancelling = "Cancel...";
 inline constexpr const char* kVerified = "検証に成功しました。";
@@ -39,10 +42,11 @@ struct EnrollView {
 
 // A CTAP2 key's report: samples still wanted and the last sample's status.
 EnrollView CtapEnrollView(int remainingSamples, int lastSampleStatus);
-// A legacy model's report: samples accepted so far and the poll's status word.
-EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord);
-// The enrollment's result: the verdict shown until the dialog closes.
-EnrollView EnrollDoneView(std::uint32_t result);
+// A legacy model's report: samples accepted so far and the poll's status word. The
+// sequence's first report carries "finger not lifted" before anyone touched the sensor.
+EnrollView LegacyEnrollView(int acceptedSamples, std::uint16_t statusWord, bool firstReport);
+// The enrollment's verdict, shown until the dialog closes.
+EnrollView EnrollDoneView(EnrollmentVerdict verdict);
 
 struct VerdictView {
     QString image;

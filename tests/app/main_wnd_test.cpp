@@ -3,6 +3,8 @@
 // open, and the options and keys it reacts to.
 
 #include <QElapsedTimer>
+#include <algorithm>
+#include <optional>
 
 #include "dialogs/message_box/message_box.h"
 #include "main_wnd_fixture.h"
@@ -201,6 +203,31 @@ TEST_F(MainWindowTest, AKeyThatCannotBeOpenedIsExplainedOncePerAttempt) {
     window_->ConnectDevice();
     EXPECT_EQ(ui_->Text(QStringLiteral("label_status")), kNoKeyStatus);
     EXPECT_EQ(adviceShown_, 1);
+}
+
+TEST_F(MainWindowTest, ALegacyKeysSlotsAreReadOnceBeforeAnEnrollment) {
+    // An unreadable bitmap is then reported once, not once per reading.
+    vkey::VirtualKey& key = AddKey(1, StateWith(false, {{0, ""}}));
+    Open();
+    const auto bitmapReads = [&key] {
+        const vkey::State state = key.SnapshotState();
+        return std::count_if(state.history.begin(), state.history.end(), [](const auto& entry) {
+            const vkey::Bytes& r = entry.request;
+            return r.size() > 2 && r[0] == 0x84 && r[1] == 0xE2 && r[2] == 0x04;
+        });
+    };
+    const auto before = bitmapReads();
+    std::optional<std::ptrdiff_t> untilFirstWindow;
+    {
+        ScopedModalHook hook([&](WindowImplBase& window) {
+            if (!untilFirstWindow) {
+                untilFirstWindow = bitmapReads() - before;
+            }
+            window.Close(kIdCancel);  // the finger check that a key with a fingerprint asks for
+        });
+        ASSERT_TRUE(ui_->Click(QStringLiteral("btn_Enroll")));
+    }
+    EXPECT_EQ(untilFirstWindow, 1);
 }
 
 // A legacy key is read through its slot bitmap even after a CTAP2 key was used.

@@ -99,14 +99,20 @@ class CliRig {
         config.model = model;
         return AddKey(config, std::move(state), unopenable);
     }
+    // `path` as the system's backend would list it; empty for the virtual key's own.
+    vkey::VirtualKey& AddKey(const vkey::Config& config, vkey::State state, bool unopenable = false,
+                             std::string path = {}) {
+        vkey::VirtualInterfaceOptions options;
+        options.unopenable = unopenable;
+        options.path = std::move(path);
+        return AddKey(config, std::move(state), std::move(options));
+    }
     vkey::VirtualKey& AddKey(const vkey::Config& config, vkey::State state,
-                             bool unopenable = false) {
+                             vkey::VirtualInterfaceOptions options) {
         keys.push_back(std::make_unique<vkey::VirtualKey>(config, keyClock, std::move(state)));
         vkey::VirtualKey& key = *keys.back();
         key.SetAutoTouch(vkey::AutoTouch{0, false});
-        vkey::VirtualInterfaceOptions options;
-        options.unopenable = unopenable;
-        backend.AddKey(key, options);
+        backend.AddKey(key, std::move(options));
         key.Plug();
         return key;
     }

@@ -65,6 +65,24 @@ TEST_F(KeyChoiceTest, TwoKeysNeedDevice) {
     EXPECT_THAT(out.str(), HasSubstr(R"("path":"virtual/key1","model":5)"));
 }
 
+TEST_F(KeyChoiceTest, SetupApiPathsAreShownAndTakenWhole) {
+    // Two keys of one model differ only after the first "#" of their device paths.
+    const std::string first =
+        R"(\\?\hid#vid_4b56&pid_2b03#7&1a2b3c&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+    const std::string second =
+        R"(\\?\hid#vid_4b56&pid_2b03#7&4d5e6f&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030})";
+    vkey::Config config;
+    AddKey(config, {}, false, first);
+    AddKey(config, {}, false, second);
+    EXPECT_EQ(Run({"list"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(first));
+    EXPECT_THAT(out.str(), HasSubstr(second));
+    EXPECT_EQ(Run({"info"}), kExitUsage);
+    EXPECT_THAT(Err(), HasSubstr(first + " " + second));
+    EXPECT_EQ(Run({"--device", second, "info"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr("key:                  " + second));
+}
+
 TEST_F(KeyChoiceTest, UnopenableKeyIsAnAccessProblemNotNoKey) {
     AddKey(3, {}, /*unopenable=*/true);
     EXPECT_EQ(Run({"info"}), kExitAccessDenied);
@@ -91,6 +109,33 @@ TEST_F(KeyChoiceTest, InfoTellsTheKeysState) {
               "\n");
     EXPECT_EQ(Run({"info"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr("fingerprints:         configured"));
+}
+
+TEST_F(KeyChoiceTest, InfoNeverShowsFactsTheKeyDidNotGive) {
+    // A key that answers nothing is no blank key: it fails, saying what is unknown.
+    {
+        CliRig rig;
+        vkey::Config config;
+        config.hostility = vkey::Hostility::kSilent;
+        vkey::VirtualInterfaceOptions options;
+        options.timeoutsAtOnce = true;  // the tool's clock runs out, not the test's time
+        rig.AddKey(config, {}, options);
+        EXPECT_EQ(rig.Run({"--json", "info"}), kExitKeyError);
+        EXPECT_THAT(rig.out.str(), StartsWith(R"({"ok":false,)"));
+        EXPECT_THAT(rig.out.str(), Not(HasSubstr("pinSet")));
+        EXPECT_EQ(rig.Run({"info"}), kExitKeyError);
+        EXPECT_THAT(rig.Err(), HasSubstr("whether it has a PIN or fingerprints"));
+    }
+    // A firmware query answered with a cut status word: what it decides is marked unknown.
+    {
+        CliRig rig;
+        rig.AddKey(3).InjectFaultAt(1, vkey::Fault::kMalformedNextResponse);  // after INIT
+        EXPECT_EQ(rig.Run({"--json", "info"}), kExitOk);
+        EXPECT_THAT(rig.out.str(), HasSubstr(R"("firmware":null,)"));
+        EXPECT_THAT(rig.out.str(), HasSubstr(R"("commandSet":null,)"));
+        EXPECT_THAT(rig.out.str(),
+                    HasSubstr(R"("unknown":["firmware","commandSet","secureMessaging"])"));
+    }
 }
 
 TEST_F(KeyChoiceTest, KeysThatListOnlyUnderThePinTellTheCountWithIt) {
@@ -349,17 +394,27 @@ TEST_F(FingerprintTest, CtrlCDuringEnrollmentCancelsOnTheKey) {
 }
 
 TEST_F(FingerprintTest, LegacyModelListsAndDeletesBySlot) {
-    vkey::VirtualKey& key = AddKey(1, WithTemplates(2));
-    // A polled sensor needs time between touches to see the finger lifted.
-    key.SetAutoTouch(vkey::AutoTouch{300, false});
-    EXPECT_EQ(Run({"--json", "fingerprints", "list"}), kExitOk);
-    EXPECT_THAT(out.str(), HasSubstr(R"({"slot":1,)"));
-    EXPECT_EQ(Run({"fingerprints", "rename", "0", "Home"}), kExitUsage);
-    EXPECT_EQ(Run({"fingerprints", "enroll"}), kExitOk);
-    EXPECT_THAT(Err(), HasSubstr("samples taken 4: good sample"));
-    EXPECT_EQ(key.SnapshotState().templates.count(2), 1U);
-    EXPECT_EQ(Run({"fingerprints", "delete", "0"}), kExitOk);
-    EXPECT_EQ(keys[0]->SnapshotState().templates.count(0), 0U);
+    // Also on firmware whose status bytes never report a fingerprint: what the key lists
+    // decides, so a finger must still be proved before a new one is added.
+    for (const bool statusOmits : {false, true}) {
+        SCOPED_TRACE(statusOmits ? "status without fingerprints" : "status with fingerprints");
+        CliRig rig;
+        vkey::Config config;
+        config.model = 1;
+        config.statusOmitsFingerprints = statusOmits;
+        vkey::VirtualKey& key = rig.AddKey(config, WithTemplates(2));
+        // A polled sensor needs time between touches to see the finger lifted.
+        key.SetAutoTouch(vkey::AutoTouch{300, false});
+        EXPECT_EQ(rig.Run({"--json", "fingerprints", "list"}), kExitOk);
+        EXPECT_THAT(rig.out.str(), HasSubstr(R"({"slot":1,)"));
+        EXPECT_EQ(rig.Run({"fingerprints", "rename", "0", "Home"}), kExitUsage);
+        EXPECT_EQ(rig.Run({"fingerprints", "verify"}), kExitOk);
+        EXPECT_EQ(rig.Run({"fingerprints", "enroll"}), kExitOk);
+        EXPECT_THAT(rig.Err(), HasSubstr("samples taken 4: good sample"));
+        EXPECT_EQ(key.SnapshotState().templates.count(2), 1U);
+        EXPECT_EQ(rig.Run({"fingerprints", "delete", "0"}), kExitOk);
+        EXPECT_EQ(key.SnapshotState().templates.count(0), 0U);
+    }
 }
 
 class ResetTest : public CliTest {};

@@ -96,6 +96,7 @@ TEST_F(BioEnrollmentTest, NamingStatusIsTheResultWhateverItIs) {
     const SequenceOutcome outcome = Run();
     EXPECT_EQ(outcome.end, SequenceEnd::kFinished);
     EXPECT_EQ(outcome.result, 0x3A);
+    EXPECT_TRUE(outcome.templateStored) << "the samples were all taken before the naming";
 }
 
 TEST_F(BioEnrollmentTest, CancelSendsTheCancelRequestAfterTheExchangeInFlight) {
@@ -107,6 +108,7 @@ TEST_F(BioEnrollmentTest, CancelSendsTheCancelRequestAfterTheExchangeInFlight) {
     const SequenceOutcome outcome = Run();
     EXPECT_EQ(outcome.end, SequenceEnd::kCancelled);
     EXPECT_EQ(outcome.result, kBioSequenceAborted);
+    EXPECT_FALSE(outcome.templateStored);
     EXPECT_THAT(Sent(), ElementsAre(kBegin, kCapture3, kCancel))
         << "the flag is seen after the pause, before another attempt";
 }

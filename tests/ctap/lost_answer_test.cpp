@@ -2,8 +2,11 @@
 // that only reads is.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "ctap/client_pin.h"
 #include "ctap/get_info.h"
+#include "ctap/legacy_bio.h"
 #include "ctap/status.h"
 #include "vkey_session.h"
 
@@ -25,13 +28,38 @@ TEST_F(LostAnswerTest, ChangePinWhoseAnswerIsLostIsSentOnce) {
     EXPECT_EQ(GetPinToken(*device, "5678"), kCtapSuccess) << "the key took the new PIN";
 }
 
-TEST_F(LostAnswerTest, GetInfoWhoseAnswerIsLostIsSentAgain) {
-    Connect(kCtapModel);
-    const std::uint64_t before = key->requestCount();
-    key->InjectFaultAt(0, vkey::Fault::kLoseNextAnswer);
-    AuthenticatorCaps caps;
-    EXPECT_EQ(GetAuthenticatorInfo(*device, caps), kCtapSuccess);
-    EXPECT_EQ(key->requestCount() - before, 2U);
+TEST_F(LostAnswerTest, ReadingRequestsWhoseAnswerIsLostAreSentAgain) {
+    struct Case {
+        const char* what;
+        int model;
+        std::function<int(FidoDevice&)> run;
+        int success;
+        std::uint64_t requests;  // the lost one included
+    };
+    const Case cases[] = {
+        {"GetInfo", kCtapModel,
+         [](FidoDevice& session) {
+             AuthenticatorCaps caps;
+             return static_cast<int>(GetAuthenticatorInfo(session, caps));
+         },
+         kCtapSuccess, 2},
+        // The challenge that opens every secure command of a legacy model.
+        {"a legacy delete's challenge", 1,
+         [](FidoDevice& session) { return static_cast<int>(LegacyDelete(session, 0)); }, kSwSuccess,
+         3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        device.reset();  // the previous case's session goes before its key
+        backend.reset();
+        vkey::State state;
+        state.templates[0] = {"a", 1};
+        Connect(c.model, 17, state);
+        const std::uint64_t before = key->requestCount();
+        key->InjectFaultAt(0, vkey::Fault::kLoseNextAnswer);
+        EXPECT_EQ(c.run(*device), c.success);
+        EXPECT_EQ(key->requestCount() - before, c.requests);
+    }
 }
 
 }  // namespace

@@ -62,6 +62,7 @@ vkey::VirtualKey& EndToEndTest::PlugKey(const KeyKind& kind, const std::string& 
     vkey::Config config;
     config.model = kind.model;
     config.firmware = kind.firmware;
+    config.statusOmitsFingerprints = kind.statusOmitsFingerprints;
     // Room for one more, so a nearly full key can be filled.
     config.templateCapacity = std::max(config.templateCapacity, templateSlots.size() + 1);
     vkey::State state;

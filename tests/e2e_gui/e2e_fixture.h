@@ -29,12 +29,15 @@ struct KeyKind {
     const char* name;
     int model;
     std::uint8_t firmware;
+    // The legacy status bytes never report a fingerprint.
+    bool statusOmitsFingerprints = false;
     bool legacy() const { return model <= 2; }
 };
 inline constexpr KeyKind kStandardKey{"standard", 3, 17};
 inline constexpr KeyKind kVendorSetKey{"vendor command set", 3, 18};
 inline constexpr KeyKind kOwnBioKey{"own bio subcommands", 6, 17};
 inline constexpr KeyKind kLegacyKey{"legacy", 1, 17};
+inline constexpr KeyKind kLegacyKeyWithoutFlag{"legacy, status without fingerprints", 1, 17, true};
 
 class QuickPacer final : public WatchdogPacer {
   public:

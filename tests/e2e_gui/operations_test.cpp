@@ -125,7 +125,9 @@ TEST_F(OperationsTest, DeleteOnEveryConfiguration) {
          true,
          false},
     };
-    for (const KeyKind& kind : kKinds) {
+    // A key whose status byte reports no fingerprint still has the listed ones deleted.
+    for (const KeyKind& kind :
+         {kStandardKey, kVendorSetKey, kOwnBioKey, kLegacyKey, kLegacyKeyWithoutFlag}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(kind.name) + ": " + c.given.name);
             Start(kind, c.given);

@@ -101,7 +101,7 @@ TEST_F(EnrollTest, KeyAskingForMoreSamplesKeepsTheFirstPicture) {
     StartKey(kCtapModel, kStandardFirmware, 6);
     CFPRegistWnd dialog(device, 0, Services());
     Run(dialog, [&](UiDriver& ui) {
-        const char* const texts[] = {"指紋センサーをタッチ", "指紋センサーをタッチ",
+        const char* const texts[] = {"ユーザがタッチしていない", "ユーザがタッチしていない",
                                      "指紋センサーをタッチ（残り3回）"};
         for (const char* text : texts) {
             // One sample per touch: the key must be waiting, and answers the exchange.

@@ -25,9 +25,9 @@ TEST(EnrollViewTest, CtapReports) {
         {1, kSampleGood, "Rec_Finger_3.png", "指紋センサーをタッチ（残り1回）"},
         {0, kSampleGood, "Rec_Finger_4.png", "指紋センサーをタッチ"},
         // A key that asks for more than four samples keeps the first picture (the skin has
-        // none numbered below 1) and a good sample's prompt until three remain.
-        {5, kSampleGood, "Rec_Finger_1.png", "指紋センサーをタッチ"},
-        {4, kSampleGood, "Rec_Finger_1.png", "指紋センサーをタッチ"},
+        // none numbered below 1) and the tool's text for it until three remain.
+        {5, kSampleGood, "Rec_Finger_1.png", "ユーザがタッチしていない"},
+        {4, kSampleGood, "Rec_Finger_1.png", "ユーザがタッチしていない"},
         {5, kSampleNoUpTransition, "Rec_Finger_1.png",
          "ユーザーがセンサーから指を離しませんでした。"},
         {-1, kSampleGood, "Rec_Finger_4.png", "指紋センサーをタッチ"},
@@ -50,15 +50,18 @@ TEST(EnrollViewTest, LegacyReports) {
     struct Case {
         int accepted;
         std::uint16_t status;
-        const char* image;  // "" leaves the picture
-        const char* text;   // nullptr keeps the text
+        const char* image;   // "" leaves the picture
+        const char* text;    // nullptr keeps the text
+        bool first = false;  // the sequence's first report
     };
     const Case cases[] = {
         {1, kSwSuccess, "Rec_Finger_1.png", nullptr},
         {4, kSwSuccess, "Rec_Finger_4.png", nullptr},
         {1, kSwFingerNotLifted, "", "ユーザーがセンサーから指を離しませんでした。"},
         // The sequence's first report: nobody has touched the sensor yet.
-        {0, kSwFingerNotLifted, "", "指紋センサーをタッチ"},
+        {0, kSwFingerNotLifted, "", "指紋センサーをタッチ", true},
+        // Later, before the first sample: a finger already lay on the sensor.
+        {0, kSwFingerNotLifted, "", "ユーザーがセンサーから指を離しませんでした。"},
         {2, kSwFingerNotVerified, "", "メモリが足りません。"},
         {0, kSwNoFingerOnSensor, "", "指紋センサーをタッチ"},
         {1, kSwNoFingerOnSensor, "", "指紋センサーをタッチ（残り3回）"},
@@ -68,7 +71,7 @@ TEST(EnrollViewTest, LegacyReports) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.accepted << " " << std::hex << c.status);
-        const EnrollView view = LegacyEnrollView(c.accepted, c.status);
+        const EnrollView view = LegacyEnrollView(c.accepted, c.status, c.first);
         EXPECT_EQ(view.image, U(c.image));
         EXPECT_EQ(view.keepText, c.text == nullptr);
         if (c.text != nullptr) {
@@ -79,24 +82,35 @@ TEST(EnrollViewTest, LegacyReports) {
 }
 
 TEST(EnrollViewTest, ResultShowsPassOnlyOnSuccess) {
+    // The verdict is the one the main window acts on: success by the family whose sequence
+    // ran, so that "登録完了" never shows for a finger the list is not updated for.
+    constexpr auto kBio = EnrollmentFamily::kBio;
+    constexpr auto kLegacy = EnrollmentFamily::kLegacy;
     struct Case {
-        std::uint32_t result;
+        EnrollmentFamily family;
+        std::uint16_t result;
+        bool stored;
         const char* image;
         const char* text;
     };
     const Case cases[] = {
-        {0, "Pass.png", "登録完了"},
-        {kSwSuccess, "Pass.png", "登録完了"},
-        {kCtapKeyStoreFull, "Fail.png", "指紋の登録に失敗しました。"},  // a refused naming step
-        {kCtapUserActionTimeout, "Fail.png", "指紋の登録に失敗しました。"},
-        {0x6A84, "Fail.png", "指紋の登録に失敗しました。"},
+        {kBio, 0, true, "Pass.png", "登録完了"},
+        {kLegacy, kSwSuccess, false, "Pass.png", "登録完了"},
+        {kLegacy, 0, false, "Fail.png", "指紋の登録に失敗しました。"},  // a status word 00 00
+        {kBio, kSwSuccess, false, "Fail.png", "指紋の登録に失敗しました。"},
+        {kBio, kCtapUserActionTimeout, false, "Fail.png", "指紋の登録に失敗しました。"},
+        {kLegacy, 0x6A84, false, "Fail.png", "指紋の登録に失敗しました。"},
+        // A refused naming step: the finger is enrolled all the same.
+        {kBio, kCtapKeyStoreFull, true, "Pass.png", "登録完了（名前を付けられませんでした）"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.result);
-        const EnrollView view = EnrollDoneView(c.result);
+        const EnrollView view =
+            EnrollDoneView(VerdictOf(c.family, {SequenceEnd::kFinished, c.result, c.stored}));
         EXPECT_EQ(view.image, U(c.image));
         EXPECT_EQ(view.text, U(c.text));
     }
+    EXPECT_EQ(VerdictOf(kBio, {SequenceEnd::kCancelled, 0, true}), EnrollmentVerdict::kNotEnrolled);
 }
 
 TEST(VerdictViewTest, CtapVerdicts) {
