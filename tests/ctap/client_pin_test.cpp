@@ -235,6 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"PartialBlock", PinTokenAnswer(Bytes(17, 7)), kNoPinToken, true, kNoPinToken,
                   false},
         TokenCase{"ShortBlock", PinTokenAnswer(Bytes(15, 7)), kNoPinToken, true, kNoPinToken,
+                  false},
+        // Whole blocks, but no token of protocol one.
+        TokenCase{"ThreeBlocks", PinTokenAnswer(Bytes(48, 7)), kNoPinToken, true, kNoPinToken,
                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -295,6 +298,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Shorter coordinates are refused rather than read past their end.
         AgreementCase{"ShortX", KeyAgreementAnswer(kShortX, kKeyY), 0x12},
         AgreementCase{"ShortY", KeyAgreementAnswer(kKeyX, Bytes(31, 1)), 0x12},
+        AgreementCase{"LongX", KeyAgreementAnswer(Concat({kKeyX, {0}}), kKeyY), 0x12},
+        AgreementCase{"LongY", KeyAgreementAnswer(kKeyX, Concat({kKeyY, {0}})), 0x12},
+        AgreementCase{"NotEc2", KeyAgreementAnswer(kKeyX, kKeyY, 3), 0x12},
+        AgreementCase{"NotEcdhEs", KeyAgreementAnswer(kKeyX, kKeyY, 2, -7), 0x12},
+        AgreementCase{"NotP256", KeyAgreementAnswer(kKeyX, kKeyY, 2, -25, 2), 0x12},
         AgreementCase{"OffCurve", KeyAgreementAnswer(kKeyX, OffCurveY()), 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
