@@ -14,6 +14,29 @@ namespace {
 
 using namespace ctaphid;
 
+bool IsInitOnBroadcast(std::span<const std::uint8_t> report) {
+    return report.size() >= kInitPayloadOffset + kInitNonceSize &&
+           std::equal(kBroadcastChannel.begin(), kBroadcastChannel.end(),
+                      report.begin() + kChannelOffset) &&
+           report[kCommandOffset] == kInit;
+}
+
+// Gives the host's nonce to the queued INIT answers that stand for answers to it.
+void EchoHostNonce(std::span<const std::uint8_t> written,
+                   std::deque<ReplayDevice::ReadStep>& reads) {
+    if (!IsInitOnBroadcast(written)) {
+        return;
+    }
+    for (ReplayDevice::ReadStep& step : reads) {
+        Bytes& answer = step.report;
+        const auto nonce = answer.begin() + kInitPayloadOffset;
+        if (step.ok && IsInitOnBroadcast(answer) &&
+            std::all_of(nonce, nonce + kInitNonceSize, [](auto b) { return b == kHostNonce; })) {
+            std::copy_n(written.begin() + kInitPayloadOffset, kInitNonceSize, nonce);
+        }
+    }
+}
+
 class ReplayConnection final : public HidConnection {
   public:
     explicit ReplayConnection(std::shared_ptr<ReplayDevice> device) : device_(std::move(device)) {}
@@ -25,6 +48,7 @@ class ReplayConnection final : public HidConnection {
     HidIoResult Write(std::span<const std::uint8_t> report) override {
         const int index = static_cast<int>(device_->written.size());
         device_->written.emplace_back(report.begin(), report.end());
+        EchoHostNonce(report, device_->reads);
         if (index == device_->failWriteAt) {
             return {false, 0, device_->writeError};
         }
