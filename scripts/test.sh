@@ -13,6 +13,9 @@ presets="${KELVORA_TEST_PRESETS:-default asan tsan}"
 for preset in $presets; do
   echo "=== build and test: $preset"
   ./scripts/build.sh "$preset"
+  if [ "$preset" = default ]; then
+    ./scripts/hardening-check.sh build/default
+  fi
   ctest --preset "$preset" -j "$(nproc)"
 done
 
