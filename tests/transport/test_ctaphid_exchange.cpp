@@ -113,7 +113,6 @@ TEST_F(ExchangeTest, KeepAlivesDoNotExtendTheWaitPastTheDeadline) {
     AttachWithChannel();
     clock.stepPerReading = 50;
     for (const std::uint8_t command : {0x04, 0x40}) {
-        key->reads.clear();
         for (int i = 0; i < 5000; ++i) {
             key->QueuePacket(InitPacket(kChannel, ctaphid::kKeepAlive, 1, {0x02}));
         }
@@ -127,6 +126,7 @@ TEST_F(ExchangeTest, KeepAlivesDoNotExtendTheWaitPastTheDeadline) {
         EXPECT_EQ(Bytes(key->written.back().begin(), key->written.back().begin() + 6),
                   Concat({{0x00}, kChannel, {ctaphid::kCancel}}));
         EXPECT_EQ(debug.lines.back(), "ReadFile L:585 ERR: 0xFFFFFFFE");
+        key->reads.clear();
     }
     EXPECT_EQ(ExchangeDeadlineMs(Bytes{0x04}), kExchangeDeadlineMs);
     EXPECT_EQ(ExchangeDeadlineMs(Bytes{0x40}), kPersonWaitDeadlineMs);
