@@ -115,7 +115,7 @@ int ServeOnSocket(VirtualKey& key, const std::string& path, const ServerHooks& h
     unlink(pending.c_str());
     // Only the user who started the daemon may connect: the key holds a PIN. The mode is
     // set at bind(2), so no other user ever finds the socket open.
-    const mode_t umaskBefore = umask(S_IRWXG | S_IRWXO);
+    const mode_t umaskBefore = umask(S_IXUSR | S_IRWXG | S_IRWXO);  // 0600
     const bool bound =
         bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     umask(umaskBefore);
