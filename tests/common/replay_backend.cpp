@@ -21,18 +21,18 @@ bool IsInitOnBroadcast(std::span<const std::uint8_t> report) {
            report[kCommandOffset] == kInit;
 }
 
-// Gives the host's nonce to the queued INIT answers that stand for answers to it.
-void EchoHostNonce(std::span<const std::uint8_t> written,
-                   std::deque<ReplayDevice::ReadStep>& reads) {
-    if (!IsInitOnBroadcast(written)) {
+// An INIT answer queued for the host's INIT gets the nonce of the INIT the host wrote last
+// when it is read, so that an INIT sent again after a lost answer is answered too.
+void EchoHostNonce(const std::vector<Bytes>& written, Bytes& answer) {
+    const auto nonce = answer.begin() + kInitPayloadOffset;
+    if (!IsInitOnBroadcast(answer) ||
+        !std::all_of(nonce, nonce + kInitNonceSize, [](auto b) { return b == kHostNonce; })) {
         return;
     }
-    for (ReplayDevice::ReadStep& step : reads) {
-        Bytes& answer = step.report;
-        const auto nonce = answer.begin() + kInitPayloadOffset;
-        if (step.ok && IsInitOnBroadcast(answer) &&
-            std::all_of(nonce, nonce + kInitNonceSize, [](auto b) { return b == kHostNonce; })) {
-            std::copy_n(written.begin() + kInitPayloadOffset, kInitNonceSize, nonce);
+    for (auto report = written.rbegin(); report != written.rend(); ++report) {
+        if (IsInitOnBroadcast(*report)) {
+            std::copy_n(report->begin() + kInitPayloadOffset, kInitNonceSize, nonce);
+            return;
         }
     }
 }
@@ -48,7 +48,6 @@ class ReplayConnection final : public HidConnection {
     HidIoResult Write(std::span<const std::uint8_t> report) override {
         const int index = static_cast<int>(device_->written.size());
         device_->written.emplace_back(report.begin(), report.end());
-        EchoHostNonce(report, device_->reads);
         if (index == device_->failWriteAt) {
             return {false, 0, device_->writeError};
         }
@@ -67,6 +66,7 @@ class ReplayConnection final : public HidConnection {
         if (!step.ok) {
             return {false, 0, step.errorCode};
         }
+        EchoHostNonce(device_->written, step.report);
         const std::size_t n = std::min(report.size(), step.report.size());
         std::copy_n(step.report.begin(), n, report.begin());
         return {true, n, 0};
