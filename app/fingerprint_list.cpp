@@ -27,7 +27,8 @@ FingerprintRowTexts FingerprintRowTextsFor(const QString& storedName, const QTim
     const DisplayNameParts parts = SplitDisplayName(View(storedName));
     FingerprintRowTexts texts{FromView(parts.visible).left(kMaxNameUnits), {}};
     if (!parts.stamp.empty()) {
-        texts.time = FormatEnrollTime(text::FromUtf16(text::CodePage::Ansi, parts.stamp), zone);
+        texts.time =
+            FormatEnrollTime(text::FromUtf16Or(text::CodePage::Ansi, parts.stamp, ""), zone);
     }
     if (texts.time.isEmpty()) {
         texts.time = QString::fromLatin1(kNoTimeText);

@@ -181,7 +181,7 @@ void CMainWnd::RefreshFingerprintList(bool rebuild) {
         }
         const auto found = templateNames_.find(slot);
         const std::string stored = found == templateNames_.end() ? std::string() : found->second;
-        const std::u16string name = text::ToUtf16(text::CodePage::Ansi, stored);
+        const std::u16string name = text::ToUtf16Or(text::CodePage::Ansi, stored, u"");
         AddFingerprintRow(*list_, slot, kRowState, rowControl,
                           QString::fromUtf16(name.data(), static_cast<qsizetype>(name.size())),
                           options_.timeZone);

@@ -43,8 +43,9 @@ bool WaitUntil(const std::function<bool()>& done) {
 void EnrolSampleFingerprints(vkey::VirtualKey& key) {
     key.EditState([](vkey::State& state) {
         state.templates.clear();
-        state.templates[0] = {"20240315013000" + text::Utf8ToAnsi("指紋0"), 1};
-        state.templates[1] = {std::string(kNoStampPrefix) + text::Utf8ToAnsi("右手の人差し指"), 2};
+        state.templates[0] = {"20240315013000" + text::Utf8ToAnsi("指紋0").value_or(""), 1};
+        state.templates[1] = {
+            std::string(kNoStampPrefix) + text::Utf8ToAnsi("右手の人差し指").value_or(""), 2};
         state.templates[2] = {"Fingerprint 2", 3};
     });
 }

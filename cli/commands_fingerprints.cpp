@@ -9,6 +9,8 @@
 #include "cli/key_session.h"
 #include "cli/new_key_protection.h"
 #include "cli/sample_status.h"
+#include "cli/terminal_text.h"
+#include "ctap/bio_enrollment.h"
 #include "ctap/bio_templates.h"
 #include "ctap/enrollment.h"
 #include "ctap/fingerprint_name.h"
@@ -25,18 +27,20 @@ namespace {
 
 Json Entry(CliEnv& env, const Fingerprints& prints, std::uint16_t slot) {
     const std::string stored = prints.StoredName(slot);
-    const std::string visible = text::AnsiToUtf8(SplitStoredName(stored).visible);
+    const std::optional<std::string> visible = text::AnsiToUtf8(SplitStoredName(stored).visible);
     const std::string enrolled = EnrollTimeText(stored, env.localTime);
     return {{"slot", slot},
-            {"name", visible},
+            {"name", visible ? Json(*visible) : Json()},
             {"enrolled", enrolled.empty() ? Json() : Json(enrolled)}};
 }
 
 std::string EntryText(CliEnv& env, const Fingerprints& prints, std::uint16_t slot) {
     const std::string stored = prints.StoredName(slot);
     std::ostringstream text;
-    text << slot << "\t" << text::AnsiToUtf8(SplitStoredName(stored).visible) << "\t"
-         << EnrollTimeText(stored, env.localTime);
+    const std::optional<std::string> visible = text::AnsiToUtf8(SplitStoredName(stored).visible);
+    text << slot << "\t"
+         << (visible ? TerminalSafe(*visible) : "(the name cannot be decoded on this system)")
+         << "\t" << EnrollTimeText(stored, env.localTime);
     return text.str();
 }
 
@@ -62,8 +66,11 @@ int List(CliEnv& env, Reporter& reporter, KeySession& session) {
 // Gives `slot` the visible name `visibleUtf8`, keeping its stamp. Returns the key's status.
 int Rename(KeySession& session, const Fingerprints& prints, std::uint16_t slot,
            std::string_view visibleUtf8) {
-    const std::string stored =
-        RenamedFingerprintName(prints.StoredName(slot), text::Utf8ToAnsi(visibleUtf8));
+    const std::optional<std::string> visible = text::Utf8ToAnsi(visibleUtf8);
+    if (!visible) {
+        return kStatusNoResult;  // this system cannot write the key's code page
+    }
+    const std::string stored = RenamedFingerprintName(prints.StoredName(slot), *visible);
     const auto templateId = TemplateIdFromSlot(slot);
     // The rename window sends the name without pinAuth; the maker's keys accept it after the
     // identity check.

@@ -7,6 +7,7 @@
 #include "cli/fingerprint_reading.h"
 #include "cli/identity_check.h"
 #include "cli/key_session.h"
+#include "cli/terminal_text.h"
 #include "ctap/client_pin.h"
 #include "ctap/get_info_details.h"
 #include "ctap/key_abilities.h"
@@ -103,7 +104,8 @@ Json FactsJson(KeySession& session, const KeyFacts& facts) {
         {"enrollmentSupported", facts.enrollment},
         {"commandSet", facts.firmwareUnread ? Json() : Json(facts.commandSet)},
         {"secureMessaging", facts.firmwareUnread ? Json() : Json(facts.secureMessaging)},
-        {"productName", session.Key().productName},
+        {"productName",
+         session.Key().productNameProblem.empty() ? Json(session.Key().productName) : Json()},
         {"fingerprints", OptionalNumber(facts.fingerprints)},
     };
     if (facts.firmwareUnread) {
@@ -149,7 +151,7 @@ std::string FactsText(KeySession& session, const KeyFacts& facts) {
     std::ostringstream text;
     text << Label("key") << session.Key().nodePath << " (model " << session.Key().model << ", "
          << ProductIdText(session.Key().productId) << ")\n";
-    text << Label("product name") << session.Key().productName << '\n';
+    text << Label("product name") << ProductNameText(session.Key()) << '\n';
     text << Label("firmware")
          << (facts.firmware         ? std::to_string(*facts.firmware)
              : facts.firmwareUnread ? kUnanswered
@@ -173,14 +175,14 @@ std::string FactsText(KeySession& session, const KeyFacts& facts) {
         return text.str();
     }
     const AuthenticatorDetails& details = *facts.details;
-    const auto same = [](const std::string& word) { return word; };
+    const auto same = [](const std::string& word) { return TerminalSafe(word); };
     text << Label("CTAP versions") << Joined(details.versions, ", ", same) << '\n';
     text << Label("AAGUID") << (details.aaguid.empty() ? "none" : AaguidText(details.aaguid))
          << '\n';
     text << Label("options")
          << Joined(details.options, " ",
                    [](const std::pair<std::string, bool>& option) {
-                       return option.first + "=" + (option.second ? "true" : "false");
+                       return TerminalSafe(option.first) + "=" + (option.second ? "true" : "false");
                    })
          << '\n';
     text << Label("max message size")

@@ -39,7 +39,7 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
             {"path", key.nodePath},
             {"model", key.model > 0 ? Json(key.model) : Json()},
             {"productId", key.productId != 0 ? Json(ProductIdText(key.productId)) : Json()},
-            {"productName", key.productName},
+            {"productName", key.productNameProblem.empty() ? Json(key.productName) : Json()},
             {"firmware", OptionalNumber(firmware)},
             {"accessDenied", accessDenied},
             {"problem", problem.empty() ? Json() : Json(problem)},
@@ -49,8 +49,8 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
         if (key.model > 0) {
             text << "  model " << key.model << " (" << ProductIdText(key.productId) << ")";
         }
-        if (!key.productName.empty()) {
-            text << "  " << key.productName;
+        if (const std::string name = ProductNameText(key); !name.empty()) {
+            text << "  " << name;
         }
         if (firmware) {
             text << "  firmware " << *firmware;

@@ -37,13 +37,15 @@ int PinChange(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
         return reporter.Fail(kExitKeyError, "no PIN is set; use 'pin set'");
     }
     int code = kExitOk;
-    const std::optional<std::string> current =
-        ReadPin(env, reporter, "Current PIN: ", options.pin, code);
+    std::optional<std::string> current =
+        ReadPin(env, reporter, session.Key().productId, "Current PIN: ", options.pin, code);
+    const WipedAtExit wipeCurrent(current);
     if (!current) {
         return code;
     }
-    const std::optional<std::string> next =
-        ReadNewPin(env, options, reporter, options.newPin, code);
+    std::optional<std::string> next =
+        ReadNewPin(env, options, reporter, session.Key().productId, options.newPin, code);
+    const WipedAtExit wipeNext(next);
     if (!next) {
         return code;
     }
@@ -67,7 +69,9 @@ int PinVerify(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySes
         return reporter.Fail(kExitKeyError, "no PIN is set; use 'pin set'");
     }
     int code = kExitOk;
-    const std::optional<std::string> pin = ReadPin(env, reporter, "PIN: ", options.pin, code);
+    std::optional<std::string> pin =
+        ReadPin(env, reporter, session.Key().productId, "PIN: ", options.pin, code);
+    const WipedAtExit wipePin(pin);
     if (!pin) {
         return code;
     }

@@ -8,8 +8,8 @@ namespace {
 class DescriptorInput final : public Input {
   public:
     explicit DescriptorInput(int fd) : fd_(fd) {}
-    std::optional<std::string> ReadLine(std::string_view /*prompt*/, bool /*secret*/) override {
-        return ReadFdLine(fd_);
+    std::optional<std::string> ReadLine(std::string_view /*prompt*/, bool secret) override {
+        return secret ? ReadSecretFdLine(fd_) : ReadFdLine(fd_);
     }
 
   private:
@@ -19,7 +19,10 @@ class DescriptorInput final : public Input {
 }  // namespace
 
 std::optional<std::string> ReadFdLine(int fd) {
+    // Room enough that a PIN is never copied to a larger buffer, leaving the old one behind.
+    constexpr std::size_t kLineRoom = 256;
     std::string line;
+    line.reserve(kLineRoom);
     char c = 0;
     for (;;) {
         const ByteRead got = ReadFdByte(fd, c);
@@ -27,7 +30,7 @@ std::optional<std::string> ReadFdLine(int fd) {
             return std::nullopt;
         }
         if (got == ByteRead::kEnd) {
-            return line.empty() ? std::nullopt : std::optional<std::string>(line);
+            return line.empty() ? std::nullopt : std::optional<std::string>(std::move(line));
         }
         if (c == '\n') {
             break;

@@ -16,4 +16,8 @@ ByteRead ReadFdByte(int fd, char& c);
 // nothing was read, and when the read was interrupted.
 std::optional<std::string> ReadFdLine(int fd);
 
+// ReadFdLine with the echo off while `fd` is a terminal; the echo comes back afterwards,
+// also when Ctrl-C or SIGTERM ends the program during the read (system_io_*.cpp).
+std::optional<std::string> ReadSecretFdLine(int fd);
+
 }  // namespace kelvora::cli

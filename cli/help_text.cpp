@@ -28,10 +28,14 @@ constexpr std::string_view kPinOptions =
     "  (default)          prompt on the terminal without echo\n"
     "  --pin-stdin        read PINs from standard input, one per line\n"
     "  --pin-fd N         read PINs from file descriptor N, one per line\n"
-    "  --pin PIN          the PIN itself; visible to other users, prints a warning\n"
-    "  --new-pin PIN      the new PIN of 'pin change' (same warning)\n"
-    "A PIN has 4 to 63 characters and at most 63 bytes in UTF-8; any other is refused\n"
-    "with exit 2 before the key is asked, so it costs no retry.\n";
+    "  --insecure-pin-argument\n"
+    "                     INSECURE: allow --pin and --new-pin, which show the PIN to\n"
+    "                     every user of the machine in the process list\n"
+    "  --pin PIN          the PIN itself (only with --insecure-pin-argument)\n"
+    "  --new-pin PIN      the new PIN of 'pin change' (the same)\n"
+    "A PIN has 4 to 63 characters, at most 63 bytes in UTF-8 for a CTAP2 key and only\n"
+    "characters of code page 932 for a legacy model; any other is refused with exit 2\n"
+    "before the key is asked, so it costs no retry.\n";
 
 constexpr std::array<HelpEntry, 15> kHelp = {{
     {"",

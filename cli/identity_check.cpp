@@ -30,7 +30,9 @@ int CheckFingerprint(CliEnv& env, Reporter& reporter, KeySession& session) {
 
 int VerifyPin(CliEnv& env, const CliOptions& options, Reporter& reporter, KeySession& session) {
     int code = kExitOk;
-    const std::optional<std::string> pin = ReadPin(env, reporter, "PIN: ", options.pin, code);
+    std::optional<std::string> pin =
+        ReadPin(env, reporter, session.Key().productId, "PIN: ", options.pin, code);
+    const WipedAtExit wipePin(pin);
     if (!pin) {
         return code;
     }

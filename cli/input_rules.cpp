@@ -6,8 +6,8 @@
 
 namespace kelvora::cli {
 
-std::string PinProblem(std::string_view pinUtf8) {
-    switch (CheckPinLength(pinUtf8)) {
+std::string PinProblem(std::string_view pinUtf8, std::uint16_t productId) {
+    switch (CheckPinForKey(pinUtf8, productId)) {
         case PinLengthVerdict::kAccepted:
             return {};
         case PinLengthVerdict::kEmpty:
@@ -18,6 +18,9 @@ std::string PinProblem(std::string_view pinUtf8) {
             return "the PIN must have at most 63 characters";
         case PinLengthVerdict::kTooManyBytes:
             return "the PIN must take at most 63 bytes in UTF-8; use fewer non-ASCII characters";
+        case PinLengthVerdict::kNotInCodePage:
+            return "this key takes only PINs of characters in code page 932 (ASCII, Japanese "
+                   "kana and kanji); the PIN has others, or they cannot be converted here";
     }
     return {};
 }
@@ -46,7 +49,8 @@ std::optional<std::uint16_t> ParseSlot(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
-std::optional<std::string> ReadPin(CliEnv& env, Reporter& reporter, std::string_view prompt,
+std::optional<std::string> ReadPin(CliEnv& env, Reporter& reporter, std::uint16_t productId,
+                                   std::string_view prompt,
                                    const std::optional<std::string>& literal, int& exitCode) {
     std::optional<std::string> pin = literal;
     if (!pin) {
@@ -56,27 +60,41 @@ std::optional<std::string> ReadPin(CliEnv& env, Reporter& reporter, std::string_
             return std::nullopt;
         }
     }
-    const std::string problem = PinProblem(pin.value_or(std::string()));
+    const std::string problem = PinProblem(pin.value_or(std::string()), productId);
     if (!problem.empty()) {
+        if (pin) {
+            WipeString(*pin);
+        }
         exitCode = reporter.Fail(kExitUsage, problem);
         return std::nullopt;
     }
     return pin;
 }
 
+WipedAtExit::~WipedAtExit() {
+    if (pin_) {
+        WipeString(*pin_);
+    }
+}
+
 std::optional<std::string> ReadNewPin(CliEnv& env, const CliOptions& options, Reporter& reporter,
+                                      std::uint16_t productId,
                                       const std::optional<std::string>& literal, int& exitCode) {
-    std::optional<std::string> pin = ReadPin(env, reporter, "New PIN: ", literal, exitCode);
+    std::optional<std::string> pin =
+        ReadPin(env, reporter, productId, "New PIN: ", literal, exitCode);
     if (!pin) {
         return std::nullopt;
     }
     if (!literal && options.pinSource == PinSource::kPrompt) {
-        const std::optional<std::string> again =
-            ReadPin(env, reporter, "Repeat the new PIN: ", std::nullopt, exitCode);
+        std::optional<std::string> again =
+            ReadPin(env, reporter, productId, "Repeat the new PIN: ", std::nullopt, exitCode);
+        const WipedAtExit wipeAgain(again);
         if (!again) {
+            WipeString(*pin);
             return std::nullopt;
         }
         if (*again != *pin) {
+            WipeString(*pin);
             exitCode = reporter.Fail(kExitUsage, "the PINs do not match");
             return std::nullopt;
         }

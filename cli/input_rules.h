@@ -14,8 +14,9 @@
 
 namespace kelvora::cli {
 
-// Why a PIN (UTF-8), current or new, cannot be sent to the key; empty when it can.
-std::string PinProblem(std::string_view pinUtf8);
+// Why a PIN (UTF-8), current or new, cannot be sent to the key with `productId`; empty
+// when it can.
+std::string PinProblem(std::string_view pinUtf8, std::uint16_t productId);
 
 // Why a fingerprint name (UTF-8) cannot be given; empty when it can.
 std::string NameProblem(std::string_view nameUtf8);
@@ -28,11 +29,25 @@ std::optional<std::uint16_t> ParseSlot(std::string_view text);
 // could only refuse never spends one of its retries. A missing answer or a PIN that breaks
 // the rules is reported (usage, or cancelled on an interrupt) and gives nullopt with
 // `exitCode` set.
-std::optional<std::string> ReadPin(CliEnv& env, Reporter& reporter, std::string_view prompt,
+std::optional<std::string> ReadPin(CliEnv& env, Reporter& reporter, std::uint16_t productId,
+                                   std::string_view prompt,
                                    const std::optional<std::string>& literal, int& exitCode);
+
+// Wipes a PIN read with ReadPin or ReadNewPin when the scope that holds it ends.
+class WipedAtExit {
+  public:
+    explicit WipedAtExit(std::optional<std::string>& pin) : pin_(pin) {}
+    ~WipedAtExit();
+    WipedAtExit(const WipedAtExit&) = delete;
+    WipedAtExit& operator=(const WipedAtExit&) = delete;
+
+  private:
+    std::optional<std::string>& pin_;
+};
 
 // Reads a new PIN and, at a terminal prompt, its confirmation.
 std::optional<std::string> ReadNewPin(CliEnv& env, const CliOptions& options, Reporter& reporter,
+                                      std::uint16_t productId,
                                       const std::optional<std::string>& literal, int& exitCode);
 
 }  // namespace kelvora::cli

@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "cli/removal_watch.h"
+#include "cli/terminal_text.h"
 #include "ctap/status.h"
+#include "platform/narrow_text.h"
 #include "platform/text.h"
 #include "transport/connect.h"
 #include "transport/device_ids.h"
@@ -75,8 +77,13 @@ std::vector<FoundKey> FindKeys(HidBackend& backend) {
         key.nodePath = NodePath(info.path);
         key.productId = info.productId;
         key.model = SupportedProductIndex(info.productId) + 1;
-        key.productName =
-            info.productNameAvailable ? text::AnsiToUtf8(info.productName) : std::string();
+        if (info.productNameAvailable) {
+            const std::optional<std::string> name = NarrowToUtf8(info.productName);
+            key.productName = name.value_or(std::string());
+            if (!name) {
+                key.productNameProblem = "the product name cannot be decoded on this system";
+            }
+        }
         key.accessDenied = info.accessDenied;
         keys.push_back(std::move(key));
     }
@@ -127,6 +134,11 @@ void KeySession::Close() {
     }
     device_.reset();
     backend_.reset();
+}
+
+std::string ProductNameText(const FoundKey& key) {
+    return key.productNameProblem.empty() ? TerminalSafe(key.productName)
+                                          : "(" + key.productNameProblem + ")";
 }
 
 bool KeySession::Legacy() const {

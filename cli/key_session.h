@@ -28,8 +28,13 @@ struct FoundKey {
     std::uint16_t productId = 0;
     int model = 0;            // 1-7, the position in the supported product list; 0 when unknown
     std::string productName;  // UTF-8
+    // Set, with productName empty, when the name could not be decoded on this system.
+    std::string productNameProblem;
     bool accessDenied = false;
 };
+
+// The product name for text output; the problem in brackets when it could not be decoded.
+std::string ProductNameText(const FoundKey& key);
 
 // The interface path without the identity suffix discovery appends ("#vid_..."), see
 // UserPath.

@@ -32,10 +32,15 @@ int main(int argc, char** argv) {
     using namespace kelvora;
     using namespace kelvora::cli;
 
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
     CliOptions options;
     static std::atomic<bool> interrupted{false};
     const std::string parseError = ParseOptions(args, options);
+    // The options hold what is still needed; no other copy of a PIN is left around.
+    WipePinArguments(argc, argv);
+    for (std::string& arg : args) {
+        WipeString(arg);
+    }
 
     std::unique_ptr<Input> input =
         options.pinSource == PinSource::kPrompt
@@ -73,6 +78,11 @@ int main(int argc, char** argv) {
     InstallInterruptHandler(interrupted, !enrolling);
 
     const int code = RunCli(env, options);
+    for (auto* pin : {&options.pin, &options.newPin}) {
+        if (*pin) {
+            WipeString(**pin);
+        }
+    }
     if (virtualKey && !virtualKey->Save(setupError)) {
         reporter.Note("warning: " + setupError);
     }

@@ -8,12 +8,13 @@ namespace kelvora::cli {
 
 std::optional<std::string> SetFirstPin(CliEnv& env, const CliOptions& options, Reporter& reporter,
                                        KeySession& session, int& code) {
-    std::optional<std::string> pin =
-        ReadNewPin(env, options, reporter, options.pin ? options.pin : options.newPin, code);
+    std::optional<std::string> pin = ReadNewPin(env, options, reporter, session.Key().productId,
+                                                options.pin ? options.pin : options.newPin, code);
     if (!pin) {
         return std::nullopt;
     }
     if (const KeyOutcome outcome = SetPinOnKey(session.Device(), *pin); !outcome.succeeded) {
+        WipeString(*pin);
         code = reporter.FailWithStatus("setting the PIN", outcome.status);
         return std::nullopt;
     }
@@ -36,10 +37,11 @@ int ChooseNewKeyProtection(CliEnv& env, const CliOptions& options, Reporter& rep
             kExitUsage,
             "the key has neither a PIN nor a fingerprint, so this fingerprint decides how it is "
             "protected: give a PIN to set first (--set-pin to be asked for it, or --pin-stdin, "
-            "--pin-fd N, --pin PIN), or --fingerprint-only to protect it by fingerprints alone");
+            "--pin-fd N), or --fingerprint-only to protect it by fingerprints alone");
     }
     int code = kExitOk;
-    const std::optional<std::string> pin = SetFirstPin(env, options, reporter, session, code);
+    std::optional<std::string> pin = SetFirstPin(env, options, reporter, session, code);
+    const WipedAtExit wipePin(pin);
     if (!pin) {
         return code;
     }

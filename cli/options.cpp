@@ -77,6 +77,8 @@ std::string ParseOptions(const std::vector<std::string>& args, CliOptions& optio
             error = value(options.stateFile);
         } else if (name == "--name") {
             error = value(options.name);
+        } else if (name == "--insecure-pin-argument") {
+            error = flag(options.insecurePinArgument);
         } else if (name == "--pin") {
             error = value(options.pin);
         } else if (name == "--new-pin") {
@@ -99,7 +101,47 @@ std::string ParseOptions(const std::vector<std::string>& args, CliOptions& optio
             return error;
         }
     }
+    if ((options.pin || options.newPin) && !options.insecurePinArgument) {
+        return "--pin and --new-pin show the PIN to every user of this machine (in the process "
+               "list); use the prompt, --pin-stdin or --pin-fd, or add --insecure-pin-argument";
+    }
     return {};
+}
+
+void WipePinArguments(int argc, char** argv) {
+    auto wipe = [](char* text) {
+        volatile char* p = text;
+        for (; *p != '\0'; ++p) {
+            *p = '\0';
+        }
+    };
+    bool onlyWords = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            onlyWords = true;
+        }
+        if (onlyWords) {
+            continue;
+        }
+        for (const std::string_view name : {"--pin", "--new-pin"}) {
+            if (arg == name && i + 1 < argc) {
+                wipe(argv[++i]);
+            } else if (arg.size() > name.size() && arg.starts_with(name) &&
+                       arg[name.size()] == '=') {
+                wipe(argv[i] + name.size() + 1);
+            }
+        }
+    }
+}
+
+void WipeString(std::string& text) {
+    text.resize(text.capacity());
+    volatile char* p = text.data();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        p[i] = '\0';
+    }
+    text.clear();
 }
 
 }  // namespace kelvora::cli

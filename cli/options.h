@@ -23,8 +23,11 @@ struct CliOptions {
     std::optional<std::string> virtualModel;
     std::optional<std::string> stateFile;
     std::optional<std::string> name;
-    std::optional<std::string> pin;     // given on the command line (discouraged)
+    // Given on the command line, only with --insecure-pin-argument: every user of the
+    // machine can read a process's arguments.
+    std::optional<std::string> pin;
     std::optional<std::string> newPin;  // the same for the new PIN
+    bool insecurePinArgument = false;
     PinSource pinSource = PinSource::kPrompt;
     int pinFd = -1;
 };
@@ -36,5 +39,12 @@ bool PinGiven(const CliOptions& options);
 // Parses argv without the program name. Returns an empty string on success, otherwise the
 // message for the usage error.
 std::string ParseOptions(const std::vector<std::string>& args, CliOptions& options);
+
+// Overwrites the values of --pin and --new-pin in the program's own argument strings with
+// zeros, so that the process list no longer shows them (the system keeps no other copy).
+void WipePinArguments(int argc, char** argv);
+
+// Overwrites a string's whole buffer and empties it.
+void WipeString(std::string& text);
 
 }  // namespace kelvora::cli

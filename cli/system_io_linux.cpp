@@ -16,14 +16,21 @@ namespace {
 
 std::atomic<bool>* gInterruptFlag = nullptr;
 std::atomic<bool> gExitAtOnce{false};
+// The terminal settings to put back when the program ends during a hidden read.
+termios gSavedTerminal{};
+int gQuietTerminalFd = -1;
+volatile sig_atomic_t gTerminalQuiet = 0;
 
 constexpr char kCancelledLine[] = "\nkelvora-fido2: cancelled\n";
 constexpr int kCancelledExit = 130;
 
-extern "C" void OnInterrupt(int /*signal*/) {
+extern "C" void OnInterrupt(int signal) {
     const bool second = gInterruptFlag != nullptr && gInterruptFlag->exchange(true);
-    if (gExitAtOnce || second) {
-        // write() and _exit() are async-signal-safe; nothing else is done here.
+    if (gExitAtOnce || second || signal == SIGTERM) {
+        // tcsetattr(), write() and _exit() are async-signal-safe; nothing else is done here.
+        if (gTerminalQuiet != 0) {
+            ::tcsetattr(gQuietTerminalFd, TCSANOW, &gSavedTerminal);
+        }
         [[maybe_unused]] const auto written =
             ::write(STDERR_FILENO, kCancelledLine, sizeof kCancelledLine - 1);
         ::_exit(kCancelledExit);
@@ -34,16 +41,11 @@ class TerminalInput final : public Input {
   public:
     std::optional<std::string> ReadLine(std::string_view prompt, bool secret) override {
         std::cerr << prompt << std::flush;
-        termios saved{};
-        const bool terminal = ::isatty(STDIN_FILENO) != 0 && ::tcgetattr(STDIN_FILENO, &saved) == 0;
-        if (secret && terminal) {
-            termios quiet = saved;
-            quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        if (!secret) {
+            return ReadFdLine(STDIN_FILENO);
         }
-        std::optional<std::string> line = ReadFdLine(STDIN_FILENO);
-        if (secret && terminal) {
-            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::optional<std::string> line = ReadSecretFdLine(STDIN_FILENO);
+        if (::isatty(STDIN_FILENO) != 0) {
             std::cerr << '\n';
         }
         return line;
@@ -58,6 +60,23 @@ ByteRead ReadFdByte(int fd, char& c) {
         return ByteRead::kInterrupted;
     }
     return got == 1 ? ByteRead::kByte : ByteRead::kEnd;
+}
+
+std::optional<std::string> ReadSecretFdLine(int fd) {
+    termios saved{};
+    if (::isatty(fd) == 0 || ::tcgetattr(fd, &saved) != 0) {
+        return ReadFdLine(fd);
+    }
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    gSavedTerminal = saved;
+    gQuietTerminalFd = fd;
+    gTerminalQuiet = 1;
+    ::tcsetattr(fd, TCSAFLUSH, &quiet);
+    std::optional<std::string> line = ReadFdLine(fd);
+    ::tcsetattr(fd, TCSAFLUSH, &saved);
+    gTerminalQuiet = 0;
+    return line;
 }
 
 std::unique_ptr<Input> MakeTerminalInput() {

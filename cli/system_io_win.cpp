@@ -34,15 +34,13 @@ class TerminalInput final : public Input {
   public:
     std::optional<std::string> ReadLine(std::string_view prompt, bool secret) override {
         std::cerr << prompt << std::flush;
-        HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-        DWORD mode = 0;
-        const bool console = GetConsoleMode(input, &mode) != 0;
-        if (secret && console) {
-            SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+        if (!secret) {
+            return ReadFdLine(0);
         }
-        std::optional<std::string> line = ReadFdLine(0);
-        if (secret && console) {
-            SetConsoleMode(input, mode);
+        DWORD mode = 0;
+        const bool console = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+        std::optional<std::string> line = ReadSecretFdLine(0);
+        if (console) {
             std::cerr << '\n';
         }
         return line;
@@ -50,6 +48,19 @@ class TerminalInput final : public Input {
 };
 
 }  // namespace
+
+std::optional<std::string> ReadSecretFdLine(int fd) {
+    // Only standard input can be a console here.
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (fd != 0 || GetConsoleMode(input, &mode) == 0) {
+        return ReadFdLine(fd);
+    }
+    SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+    std::optional<std::string> line = ReadFdLine(fd);
+    SetConsoleMode(input, mode);
+    return line;
+}
 
 ByteRead ReadFdByte(int fd, char& c) {
     return _read(fd, &c, 1) == 1 ? ByteRead::kByte : ByteRead::kEnd;

@@ -36,3 +36,34 @@ if(KELVORA_BUILD_FUZZ)
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# Hardened code and executables for every build that is not instrumented: stack and buffer
+# checks, full RELRO and address-space randomisation on Linux, the PE marks for ASLR, DEP
+# and control-flow guard on Windows. scripts/hardening-check.sh reads the marks back from
+# the executables. Sanitizer and fuzz builds bring their own instrumentation.
+option(KELVORA_HARDEN "Build hardened code and executables" ON)
+if(KELVORA_HARDEN AND NOT _san AND NOT KELVORA_BUILD_FUZZ)
+  include(CheckCXXCompilerFlag)
+  if(MSVC)
+    add_compile_options(/guard:cf)
+    add_link_options(/guard:cf /CETCOMPAT /DYNAMICBASE /NXCOMPAT)
+  elseif(WIN32)
+    # libssp comes with the static runtime (the toolchain links executables with -static).
+    add_compile_options(-fstack-protector-strong)
+    add_link_options(-fstack-protector-strong -Wl,--dynamicbase -Wl,--nxcompat
+                     -Wl,--high-entropy-va)
+  else()
+    set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+    include(CheckPIESupported)
+    check_pie_supported()
+    add_compile_options(-fstack-protector-strong -D_GLIBCXX_ASSERTIONS -fstack-clash-protection)
+    # Fortification needs the optimiser, and the compiler may already define its own level.
+    add_compile_options($<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE>
+                        $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+    check_cxx_compiler_flag(-fcf-protection KELVORA_HAVE_CF_PROTECTION)
+    if(KELVORA_HAVE_CF_PROTECTION)
+      add_compile_options(-fcf-protection)
+    endif()
+    add_link_options(-Wl,-z,relro,-z,now)
+  endif()
+endif()

@@ -13,6 +13,8 @@ namespace {
 
 constexpr std::size_t kKeyAgreementResponseSize = 4096;
 constexpr std::size_t kPinResponseSize = 1024;
+constexpr std::size_t kShortTokenLength = 16;
+constexpr std::size_t kLongTokenLength = 32;
 
 using pin_crypto::KeyAgreement;
 
@@ -37,7 +39,7 @@ PinRequestSecrets PlatformKey(const KeyAgreement& agreement) {
 enum class TokenOutcome {
     kStored,     // decrypted into pinToken
     kMissing,    // no token, or an empty one
-    kMalformed,  // not a whole number of AES blocks: CBC cannot decrypt it
+    kMalformed,  // not 16 or 32 bytes
 };
 
 TokenOutcome StoreToken(const KeyAgreement& agreement, std::span<const std::uint8_t> encrypted,
@@ -46,7 +48,8 @@ TokenOutcome StoreToken(const KeyAgreement& agreement, std::span<const std::uint
         return TokenOutcome::kMissing;
     }
     Secret<kPinResponseSize> token;
-    if (encrypted.size() % pin_crypto::kAesBlockLength != 0 ||
+    // Protocol one's tokens have 16 or 32 bytes; anything else is not a token of it.
+    if ((encrypted.size() != kShortTokenLength && encrypted.size() != kLongTokenLength) ||
         !pin_crypto::Decrypt(agreement.sharedSecret, encrypted, token.span())) {
         return TokenOutcome::kMalformed;
     }

@@ -74,7 +74,8 @@ bool ReadCoordinate(const CborView& key, std::int32_t member,
                     std::array<std::uint8_t, pin_crypto::kCoordinateLength>& out) {
     const std::uint8_t* bytes = nullptr;
     std::uint32_t length = 0;
-    if (!key.findKey(member).getBytes(bytes, length) || bytes == nullptr || length < out.size()) {
+    // Exactly the coordinate's length: a longer one is no P-256 point either.
+    if (!key.findKey(member).getBytes(bytes, length) || bytes == nullptr || length != out.size()) {
         return false;
     }
     std::copy_n(bytes, out.size(), out.begin());
@@ -128,7 +129,16 @@ bool ParseKeyAgreement(const std::uint8_t* response, std::uint32_t length,
                        std::array<std::uint8_t, pin_crypto::kCoordinateLength>& x,
                        std::array<std::uint8_t, pin_crypto::kCoordinateLength>& y) {
     const CborView key = CborView(response, length).findKey(kPinResponseKeyAgreement);
-    return ReadCoordinate(key, kCoseX, x) && ReadCoordinate(key, kCoseY, y);
+    std::uint32_t kty = 0;
+    std::uint32_t curve = 0;
+    std::int64_t alg = 0;
+    // Only an EC2 key on P-256 for ECDH-ES with HKDF-256 is what protocol one agrees with.
+    return key.findKey(kCoseKty).getUnsigned(kty) &&
+           kty == static_cast<std::uint32_t>(kCoseKtyEc2) &&
+           key.findKey(kCoseAlg).getNegative(alg) && alg == kCoseAlgEcdhEsHkdf256 &&
+           key.findKey(kCoseCurve).getUnsigned(curve) &&
+           curve == static_cast<std::uint32_t>(kCoseCurveP256) && ReadCoordinate(key, kCoseX, x) &&
+           ReadCoordinate(key, kCoseY, y);
 }
 
 std::span<const std::uint8_t> ParsePinTokenEnc(const std::uint8_t* response, std::uint32_t length) {

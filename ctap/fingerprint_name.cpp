@@ -14,7 +14,8 @@ constexpr std::size_t kStampBufferSize = 32;
 // are exactly the bytes of `expected`.
 bool BeginsWithInAnsi(std::u16string_view name, std::string_view expected) {
     const std::u16string_view head = name.substr(0, expected.size());
-    return text::FromUtf16(text::CodePage::Ansi, head) == expected;
+    const std::optional<std::string> ansi = text::FromUtf16(text::CodePage::Ansi, head);
+    return ansi && *ansi == expected;
 }
 
 }  // namespace

@@ -1,6 +1,12 @@
 #include "ctap/input_rules.h"
 
 #include <algorithm>
+#include <string>
+
+#include <mbedtls/platform_util.h>
+
+#include "ctap/legacy_pin.h"
+#include "transport/device_ids.h"
 
 namespace kelvora {
 
@@ -43,6 +49,20 @@ PinLengthVerdict CheckPinLength(std::size_t utf16Units, std::size_t utf8Bytes) {
 
 PinLengthVerdict CheckPinLength(std::string_view pinUtf8) {
     return CheckPinLength(Utf16Length(pinUtf8), pinUtf8.size());
+}
+
+PinLengthVerdict CheckPinForKey(std::string_view pinUtf8, std::uint16_t productId) {
+    if (!IsLegacyModel(productId)) {
+        return CheckPinLength(pinUtf8);
+    }
+    const PinLengthVerdict length = CheckPinLength(Utf16Length(pinUtf8), 0);
+    if (length != PinLengthVerdict::kAccepted) {
+        return length;
+    }
+    std::string ansi;
+    const bool exact = LegacyPinHasAnsiForm(pinUtf8, ansi);
+    mbedtls_platform_zeroize(ansi.data(), ansi.size());
+    return exact ? PinLengthVerdict::kAccepted : PinLengthVerdict::kNotInCodePage;
 }
 
 NameLengthVerdict CheckNameLength(std::string_view nameUtf8) {

@@ -3,9 +3,10 @@
 // most 49 fingerprints on a key.
 //
 // Characters are counted in UTF-16 units, as the windows count them (a character outside
-// the BMP counts twice). A PIN must also fit the 63 bytes of UTF-8 a key takes: its
-// padded block has 64 bytes and must end in a zero (CTAP 2.1 §6.5.5.5), so 22 kanji, 66
-// bytes, are refused although they are 22 characters.
+// the BMP counts twice). A PIN for a CTAP2 key must also fit the 63 bytes of UTF-8 it takes:
+// its padded block has 64 bytes and must end in a zero (CTAP 2.1 §6.5.5.5), so 22 kanji,
+// 66 bytes, are refused although they are 22 characters. A legacy model hashes the PIN's
+// ANSI bytes and has no such block, but the PIN must have an exact ANSI form.
 #pragma once
 
 #include <cstddef>
@@ -30,14 +31,19 @@ enum class PinLengthVerdict {
     kAccepted,
     kEmpty,
     kTooShort,
-    kTooLong,       // more than 63 characters
-    kTooManyBytes,  // 63 characters or fewer, but more than 63 bytes of UTF-8
+    kTooLong,        // more than 63 characters
+    kTooManyBytes,   // 63 characters or fewer, but more than 63 bytes of UTF-8
+    kNotInCodePage,  // a legacy model's PIN without an exact ANSI form
 };
 
 // `utf16Units` is the PIN's length as the windows count it, `utf8Bytes` the length of the
 // UTF-8 form the key receives.
 PinLengthVerdict CheckPinLength(std::size_t utf16Units, std::size_t utf8Bytes);
 PinLengthVerdict CheckPinLength(std::string_view pinUtf8);
+
+// The rules of the family of the key with `productId`: the byte limit for a CTAP2 key, the
+// ANSI form for a legacy model, the length in characters for both.
+PinLengthVerdict CheckPinForKey(std::string_view pinUtf8, std::uint16_t productId);
 
 enum class NameLengthVerdict { kAccepted, kEmpty, kTooShort, kTooLong };
 

@@ -8,6 +8,7 @@
 
 #include "ctap/pin_crypto.h"
 #include "ctap/secret.h"
+#include "ctap/status.h"
 #include "platform/text.h"
 #include "transport/device_ids.h"
 
@@ -27,17 +28,16 @@ enum LegacyPinApdu : std::uint8_t {
 constexpr std::uint32_t kPinResponseCapacity = 32;
 constexpr std::size_t kChangePinDataLength = 2 * pin_crypto::kPinHashLength;
 
-// The PIN in the ANSI code page, wiped with every intermediate form when it goes.
+// The PIN in the ANSI code page, wiped when it goes. A PIN without an exact, non-empty ANSI
+// form is not hashed at all: the hash of an empty or '?'-filled form would let other PINs in.
 class AnsiPin {
   public:
-    explicit AnsiPin(std::string_view utf8) {
-        std::u16string wide = text::ToUtf16(text::CodePage::Utf8, utf8);
-        bytes_ = text::FromUtf16(text::CodePage::Ansi, wide);
-        mbedtls_platform_zeroize(wide.data(), wide.size() * sizeof(char16_t));
-    }
+    explicit AnsiPin(std::string_view utf8) : valid_(LegacyPinHasAnsiForm(utf8, bytes_)) {}
     ~AnsiPin() { mbedtls_platform_zeroize(bytes_.data(), bytes_.size()); }
     AnsiPin(const AnsiPin&) = delete;
     AnsiPin& operator=(const AnsiPin&) = delete;
+
+    bool Valid() const { return valid_; }
 
     Secret<pin_crypto::kPinHashLength> Hash() const {
         return pin_crypto::PinHash(std::span<const std::uint8_t>(
@@ -46,6 +46,7 @@ class AnsiPin {
 
   private:
     std::string bytes_;
+    bool valid_ = false;
 };
 
 // Asks for the one-time challenge that seeds the next secure APDU. Its status word is not
@@ -76,8 +77,16 @@ std::uint16_t SendPinApdu(FidoDevice& device, std::uint8_t p1, std::span<const s
 
 }  // namespace
 
+bool LegacyPinHasAnsiForm(std::string_view pinUtf8, std::string& ansi) {
+    return text::ExactUtf8ToAnsi(pinUtf8, ansi) && !ansi.empty();
+}
+
 std::uint16_t SetPinLegacy(FidoDevice& device, std::string_view pinUtf8) {
-    const Secret<pin_crypto::kPinHashLength> hash = AnsiPin(pinUtf8).Hash();
+    const AnsiPin pin(pinUtf8);
+    if (!pin.Valid()) {
+        return kStatusEntryError;
+    }
+    const Secret<pin_crypto::kPinHashLength> hash = pin.Hash();
     return SendPinApdu(device, kSetPinP1, hash.span());
 }
 
@@ -85,8 +94,13 @@ std::uint16_t ChangePinLegacy(FidoDevice& device, std::string_view currentPinUtf
                               std::string_view newPinUtf8) {
     Secret<kChangePinDataLength> data;
     {
-        const Secret<pin_crypto::kPinHashLength> current = AnsiPin(currentPinUtf8).Hash();
-        const Secret<pin_crypto::kPinHashLength> next = AnsiPin(newPinUtf8).Hash();
+        const AnsiPin currentPin(currentPinUtf8);
+        const AnsiPin newPin(newPinUtf8);
+        if (!currentPin.Valid() || !newPin.Valid()) {
+            return kStatusEntryError;
+        }
+        const Secret<pin_crypto::kPinHashLength> current = currentPin.Hash();
+        const Secret<pin_crypto::kPinHashLength> next = newPin.Hash();
         std::copy(current.span().begin(), current.span().end(), data.data());
         std::copy(next.span().begin(), next.span().end(), data.data() + pin_crypto::kPinHashLength);
     }

@@ -87,6 +87,7 @@ constexpr std::array kWordTexts = {
     Entry{kSwBuildFailure, "secure APDU could not be built"},
     Entry{kStatusEntryError, "entry error"},
     Entry{kStatusNoResult, "no result"},
+    Entry{kStatusNoPinToken, "the key sent no usable PIN token"},
 };
 
 constexpr std::size_t kLineSize = 160;

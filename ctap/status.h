@@ -70,9 +70,6 @@ enum CtapError : std::uint8_t {
     kCtapErrOther = 0x7F,
 };
 
-// GetPinToken's result when the key answered success but sent no usable token.
-inline constexpr int kNoPinToken = 0xFF;
-
 // The failures of the key agreement that precedes every ClientPIN operation: 0x12, or a
 // negative mbed TLS error. Nothing was asked of the key's PIN yet.
 constexpr bool IsKeyAgreementFailure(int status) {
@@ -120,7 +117,14 @@ enum ToolStatus : std::uint16_t {
     kStatusEntryError = 0xFFEE,
     // The operation ended without any status from the key.
     kStatusNoResult = 0xFFFF,
+    // The key answered getPINToken with success but no token that decrypts to 16 or 32
+    // bytes. A local failure, apart from 0xFF (no usable response at all: the key may be
+    // gone).
+    kStatusNoPinToken = 0xFFED,
 };
+
+// GetPinToken's result when the key answered success but sent no usable token.
+inline constexpr int kNoPinToken = kStatusNoPinToken;
 
 // What a key of this model answers on success: 0x9000 for a legacy model, 0 otherwise.
 std::uint16_t SuccessStatus(std::uint16_t productId);

@@ -2,6 +2,8 @@
 // continuation byte (10xxxxxx).
 #include "platform/narrow_text.h"
 
+#include "platform/text.h"
+
 namespace kelvora {
 namespace {
 
@@ -23,6 +25,12 @@ std::size_t NarrowTextPrefixLength(std::string_view text, std::size_t maxBytes) 
         --cut;
     }
     return cut;
+}
+
+std::optional<std::string> NarrowToUtf8(std::string_view text) {
+    // Already UTF-8; the round trip through UTF-16 only replaces what is not valid.
+    const std::optional<std::u16string> wide = text::ToUtf16(text::CodePage::Utf8, text);
+    return wide ? text::FromUtf16(text::CodePage::Utf8, *wide) : std::nullopt;
 }
 
 }  // namespace kelvora

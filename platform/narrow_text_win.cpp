@@ -5,6 +5,8 @@
 
 #include "platform/narrow_text.h"
 
+#include "platform/text.h"
+
 namespace kelvora {
 
 std::size_t NarrowTextPrefixLength(std::string_view text, std::size_t maxBytes) {
@@ -21,6 +23,10 @@ std::size_t NarrowTextPrefixLength(std::string_view text, std::size_t maxBytes) 
         position += width;
     }
     return position;
+}
+
+std::optional<std::string> NarrowToUtf8(std::string_view text) {
+    return text::AnsiToUtf8(text);
 }
 
 }  // namespace kelvora

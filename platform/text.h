@@ -22,15 +22,22 @@ enum class CodePage {
     Utf8,
 };
 
-std::u16string ToUtf16(CodePage from, std::string_view bytes);
-std::string FromUtf16(CodePage to, std::u16string_view text);
+[[nodiscard]] std::optional<std::u16string> ToUtf16(CodePage from, std::string_view bytes);
+[[nodiscard]] std::optional<std::string> FromUtf16(CodePage to, std::u16string_view text);
 
-inline std::string AnsiToUtf8(std::string_view ansi) {
-    return FromUtf16(CodePage::Utf8, ToUtf16(CodePage::Ansi, ansi));
-}
-inline std::string Utf8ToAnsi(std::string_view utf8) {
-    return FromUtf16(CodePage::Ansi, ToUtf16(CodePage::Utf8, utf8));
-}
+[[nodiscard]] std::optional<std::string> AnsiToUtf8(std::string_view ansi);
+[[nodiscard]] std::optional<std::string> Utf8ToAnsi(std::string_view utf8);
+
+// For text shown to a person: the converted text, or `fallback` when the system cannot
+// convert it.
+std::u16string ToUtf16Or(CodePage from, std::string_view bytes, std::u16string_view fallback);
+std::string FromUtf16Or(CodePage to, std::u16string_view text, std::string_view fallback);
+
+// The ANSI form of UTF-8 text only when it is exact: the conversion worked, the input was
+// valid UTF-8 and every character is in the code page, so that the ANSI bytes read back as
+// the same text. Characters outside the code page would all become '?', making "üüüü" and
+// "????" one secret. `out` is overwritten; the intermediate forms are wiped.
+[[nodiscard]] bool ExactUtf8ToAnsi(std::string_view utf8, std::string& out);
 
 enum class HexCase { Upper, Lower };
 

@@ -54,12 +54,12 @@ class Converter {
 
 }  // namespace
 
-std::u16string ToUtf16(CodePage from, std::string_view bytes) {
+std::optional<std::u16string> ToUtf16(CodePage from, std::string_view bytes) {
     Converter converter("UTF-16LE", IconvName(from));
-    std::u16string result;
     if (!converter.Valid()) {
-        return result;
+        return std::nullopt;
     }
+    std::u16string result;
     std::string input(bytes);
     char* in = input.data();
     std::size_t inLeft = input.size();
@@ -79,12 +79,12 @@ std::u16string ToUtf16(CodePage from, std::string_view bytes) {
     return result;
 }
 
-std::string FromUtf16(CodePage to, std::u16string_view text) {
+std::optional<std::string> FromUtf16(CodePage to, std::u16string_view text) {
     Converter converter(IconvName(to), "UTF-16LE");
-    std::string result;
     if (!converter.Valid()) {
-        return result;
+        return std::nullopt;
     }
+    std::string result;
     std::string input;
     input.reserve(text.size() * 2);
     for (const char16_t c : text) {

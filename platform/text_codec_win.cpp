@@ -74,15 +74,15 @@ std::u16string WithoutLoneSurrogates(std::u16string_view text) {
 
 }  // namespace
 
-std::u16string ToUtf16(CodePage from, std::string_view bytes) {
+std::optional<std::u16string> ToUtf16(CodePage from, std::string_view bytes) {
     if (bytes.empty()) {
-        return {};
+        return std::u16string();
     }
     std::u16string result = StrictToUtf16(WindowsCodePage(from), bytes);
     return result.empty() ? ToUtf16Replacing(WindowsCodePage(from), bytes) : result;
 }
 
-std::string FromUtf16(CodePage to, std::u16string_view original) {
+std::optional<std::string> FromUtf16(CodePage to, std::u16string_view original) {
     std::string result;
     if (original.empty()) {
         return result;
@@ -93,7 +93,7 @@ std::string FromUtf16(CodePage to, std::u16string_view original) {
     const int needed =
         WideCharToMultiByte(WindowsCodePage(to), 0, wide, length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) {
-        return result;
+        return std::nullopt;
     }
     result.resize(static_cast<std::size_t>(needed));
     WideCharToMultiByte(WindowsCodePage(to), 0, wide, length, result.data(), needed, nullptr,

@@ -131,6 +131,8 @@ rules=$(grep -v '^[[:space:]]*\(#\|$\)' "$rule" || true)
 while IFS= read -r line; do
   [[ "$line" == *'ATTRS{idVendor}=="'"$vendor"'"'* ]] || fail "a rule matches no vendor $vendor: $line"
   [[ "$line" == *'TAG+="uaccess"'* ]] || fail "a rule does not tag uaccess: $line"
+  # The user at the seat gets the key through uaccess; a mode or group would open it to others.
+  [[ "$line" != *'MODE='* && "$line" != *'GROUP='* ]] || fail "a rule grants more than uaccess: $line"
 done <<<"$rules"
 
 echo "=== package-check: manual pages"

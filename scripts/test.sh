@@ -49,6 +49,9 @@ trap report EXIT
 
 build_and_test() {
   ./scripts/build.sh "$1"
+  if [ "$1" = default ]; then
+    ./scripts/hardening-check.sh build/default
+  fi
   ctest --preset "$1" -j "$jobs"
 }
 

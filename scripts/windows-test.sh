@@ -20,6 +20,7 @@ export KELVORA_WINDOWS_DEPS
 
 step "build"
 ./scripts/build.sh windows
+./scripts/hardening-check.sh build/windows
 bin=$root/build/windows
 
 step "test programs under Wine"

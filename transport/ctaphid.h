@@ -11,6 +11,7 @@ namespace kelvora::ctaphid {
 enum Command : std::uint8_t {
     kInit = 0x86,
     kCbor = 0x90,
+    kCancel = 0x91,
     kKeepAlive = 0xBB,
     kError = 0xBF,
 };
@@ -41,10 +42,9 @@ inline constexpr std::array<std::uint8_t, kChannelSize> kBroadcastChannel = {0xF
 // The channel before the first initialisation.
 inline constexpr std::array<std::uint8_t, kChannelSize> kInitialChannel = {0x00, 0x00, 0x00, 0x01};
 
-// CTAPHID_INIT: an 8-byte nonce. The tool uses a fixed one; an INIT answer that does not
-// echo it answers another program on the same key.
+// CTAPHID_INIT: an 8-byte nonce, fresh for every INIT (transport/init_nonce.h); an INIT
+// answer that does not echo it answers another program on the same key.
 inline constexpr std::size_t kInitNonceSize = 8;
-inline constexpr std::uint8_t kInitNonceByte = 0x01;
 // The allocated channel in the INIT response: payload bytes 8-11, after the echoed nonce.
 inline constexpr std::size_t kInitResponseChannelOffset = kInitPayloadOffset + kInitNonceSize;
 // Nonce, channel, protocol version, three device version bytes and the capabilities.

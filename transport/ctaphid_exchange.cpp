@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "transport/exchange_deadline.h"
 #include "transport/hid_transport.h"
+#include "transport/init_nonce.h"
 
 namespace kelvora {
 
@@ -26,12 +28,20 @@ bool OnChannel(const std::uint8_t* report, const std::array<std::uint8_t, kChann
     return std::equal(channel.begin(), channel.end(), report + kChannelOffset);
 }
 
-// An INIT answer echoing our nonce: the one answer to our INIT, whatever else it holds.
-bool AnswersOurInit(const std::uint8_t* report, const std::array<std::uint8_t, kChannelSize>&) {
-    return OnChannel(report, kBroadcastChannel) && report[kCommandOffset] == kInit &&
-           std::all_of(report + kInitPayloadOffset, report + kInitPayloadOffset + kInitNonceSize,
-                       [](std::uint8_t b) { return b == kInitNonceByte; });
+}  // namespace
+
+bool HidTransport::OnOurChannel(const std::uint8_t* report, const HidTransport& transport) {
+    return OnChannel(report, transport.channelId_);
 }
+
+// An INIT answer echoing our nonce: the one answer to our INIT, whatever else it holds.
+bool HidTransport::AnswersOurInit(const std::uint8_t* report, const HidTransport& transport) {
+    return OnChannel(report, kBroadcastChannel) && report[kCommandOffset] == kInit &&
+           std::equal(transport.initNonce_.begin(), transport.initNonce_.end(),
+                      report + kInitPayloadOffset);
+}
+
+namespace {
 
 // 00000000 is reserved and FFFFFFFF is the broadcast channel: neither is ever allocated.
 bool Allocatable(const std::uint8_t* channel) {
@@ -61,6 +71,8 @@ int HidTransport::ExchangeReports(const std::uint8_t* request, std::int32_t requ
         return -1;
     }
     requestSent_ = false;
+    deadlinePassed_ = false;
+    deadlineMs_ = kNoDeadline;
     HidConnection& connection = *current_.connection;
     report_.fill(0);
     connection.FlushInput();
@@ -75,8 +87,15 @@ int HidTransport::ExchangeReports(const std::uint8_t* request, std::int32_t requ
         return -1;
     }
     requestSent_ = true;
+    deadlineMs_ =
+        clock_.NowMs() + ExchangeDeadlineMs({request, static_cast<std::size_t>(requestLength)});
     std::uint32_t total = 0;
-    if (!ReceiveResponse(connection, lengths, response, *responseLength, total)) {
+    const bool received = ReceiveResponse(connection, lengths, response, *responseLength, total);
+    deadlineMs_ = kNoDeadline;
+    if (deadlinePassed_) {
+        SendCancel(connection, lengths);
+    }
+    if (!received) {
         return -1;
     }
     *responseLength = total;
@@ -90,7 +109,10 @@ bool HidTransport::InitialiseChannel(HidConnection& connection, const HidReportL
     report_[kCommandOffset] = kInit;
     report_[kLengthHighOffset] = 0;
     report_[kLengthLowOffset] = kInitNonceSize;
-    std::fill_n(&report_[kInitPayloadOffset], kInitNonceSize, kInitNonceByte);
+    if (!FreshInitNonce(initNonce_)) {
+        return false;
+    }
+    std::copy(initNonce_.begin(), initNonce_.end(), &report_[kInitPayloadOffset]);
 
     const HidIoResult written = connection.Write({report_.data(), lengths.output});
     if (!written.ok) {
@@ -155,27 +177,29 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
                                    std::uint8_t* response, std::uint32_t capacity,
                                    std::uint32_t& total) {
     // Keep-alives and empty packets come while the key waits for a finger or a touch;
-    // the wait has no end of its own, but each packet on our channel must come within the
-    // silence limit. Packets on other channels answer other programs: passed over.
+    // each packet on our channel must come within the silence limit, and all of them
+    // before the deadline. Packets on other channels answer other programs: passed over.
     std::uint64_t lastPacketMs = clock_.NowMs();
     for (;;) {
-        const HidIoResult read = ReadAccepted(connection, lengths, lastPacketMs, OnChannel);
+        const HidIoResult read = ReadAccepted(connection, lengths, lastPacketMs, OnOurChannel);
         if (!read.ok) {
             ReportIoFailure("ReadFile", ExchangeLocation::kFirstResponseRead, read.errorCode);
             return false;
         }
         lastPacketMs = clock_.NowMs();
         const std::uint8_t command = report_[kCommandOffset];
-        if (command == kKeepAlive) {
-            continue;
+        const bool answer = command == kCbor || command == kError;
+        if (answer && PayloadLength(report_.data()) != 0) {
+            break;
         }
-        // Our request was CTAPHID_CBOR: anything but its answer or an error is not an
-        // answer to it.
-        if (command != kCbor && command != kError) {
+        // Our request was CTAPHID_CBOR: anything but its answer, an error or a sign that
+        // the key is still at it is not an answer to it.
+        if (!answer && command != kKeepAlive) {
             return false;
         }
-        if (PayloadLength(report_.data()) != 0) {
-            break;
+        if (SilentSince(lastPacketMs)) {
+            ReportIoFailure("ReadFile", ExchangeLocation::kFirstResponseRead, kHidReadTimedOut);
+            return false;
         }
     }
     total = PayloadLength(report_.data());
@@ -186,7 +210,7 @@ bool HidTransport::ReceiveResponse(HidConnection& connection, const HidReportLen
     std::memcpy(response, &report_[kInitPayloadOffset], received);
     std::uint8_t sequence = 0;
     while (received < total) {
-        const HidIoResult read = ReadAccepted(connection, lengths, lastPacketMs, OnChannel);
+        const HidIoResult read = ReadAccepted(connection, lengths, lastPacketMs, OnOurChannel);
         if (!read.ok) {
             ReportIoFailure("ReadFile", ExchangeLocation::kContinuationRead, read.errorCode);
             return false;
@@ -209,7 +233,7 @@ HidIoResult HidTransport::ReadAccepted(HidConnection& connection, const HidRepor
     for (;;) {
         report_.fill(0);
         const HidIoResult read = ReadBounded(connection, lengths, lastPacketMs);
-        if (!read.ok || accepts(report_.data(), channelId_)) {
+        if (!read.ok || accepts(report_.data(), *this)) {
             return read;
         }
         // Other programs' packets are no sign of life from the key for us.
@@ -221,7 +245,22 @@ HidIoResult HidTransport::ReadAccepted(HidConnection& connection, const HidRepor
 
 bool HidTransport::SilentSince(std::uint64_t lastPacketMs) {
     const std::uint64_t now = clock_.NowMs();
+    if (now >= deadlineMs_) {
+        deadlinePassed_ = true;
+        return true;
+    }
     return now >= lastPacketMs && now - lastPacketMs >= kKeySilenceLimitMs;
+}
+
+void HidTransport::SendCancel(HidConnection& connection, const HidReportLengths& lengths) {
+    report_.fill(0);
+    report_[0] = kReportId;
+    std::copy(channelId_.begin(), channelId_.end(), &report_[kChannelOffset]);
+    report_[kCommandOffset] = kCancel;
+    const HidIoResult written = connection.Write({report_.data(), lengths.output});
+    if (!written.ok) {
+        ReportIoFailure("WriteFile", ExchangeLocation::kRequestWrite, written.errorCode);
+    }
 }
 
 HidIoResult HidTransport::ReadBounded(HidConnection& connection, const HidReportLengths& lengths,

@@ -73,8 +73,8 @@ bool FidoDevice::Exchange(const std::uint8_t* request, std::int32_t requestLengt
     // The key may have acted on a request it received whole: only a request that changes
     // nothing is sent again then. The repeat reuses an allocated channel; when the
     // allocation itself failed, it allocates again.
-    if (hid_.RequestSent() && !onlyReads) {
-        return false;
+    if ((hid_.RequestSent() && !onlyReads) || hid_.DeadlinePassed()) {
+        return false;  // a key that let the deadline pass would only keep us waiting again
     }
     buffer.fill(0);
     length = static_cast<std::uint32_t>(buffer.size());

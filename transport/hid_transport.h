@@ -33,6 +33,8 @@ inline constexpr std::uint64_t kKeySilenceLimitMs = 10000;
 // How long one read waits before the transport looks at the clock again.
 inline constexpr std::uint32_t kSilencePollMs = 250;
 
+inline constexpr std::uint64_t kNoDeadline = ~std::uint64_t{0};
+
 class HidTransport {
   public:
     // The backend, key state, clock and debug output must outlive the transport.
@@ -63,8 +65,10 @@ class HidTransport {
     // Sends one CTAPHID_CBOR message and receives the answer. `*responseLength` is the
     // capacity of `response` on entry and the message length on success. Returns 0, or
     // -1 on failure, with `*responseLength` untouched. A response announcing more bytes
-    // than the capacity fails before anything is copied. Keep-alives extend the wait
-    // without limit; kKeySilenceLimitMs without any packet for us fails it. Packets on
+    // than the capacity fails before anything is copied. Keep-alives extend the wait up to
+    // the request's deadline (transport/exchange_deadline.h); when it passes, the key is
+    // sent CTAPHID_CANCEL and the exchange fails as a read that timed out.
+    // kKeySilenceLimitMs without any packet for us fails it sooner. Packets on
     // other channels, and INIT answers to other nonces, belong to other programs using
     // the key and are passed over.
     int ExchangeReports(const std::uint8_t* request, std::int32_t requestLength,
@@ -73,6 +77,9 @@ class HidTransport {
     // Whether the last exchange wrote its whole request to the key, which may then have
     // acted on it even though the exchange failed afterwards.
     bool RequestSent() const { return requestSent_; }
+    // Whether the last exchange failed because its deadline passed; it is not worth
+    // repeating, as the key is busy or will not answer.
+    bool DeadlinePassed() const { return deadlinePassed_; }
     // Set until a channel has been allocated; a failed allocation leaves it set, so the
     // next exchange allocates again.
     bool NeedChannelInit() const { return needChannelInit_; }
@@ -82,8 +89,9 @@ class HidTransport {
     const HidDeviceInfo& CurrentDevice() const { return current_; }
 
   private:
-    using ReportFilter = bool (*)(const std::uint8_t* report,
-                                  const std::array<std::uint8_t, ctaphid::kChannelSize>& channel);
+    using ReportFilter = bool (*)(const std::uint8_t* report, const HidTransport& transport);
+    static bool OnOurChannel(const std::uint8_t* report, const HidTransport& transport);
+    static bool AnswersOurInit(const std::uint8_t* report, const HidTransport& transport);
 
     // Allocates a channel; false, with the channel and needChannelInit unchanged, when
     // no usable answer to our INIT came.
@@ -96,11 +104,15 @@ class HidTransport {
     // kKeySilenceLimitMs since `lastPacketMs` (a failure with kHidReadTimedOut).
     HidIoResult ReadBounded(HidConnection& connection, const HidReportLengths& lengths,
                             std::uint64_t lastPacketMs);
-    // ReadBounded until a report that `accepts` takes (for our channel, `channel`); the
+    // ReadBounded until a report that `accepts` takes (it may look at our channel and
+    // nonce); the
     // others are passed over and do not move `lastPacketMs`.
     HidIoResult ReadAccepted(HidConnection& connection, const HidReportLengths& lengths,
                              std::uint64_t lastPacketMs, ReportFilter accepts);
+    // True once the key has been silent for kKeySilenceLimitMs, or the deadline passed.
     bool SilentSince(std::uint64_t lastPacketMs);
+    // Asks the key to stop the request in flight; its answer, if any, is not waited for.
+    void SendCancel(HidConnection& connection, const HidReportLengths& lengths);
     void ReportIoFailure(const char* operation, ExchangeLocation location, std::uint32_t errorCode);
 
     HidBackend& backend_;
@@ -112,7 +124,11 @@ class HidTransport {
     HidDeviceInfo current_;
     bool needChannelInit_ = true;
     bool requestSent_ = false;
+    bool deadlinePassed_ = false;
+    std::uint64_t deadlineMs_ = kNoDeadline;
     std::array<std::uint8_t, ctaphid::kChannelSize> channelId_ = ctaphid::kInitialChannel;
+    // The nonce of the INIT in flight, which its answer must echo.
+    std::array<std::uint8_t, ctaphid::kInitNonceSize> initNonce_{};
     std::array<std::uint8_t, ctaphid::kReportBufferSize> report_{};
 };
 

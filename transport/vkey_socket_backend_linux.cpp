@@ -169,6 +169,14 @@ class VkeySocketBackend final : public HidBackend {
             ::close(fd);
             return {nullptr, denied ? HidOpenError::kAccessDenied : HidOpenError::kUnavailable};
         }
+        // A socket of another user's is no key of ours: it could answer anything.
+        ucred peer{};
+        socklen_t peerLength = sizeof peer;
+        if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) != 0 ||
+            peer.uid != ::geteuid()) {
+            ::close(fd);
+            return {nullptr, HidOpenError::kAccessDenied};
+        }
         const int flags = ::fcntl(fd, F_GETFL);
         if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
             ::close(fd);

@@ -1,6 +1,7 @@
 #include "vkey/daemon_options.h"
 
 #include <charconv>
+#include <string>
 
 namespace kelvora::vkey {
 namespace {
@@ -18,8 +19,31 @@ bool ParseNumber(const std::string& text, long low, long high, long& value) {
 
 }  // namespace
 
+bool ReadDaemonPin(std::istream& in, std::string& pin, std::string& error) {
+    if (!std::getline(in, pin)) {
+        error = "no PIN in the PIN file";
+        return false;
+    }
+    if (!pin.empty() && pin.back() == '\r') {
+        pin.pop_back();
+    }
+    if (pin.size() < kMinPinLength || pin.size() > kMaxPinLength) {
+        error = "the PIN must have 4 to 63 bytes";
+        return false;
+    }
+    return true;
+}
+
+std::string DefaultSocketPath(const char* runtimeDir) {
+    if (runtimeDir == nullptr || *runtimeDir != '/') {
+        return {};
+    }
+    return std::string(runtimeDir) + "/kelvora-vkey.sock";
+}
+
 std::optional<DaemonOptions> ParseDaemonOptions(const std::vector<std::string>& args,
-                                                std::string& error) {
+                                                std::string& error,
+                                                const std::string& defaultSocketPath) {
     DaemonOptions options;
     bool stranger = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -48,12 +72,8 @@ std::optional<DaemonOptions> ParseDaemonOptions(const std::vector<std::string>& 
                 return std::nullopt;
             }
             options.config.firmware = static_cast<std::uint8_t>(number);
-        } else if (name == "--pin") {
-            if (value.size() < kMinPinLength || value.size() > kMaxPinLength) {
-                error = "--pin takes 4 to 63 bytes";
-                return std::nullopt;
-            }
-            options.pin = value;
+        } else if (name == "--pin-file") {
+            options.pinFile = value;
         } else if (name == "--auto-touch") {
             if (!ParseNumber(value, 0, kMaxMilliseconds, number)) {
                 error = "--auto-touch takes milliseconds";
@@ -84,7 +104,10 @@ std::optional<DaemonOptions> ParseDaemonOptions(const std::vector<std::string>& 
         }
     }
     if (options.socketPath.empty()) {
-        error = "--socket PATH is required";
+        options.socketPath = defaultSocketPath;
+    }
+    if (options.socketPath.empty()) {
+        error = "--socket PATH is required when XDG_RUNTIME_DIR is not set";
         return std::nullopt;
     }
     if (stranger) {

@@ -1,6 +1,11 @@
 // kelvora-vkey: one virtual key served on a Unix-domain socket, or named pipes on Windows
 // (see socket_server.h and daemon_options.h).
+#include <mbedtls/platform_util.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -17,12 +22,12 @@ constexpr int kExitUsage = 2;
 constexpr int kExitCorruptState = 3;
 constexpr std::size_t kPinHashSize = 16;
 constexpr const char* kUsage =
-    "usage: kelvora-vkey --socket PATH [--model 1-7] [--firmware N] [--pin PIN]\n"
+    "usage: kelvora-vkey [--socket PATH] [--model 1-7] [--firmware N] [--pin-file FILE]\n"
     "                    [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]\n"
     "                    [--hostile MODE]\n";
 // What help2man turns into the manual page: one usage line, a description, the options.
 constexpr const char* kHelp =
-    "Usage: kelvora-vkey --socket PATH [OPTION]...\n"
+    "Usage: kelvora-vkey [--socket PATH] [OPTION]...\n"
     "\n"
     "Simulates one fingerprint FIDO2 security key of the maker on a Unix-domain socket,\n"
     "so that the tools can be tried and tested without hardware. Every message either\n"
@@ -31,11 +36,14 @@ constexpr const char* kHelp =
     "rig's HID driver connects to.\n"
     "\n"
     "Options:\n"
-    "  --socket PATH       listen on the Unix-domain socket PATH (required)\n"
+    "  --socket PATH       listen on the Unix-domain socket PATH; default\n"
+    "                      $XDG_RUNTIME_DIR/kelvora-vkey.sock. Only the user who\n"
+    "                      started the daemon can connect (mode 0600, peer checked)\n"
     "  --model N           the model, 1-7 (1 and 2 are the legacy models); default 3\n"
     "  --firmware N        the firmware byte: 16 or lower uses DES secure messaging,\n"
     "                      17 AES, 18 and up the vendor command bytes\n"
-    "  --pin PIN           start with this PIN set (4 to 63 bytes)\n"
+    "  --pin-file FILE     start with the PIN on the first line of FILE set (4 to 63\n"
+    "                      bytes); - reads it from standard input\n"
     "  --auto-touch MS     answer every wait for a finger with an enrolled finger\n"
     "                      after MS milliseconds\n"
     "  --stranger          with --auto-touch: answer with an unknown finger\n"
@@ -52,7 +60,8 @@ constexpr const char* kHelp =
     "\n"
     "Runs until SIGINT or SIGTERM, then removes the socket. Exit status: 0 when\n"
     "stopped so, 1 when the socket cannot be set up, 2 for a bad command line, 3 for\n"
-    "a corrupt state file (left untouched).\n";
+    "a corrupt or unsafe state file (left untouched; it must be a plain file of\n"
+    "yours that nobody else can write).\n";
 
 }  // namespace
 
@@ -71,23 +80,49 @@ int main(int argc, char** argv) {
     }
     std::string error;
     const std::optional<DaemonOptions> options =
-        ParseDaemonOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+        ParseDaemonOptions(std::vector<std::string>(argv + 1, argv + argc), error,
+                           DefaultSocketPath(std::getenv("XDG_RUNTIME_DIR")));
     if (!options) {
         (void)std::fprintf(stderr, "kelvora-vkey: %s\n%s", error.c_str(), kUsage);
         return kExitUsage;
     }
     State state;
-    if (options->statePath && LoadStateFile(*options->statePath, state) == LoadStatus::kCorrupt) {
+    const LoadStatus loaded =
+        options->statePath ? LoadStateFile(*options->statePath, state) : LoadStatus::kMissing;
+    if (loaded == LoadStatus::kCorrupt) {
         // Never overwrite what may be someone's only copy.
         (void)std::fprintf(stderr, "kelvora-vkey: state file %s is corrupt; leaving it alone\n",
                            options->statePath->c_str());
         return kExitCorruptState;
     }
-    if (options->pin) {
-        Bytes hash = Sha256(Bytes(options->pin->begin(), options->pin->end()));
-        hash.resize(kPinHashSize);
-        state.pinHash = hash;
-        state.pinRetries = options->config.maxPinRetries;
+    if (loaded == LoadStatus::kUnsafe) {
+        // Whoever could write it could have chosen the PIN.
+        (void)std::fprintf(stderr,
+                           "kelvora-vkey: state file %s is a link, not yours, or writable by "
+                           "others; refusing it\n",
+                           options->statePath->c_str());
+        return kExitCorruptState;
+    }
+    if (options->pinFile) {
+        std::string pin;
+        std::ifstream file;
+        if (*options->pinFile != "-") {
+            file.open(*options->pinFile);
+        }
+        std::istream& in = *options->pinFile == "-" ? std::cin : file;
+        const bool read = ReadDaemonPin(in, pin, error);
+        if (read) {
+            Bytes hash = Sha256(Bytes(pin.begin(), pin.end()));
+            hash.resize(kPinHashSize);
+            state.pinHash = hash;
+            state.pinRetries = options->config.maxPinRetries;
+        }
+        mbedtls_platform_zeroize(pin.data(), pin.size());
+        if (!read) {
+            (void)std::fprintf(stderr, "kelvora-vkey: %s: %s\n", options->pinFile->c_str(),
+                               error.c_str());
+            return kExitUsage;
+        }
     }
     SteadyClock clock;
     VirtualKey key(options->config, clock, std::move(state));

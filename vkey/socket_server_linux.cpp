@@ -1,6 +1,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -112,8 +113,13 @@ int ServeOnSocket(VirtualKey& key, const std::string& path, const ServerHooks& h
         return 1;
     }
     unlink(pending.c_str());
-    if (bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listener, 1) != 0 || std::rename(pending.c_str(), path.c_str()) != 0) {
+    // Only the user who started the daemon may connect: the key holds a PIN. The mode is
+    // set at bind(2), so no other user ever finds the socket open.
+    const mode_t umaskBefore = umask(S_IXUSR | S_IRWXG | S_IRWXO);  // 0600
+    const bool bound =
+        bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    umask(umaskBefore);
+    if (!bound || listen(listener, 1) != 0 || std::rename(pending.c_str(), path.c_str()) != 0) {
         error = std::string("bind/listen/rename: ") + std::strerror(errno);
         close(listener);
         unlink(pending.c_str());
@@ -126,6 +132,13 @@ int ServeOnSocket(VirtualKey& key, const std::string& path, const ServerHooks& h
         }
         const int connection = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (connection < 0) {
+            continue;
+        }
+        ucred peer{};
+        socklen_t peerLength = sizeof peer;
+        if (getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) != 0 ||
+            peer.uid != geteuid()) {
+            close(connection);  // another user's program, let in by a changed mode
             continue;
         }
         ServeConnection(key, connection, hooks);

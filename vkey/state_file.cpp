@@ -1,9 +1,8 @@
 #include "vkey/state_file.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
+
+#include "vkey/private_file.h"
 
 namespace kelvora::vkey {
 namespace {
@@ -128,35 +127,22 @@ bool ParseState(const std::string& text, State& state) {
 }
 
 LoadStatus LoadStateFile(const std::string& path, State& state) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return LoadStatus::kMissing;
+    std::string text;
+    switch (ReadPrivateFile(path, text)) {
+        case PrivateRead::kRead:
+            return ParseState(text, state) ? LoadStatus::kLoaded : LoadStatus::kCorrupt;
+        case PrivateRead::kMissing:
+            return LoadStatus::kMissing;
+        case PrivateRead::kUnsafe:
+            return LoadStatus::kUnsafe;
+        case PrivateRead::kFailed:
+            break;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseState(text.str(), state) ? LoadStatus::kLoaded : LoadStatus::kCorrupt;
+    return LoadStatus::kCorrupt;  // unreadable: never overwritten either
 }
 
 bool SaveStateFile(const std::string& path, const State& state) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << SerializeState(state);
-        file.flush();
-        if (!file) {
-            (void)std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    // std::rename refuses an existing target on Windows; the filesystem library replaces it
-    // there too, so a saved state is never lost half-way.
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        (void)std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return WritePrivateFile(path, SerializeState(state));
 }
 
 }  // namespace kelvora::vkey

@@ -1,6 +1,6 @@
 // The daemon's state file: what a key remembers (PIN hash, counters, templates) in a small
-// line-based text form, written atomically (temporary file, then rename) so that a crash
-// leaves either the old or the new file, never a torn one.
+// line-based text form, written as a private file (vkey/private_file.h): atomically, so
+// that a crash leaves either the old or the new file, and never through a planted link.
 //
 //   kelvora-vkey-state 1
 //   pin <32 hex digits | ->
@@ -15,7 +15,8 @@
 
 namespace kelvora::vkey {
 
-enum class LoadStatus { kLoaded, kMissing, kCorrupt };
+// kUnsafe: others could have written the file (or it is a link); it is not used.
+enum class LoadStatus { kLoaded, kMissing, kCorrupt, kUnsafe };
 
 std::string SerializeState(const State& state);
 // Parses the text form; false on any deviation (the state is then left untouched).

@@ -61,7 +61,7 @@ void CEditFingerNameWnd::InitWindow() {
         edit_->SetFocus();
     }
     const StoredNameParts parts = SplitStoredName(currentName_);
-    const std::u16string visible = text::ToUtf16(text::CodePage::Ansi, parts.visible);
+    const std::u16string visible = text::ToUtf16Or(text::CodePage::Ansi, parts.visible, u"");
     SetTextOf(edit_, QString::fromUtf16(visible.data(), static_cast<qsizetype>(visible.size())));
     watchdog_.Start(device_.State().deviceAbsent, GetHWND(), kWatchdogPeriodMs,
                     CloseDelivery::kPost, pacer_);
@@ -74,8 +74,13 @@ std::uint32_t CEditFingerNameWnd::Apply() {
         SetTextOf(message_, complaint);
         return kStatusEntryError;
     }
-    const std::string name =
-        RenamedFingerprintName(currentName_, text::FromUtf16(text::CodePage::Ansi, ToU16(visible)));
+    const std::optional<std::string> ansi = text::FromUtf16(text::CodePage::Ansi, ToU16(visible));
+    if (!ansi) {
+        // The system cannot write the name in the key's code page; an empty one would replace it.
+        SetTextOf(message_, QString::fromUtf8("この名前は保存できません。"));
+        return kStatusEntryError;
+    }
+    const std::string name = RenamedFingerprintName(currentName_, *ansi);
     if (SetFriendlyName(device_, TemplateIdFromSlot(slot_), name, /*withPinAuth=*/false) !=
         kCtapSuccess) {
         ShowMessageBox(GetHWND(), QString::fromUtf8(kApplicationTitle),

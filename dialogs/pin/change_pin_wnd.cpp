@@ -41,7 +41,7 @@ bool CChangePINWnd::CheckEntries() {
     const std::pair<CControlUI*, CControlUI*> fields[] = {
         {currentEdit_, currentLabel_}, {newEdit_, newLabel_}, {confirmEdit_, confirmLabel_}};
     for (const auto& [edit, label] : fields) {
-        if (const QString message = PinLengthMessage(TextOf(edit)); !message.isEmpty()) {
+        if (const QString message = EntryProblem(TextOf(edit)); !message.isEmpty()) {
             SetTextOf(label, message);
             return false;
         }

@@ -1,13 +1,22 @@
 #include "dialogs/pin/pin_dialog_base.h"
 
+#include <algorithm>
+
 #include "ctap/status.h"
 #include "dialogs/message_box/message_box.h"
 #include "dialogs/pin/device_removal.h"
+#include "dialogs/pin/pin_entry.h"
 #include "toolkit/control.h"
 #include "toolkit/edit.h"
 #include "transport/device_ids.h"
 
 namespace kelvora {
+
+namespace {
+// The PIN fields of the three layouts.
+constexpr const char* kPinEditNames[] = {"edit_pin", "edit_pin2", "edit_pin_old", "edit_pin_new",
+                                         "edit_pin_new2"};
+}  // namespace
 
 CPinDialogBase::CPinDialogBase(QString layout, FidoDevice& device, WatchdogPacer& pacer)
     : layout_(std::move(layout)), device_(device), pacer_(pacer) {}
@@ -45,12 +54,32 @@ void CPinDialogBase::CloseOnKeyRemoval(WPARAM event, LPARAM record) {
 }
 
 void CPinDialogBase::OnFinalMessage() {
+    // The PIN goes with the dialog. The characters are overwritten where the field keeps
+    // them (the text it hands out shares its buffer), then the field is emptied, which also
+    // drops its undo history.
+    for (const char* name : kPinEditNames) {
+        CControlUI* edit = FindControl(QString::fromLatin1(name));
+        if (edit == nullptr) {
+            continue;
+        }
+        const QString text = edit->GetText();
+        if (!text.isEmpty()) {
+            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast)
+            auto* characters = const_cast<QChar*>(text.constData());
+            std::fill(characters, characters + text.size(), QChar());
+        }
+        edit->SetText(QString());
+    }
     // The window is unregistered by now: a send from the watchdog has been released.
     watchdog_.Stop();
 }
 
 std::uint16_t CPinDialogBase::SuccessValue() const {
     return SuccessStatus(device_.State().selectedProductId.load());
+}
+
+QString CPinDialogBase::EntryProblem(const QString& pin) const {
+    return PinLengthMessage(pin, device_.State().selectedProductId.load());
 }
 
 int CPinDialogBase::ShowBox(const char* utf8Text, std::uint32_t type) {

@@ -40,6 +40,8 @@ class CPinDialogBase : public WindowImplBase {
     // What the attached key answers on success: 0x9000 for a legacy model, 0 otherwise.
     std::uint16_t SuccessValue() const;
     int ShowBox(const char* utf8Text, std::uint32_t type);
+    // The entry-error text for `pin` under the attached key's rules; empty when acceptable.
+    QString EntryProblem(const QString& pin) const;
 
     static QString TextOf(const CControlUI* control);
     static void SetTextOf(CControlUI* control, const QString& text);

@@ -4,9 +4,9 @@
 
 namespace kelvora {
 
-QString PinLengthMessage(const QString& pin) {
+QString PinLengthMessage(const QString& pin, std::uint16_t productId) {
     const Utf8Pin utf8(pin);
-    switch (CheckPinLength(static_cast<std::size_t>(pin.size()), utf8.view().size())) {
+    switch (CheckPinForKey(utf8.view(), productId)) {
         case PinLengthVerdict::kAccepted:
             return {};
         case PinLengthVerdict::kEmpty:
@@ -16,6 +16,8 @@ QString PinLengthMessage(const QString& pin) {
         case PinLengthVerdict::kTooLong:
         case PinLengthVerdict::kTooManyBytes:
             return QString::fromUtf8(pin_text::kTooLong);
+        case PinLengthVerdict::kNotInCodePage:
+            return QString::fromUtf8(pin_text::kNotInCodePage);
     }
     return {};
 }

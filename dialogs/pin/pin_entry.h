@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <string_view>
 
 #include "ctap/input_rules.h"
@@ -15,6 +16,7 @@ namespace pin_text {
 inline constexpr const char* kEnterPin = "PINを入力してください。";
 inline constexpr const char* kTooShort = "PINは4文字以上で設定してください。";
 inline constexpr const char* kTooLong = "PINは63文字以内で設定してください。";
+inline constexpr const char* kNotInCodePage = "PINに使用できない文字が含まれています。";
 inline constexpr const char* kMismatch = "PINが一致しません。";
 inline constexpr const char* kVerifyFailed = "PIN認証に失敗しました。";
 inline constexpr const char* kLocked = "デバイスはロックされました。";
@@ -24,10 +26,10 @@ inline constexpr const char* kChangeSucceeded = "PINの変更に成功しまし�
 inline constexpr const char* kChangeFailed = "PINの変更に失敗しました。";
 }  // namespace pin_text
 
-// The message for an entry that breaks the length rules of ctap/input_rules.h, or an empty
-// string when it is acceptable. A PIN too long in UTF-8 gets the text of one too long in
-// characters: the person sees one limit, and nothing reaches the key.
-QString PinLengthMessage(const QString& pin);
+// The message for an entry that breaks the rules of ctap/input_rules.h for the key with
+// `productId`, or an empty string when it is acceptable. A PIN too long in UTF-8 gets the
+// text of one too long in characters: the person sees one limit, and nothing reaches the key.
+QString PinLengthMessage(const QString& pin, std::uint16_t productId);
 
 // "PIN認証に失敗しました。（リトライ回数：残り%d回）" with the count.
 QString RetryText(long long retries);

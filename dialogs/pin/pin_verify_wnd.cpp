@@ -29,7 +29,7 @@ void CPINVerifyWnd::Confirm() {
 }
 
 int CPINVerifyWnd::Verify(const QString& pin) {
-    if (const QString message = PinLengthMessage(pin); !message.isEmpty()) {
+    if (const QString message = EntryProblem(pin); !message.isEmpty()) {
         SetTextOf(statusLabel_, message);
         return kStatusEntryError;
     }

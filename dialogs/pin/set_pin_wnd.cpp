@@ -38,12 +38,12 @@ int CSetPINWnd::SetOnKey() {
         return tokenAfterNewPin_.Retry(Device());
     }
     const QString pin = TextOf(pinEdit_);
-    if (const QString message = PinLengthMessage(pin); !message.isEmpty()) {
+    if (const QString message = EntryProblem(pin); !message.isEmpty()) {
         SetTextOf(pinLabel_, message);
         return kStatusEntryError;
     }
     const QString confirmation = TextOf(confirmEdit_);
-    if (const QString message = PinLengthMessage(confirmation); !message.isEmpty()) {
+    if (const QString message = EntryProblem(confirmation); !message.isEmpty()) {
         SetTextOf(confirmLabel_, message);
         return kStatusEntryError;
     }

@@ -18,7 +18,7 @@ const std::vector<const char*> kKeyButtons = {"btn_Enroll", "btn_Verify", "btn_F
                                               "btn_Delete", "btn_edit",   "btn_change_pin"};
 
 std::string Ansi(const char* utf8) {
-    return text::Utf8ToAnsi(utf8);
+    return text::Utf8ToAnsi(utf8).value();
 }
 
 TEST_F(MainWindowTest, WithoutAKeyTheWindowAsksForOneAndEveryKeyButtonIsOff) {

@@ -1,13 +1,17 @@
 // The real program: the in-process virtual key, its state file between runs, PINs on stdin.
 #include <gmock/gmock.h>
+
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -48,10 +52,10 @@ TEST(BinaryTest, StateFileKeepsThePinBetweenRuns) {
     const std::string key = "--virtual 4 --state " + state.string();
 
     EXPECT_EQ(RunBinary(key + " --pin-stdin pin set", "1234\\n").exit, 0);
-    Result wrong = RunBinary(key + " --json --pin 9999 pin verify");
+    Result wrong = RunBinary(key + " --json --insecure-pin-argument --pin 9999 pin verify");
     EXPECT_EQ(wrong.exit, 5);
     EXPECT_THAT(wrong.out, HasSubstr(R"("code":"wrong-pin")"));
-    EXPECT_EQ(RunBinary(key + " --pin 1234 pin verify").exit, 0);
+    EXPECT_EQ(RunBinary(key + " --insecure-pin-argument --pin=1234 pin verify").exit, 0);
     std::filesystem::remove(state);
 }
 
@@ -64,6 +68,63 @@ TEST(BinaryTest, UsageErrorsAndHelp) {
     Result version = RunBinary("--version");
     EXPECT_EQ(version.exit, 0);
     EXPECT_EQ(version.out, "kelvora-fido2 " KELVORA_VERSION "\n");
+}
+
+// Runs the program with a terminal (a pseudo-terminal whose master end is returned) as its
+// standard input; its output goes nowhere, so that what the master reads is the echo.
+pid_t RunOnTerminal(const char* options, int& master) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        return -1;
+    }
+    const std::string slave = ::ptsname(master);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setsid();
+        const int in = ::open(slave.c_str(), O_RDWR);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(in, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execl("/bin/sh", "sh", "-c",
+                (std::string("exec " KELVORA_CLI_BINARY " --virtual 3 ") + options).c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return child;
+}
+
+bool EchoOn(int master) {
+    termios settings{};
+    return ::tcgetattr(master, &settings) == 0 && (settings.c_lflag & ECHO) != 0;
+}
+
+// A PIN typed at a terminal is never shown, with the prompt or --pin-stdin, and the terminal
+// gets its echo back when the program is ended while it waits for the PIN.
+TEST(BinaryTest, PinsAtATerminalAreNotEchoedAndTheEchoComesBack) {
+    int master = -1;
+    pid_t child = RunOnTerminal("--pin-stdin pin set", master);
+    ASSERT_GT(child, 0);
+    ASSERT_TRUE(KELVORA_WAIT_UNTIL(!EchoOn(master)));
+    ASSERT_EQ(::write(master, "1234\n", 5), 5);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    char echoed[16];
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    EXPECT_LE(::read(master, echoed, sizeof echoed), 0) << "the PIN was echoed";
+    ::close(master);
+
+    for (const int signal : {SIGINT, SIGTERM}) {
+        child = RunOnTerminal("pin set", master);
+        ASSERT_GT(child, 0);
+        ASSERT_TRUE(KELVORA_WAIT_UNTIL(!EchoOn(master)));
+        ::kill(child, signal);
+        ::waitpid(child, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), 130) << signal;
+        EXPECT_TRUE(EchoOn(master)) << signal;
+        ::close(master);
+    }
 }
 
 // KELVORA_VKEY naming a socket nobody listens on, missing or left behind by a daemon that
@@ -96,14 +157,20 @@ TEST(BinaryTest, VirtualKeyDaemonThroughTheEnvironment) {
     const auto socket =
         std::filesystem::temp_directory_path() / ("kelvora-cli-vkey-" + std::to_string(::getpid()));
     std::filesystem::remove(socket);
+    const std::string pinFile = socket.string() + ".pin";
+    std::ofstream(pinFile) << "1234\n";
     const pid_t daemon = ::fork();
     ASSERT_GE(daemon, 0);
     if (daemon == 0) {
         ::execl(KELVORA_VKEY_DAEMON, KELVORA_VKEY_DAEMON, "--socket", socket.c_str(), "--model",
-                "5", "--auto-touch", "1", "--pin", "1234", static_cast<char*>(nullptr));
+                "5", "--auto-touch", "1", "--pin-file", pinFile.c_str(),
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ASSERT_TRUE(KELVORA_WAIT_UNTIL(std::filesystem::exists(socket)));
+    EXPECT_EQ(std::filesystem::status(socket).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+        << "only the daemon's user may connect";
     const std::string env = "KELVORA_VKEY=" + socket.string() + ":5 ";
     const Result info = RunBinary("--json info", "", env);
     EXPECT_EQ(info.exit, 0);
@@ -117,6 +184,7 @@ TEST(BinaryTest, VirtualKeyDaemonThroughTheEnvironment) {
     ::kill(daemon, SIGTERM);
     ::waitpid(daemon, nullptr, 0);
     std::filesystem::remove(socket);
+    std::filesystem::remove(pinFile);
 }
 #endif
 

@@ -186,6 +186,31 @@ TEST_F(PinTest, NewPinRulesAreCheckedBeforeTheKeyIsAsked) {
     EXPECT_EQ(SetPinFromStdin(std::string(63, '7')), kExitOk);
 }
 
+class LegacyPinTest : public CliTest {
+  protected:
+    void SetUp() override { AddKey(1); }
+};
+
+TEST_F(LegacyPinTest, LongKanjiPassButNoPinWithoutAnExactCodePageForm) {
+    std::string kanji40;  // 40 characters, 120 bytes: no CTAP2 key could take them
+    for (int i = 0; i < 40; ++i) {
+        kanji40 += "\xE6\xBC\xA2";
+    }
+    for (const std::string pin : {"\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC",
+                                  "12\xFF"
+                                  "34"}) {
+        input.lines = {pin};
+        EXPECT_EQ(Run({"--pin-stdin", "pin", "set"}), kExitUsage);
+        EXPECT_THAT(Err(), HasSubstr("code page 932"));
+    }
+    EXPECT_FALSE(keys[0]->SnapshotState().pinSet());
+    input.lines = {kanji40};
+    EXPECT_EQ(Run({"--pin-stdin", "pin", "set"}), kExitOk);
+    input.lines = {"????", "abcd"};
+    EXPECT_EQ(Run({"--pin-stdin", "pin", "change"}), kExitWrongPin)
+        << "a PIN of question marks is not the PIN";
+}
+
 TEST_F(PinTest, EveryPinIsCheckedBeforeTheKeyIsAsked) {
     ASSERT_EQ(SetPinFromStdin(kPin), kExitOk);
     std::string kanji22;  // 22 characters, 66 bytes
@@ -233,7 +258,7 @@ TEST_F(PinTest, VerifyChangeAndRetries) {
     EXPECT_EQ(Run({"--pin-stdin", "--json", "pin", "verify"}), kExitOk);
     EXPECT_EQ(out.str(), R"({"ok":true,"command":"pin verify","verified":true})"
                          "\n");
-    EXPECT_EQ(Run({"--pin", "abcdef", "pin", "verify"}), kExitOk);
+    EXPECT_EQ(Run({"--insecure-pin-argument", "--pin", "abcdef", "pin", "verify"}), kExitOk);
     EXPECT_THAT(Err(), HasSubstr("warning: a PIN given on the command line"));
 }
 

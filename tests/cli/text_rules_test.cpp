@@ -1,6 +1,8 @@
 // The pure pieces: option parsing, JSON text, progress texts, enrolment times, the help.
 #include <gmock/gmock.h>
 
+#include <cstring>
+
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -11,6 +13,7 @@
 #include "cli/json.h"
 #include "cli/options.h"
 #include "cli/sample_status.h"
+#include "cli/terminal_text.h"
 #include "tests/common/utc_time.h"
 
 namespace kelvora::cli {
@@ -35,11 +38,24 @@ TEST(OptionsTest, OptionsAnywhereAndTheirErrors) {
         {{"info", "--pin-fd", "x"}, "file descriptor"},
         {{"info", "--pin-fd", "-1"}, "file descriptor"},
         {{"info", "--json=1"}, "takes no value"},
+        {{"pin", "verify", "--pin", "1234"}, "add --insecure-pin-argument"},
+        {{"pin", "change", "--new-pin=1234"}, "add --insecure-pin-argument"},
     };
     for (const auto& [args, message] : errors) {
         CliOptions bad;
         EXPECT_THAT(ParseOptions(args, bad), HasSubstr(message));
     }
+    // What the process list shows of the arguments once the options were read.
+    std::string line = "kelvora-fido2 --pin 1234 --new-pin=5678 -- --pin 9999";
+    std::vector<char*> argv;
+    for (char* word = std::strtok(line.data(), " "); word != nullptr;
+         word = std::strtok(nullptr, " ")) {
+        argv.push_back(word);
+    }
+    WipePinArguments(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(line, std::string("kelvora-fido2\0--pin\0\0\0\0\0\0--new-pin=\0\0\0\0\0--\0--pin\0"
+                                "9999",
+                                line.size()));
     CliOptions words;
     EXPECT_EQ(ParseOptions({"fingerprints", "rename", "--", "1", "--json"}, words), "");
     EXPECT_EQ(words.words.back(), "--json");
@@ -86,6 +102,22 @@ TEST(EnrollTimeTest, StampsInLocalTime) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EnrollTimeText(c.name, plusNine), c.expected) << c.name;
+    }
+}
+
+TEST(TerminalTextTest, ControlCharactersFromTheKeyAreShownNotObeyed) {
+    const std::pair<std::string, std::string> rows[] = {
+        {"Kelvora Key 3", "Kelvora Key 3"},
+        {"\x1B]0;owned\x07", "\\x1B]0;owned\\x07"},  // sets the window title
+        {"a\rb\nc\x7F", "a\\x0Db\\x0Ac\\x7F"},
+        {"\xC2\x9B"
+         "2J",
+         "\\u009B2J"},  // C1 CSI: clears the screen
+        {"Schl\xC3\xBCssel \xE6\x8C\x87", "Schl\xC3\xBCssel \xE6\x8C\x87"},
+        {"\xC2", "\xC2"},
+    };
+    for (const auto& [raw, shown] : rows) {
+        EXPECT_EQ(TerminalSafe(raw), shown) << shown;
     }
 }
 

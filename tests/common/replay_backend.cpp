@@ -14,6 +14,29 @@ namespace {
 
 using namespace ctaphid;
 
+bool IsInitOnBroadcast(std::span<const std::uint8_t> report) {
+    return report.size() >= kInitPayloadOffset + kInitNonceSize &&
+           std::equal(kBroadcastChannel.begin(), kBroadcastChannel.end(),
+                      report.begin() + kChannelOffset) &&
+           report[kCommandOffset] == kInit;
+}
+
+// An INIT answer queued for the host's INIT gets the nonce of the INIT the host wrote last
+// when it is read, so that an INIT sent again after a lost answer is answered too.
+void EchoHostNonce(const std::vector<Bytes>& written, Bytes& answer) {
+    const auto nonce = answer.begin() + kInitPayloadOffset;
+    if (!IsInitOnBroadcast(answer) ||
+        !std::all_of(nonce, nonce + kInitNonceSize, [](auto b) { return b == kHostNonce; })) {
+        return;
+    }
+    for (auto report = written.rbegin(); report != written.rend(); ++report) {
+        if (IsInitOnBroadcast(*report)) {
+            std::copy_n(report->begin() + kInitPayloadOffset, kInitNonceSize, nonce);
+            return;
+        }
+    }
+}
+
 class ReplayConnection final : public HidConnection {
   public:
     explicit ReplayConnection(std::shared_ptr<ReplayDevice> device) : device_(std::move(device)) {}
@@ -43,6 +66,7 @@ class ReplayConnection final : public HidConnection {
         if (!step.ok) {
             return {false, 0, step.errorCode};
         }
+        EchoHostNonce(device_->written, step.report);
         const std::size_t n = std::min(report.size(), step.report.size());
         std::copy_n(step.report.begin(), n, report.begin());
         return {true, n, 0};

@@ -15,6 +15,10 @@
 
 namespace kelvora::test {
 
+// A queued INIT answer with this nonce answers the host's INIT: the nonce the host wrote is
+// put in its place when the INIT is written (the host's nonces are random).
+inline constexpr std::uint8_t kHostNonce = 0x01;
+
 // The error code a replayed failure reports (ERROR_DEVICE_NOT_CONNECTED on Windows).
 inline constexpr std::uint32_t kReplayDeviceGone = 0x48F;
 
@@ -44,7 +48,7 @@ struct ReplayDevice {
     void QueueMessage(const Bytes& channel, std::uint8_t command, const Bytes& message);
     // Queues the answer to CTAPHID_INIT that allocates `channel`; another nonce than the
     // host's answers another program.
-    void QueueInitResponse(const Bytes& channel, std::uint8_t nonceByte = ctaphid::kInitNonceByte,
+    void QueueInitResponse(const Bytes& channel, std::uint8_t nonceByte = kHostNonce,
                            std::uint16_t length = 17);
 };
 

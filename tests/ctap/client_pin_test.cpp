@@ -235,6 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
         TokenCase{"PartialBlock", PinTokenAnswer(Bytes(17, 7)), kNoPinToken, true, kNoPinToken,
                   false},
         TokenCase{"ShortBlock", PinTokenAnswer(Bytes(15, 7)), kNoPinToken, true, kNoPinToken,
+                  false},
+        // Whole blocks, but no token of protocol one.
+        TokenCase{"ThreeBlocks", PinTokenAnswer(Bytes(48, 7)), kNoPinToken, true, kNoPinToken,
                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -295,19 +298,27 @@ INSTANTIATE_TEST_SUITE_P(
         // Shorter coordinates are refused rather than read past their end.
         AgreementCase{"ShortX", KeyAgreementAnswer(kShortX, kKeyY), 0x12},
         AgreementCase{"ShortY", KeyAgreementAnswer(kKeyX, Bytes(31, 1)), 0x12},
+        AgreementCase{"LongY", KeyAgreementAnswer(kKeyX, Concat({kKeyY, {0}})), 0x12},
+        AgreementCase{"NotEc2", KeyAgreementAnswer(kKeyX, kKeyY, 3), 0x12},
+        AgreementCase{"NotEcdhEs", KeyAgreementAnswer(kKeyX, kKeyY, 2, -7), 0x12},
+        AgreementCase{"NotP256", KeyAgreementAnswer(kKeyX, kKeyY, 2, -25, 2), 0x12},
         AgreementCase{"OffCurve", KeyAgreementAnswer(kKeyX, OffCurveY()), 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ClientPinParsing, LongerCoordinatesGiveTheirFirst32Bytes) {
+// A coordinate longer than 32 bytes is no P-256 coordinate: refused, not cut to size.
+TEST(ClientPinParsing, OnlyCoordinatesOfExactly32BytesAreRead) {
     Bytes longX = kKeyX;
     longX.push_back(0xEE);
-    const Bytes answer = KeyAgreementAnswer(longX, kKeyY);
     std::array<std::uint8_t, 32> x{};
     std::array<std::uint8_t, 32> y{};
+    const Bytes exact = KeyAgreementAnswer(kKeyX, kKeyY);
     ASSERT_TRUE(
-        ParseKeyAgreement(answer.data() + 1, static_cast<std::uint32_t>(answer.size() - 1), x, y));
+        ParseKeyAgreement(exact.data() + 1, static_cast<std::uint32_t>(exact.size() - 1), x, y));
     EXPECT_EQ(Bytes(x.begin(), x.end()), kKeyX);
     EXPECT_EQ(Bytes(y.begin(), y.end()), kKeyY);
+    const Bytes answer = KeyAgreementAnswer(longX, kKeyY);
+    EXPECT_FALSE(
+        ParseKeyAgreement(answer.data() + 1, static_cast<std::uint32_t>(answer.size() - 1), x, y));
 }
 
 // The buffers PIN material passes through wipe themselves: once one is gone, its storage

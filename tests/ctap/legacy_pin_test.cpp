@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include "ctap/status.h"
 #include "replay_key.h"
 #include "transport/device_ids.h"
 #include "vkey/secure_messaging_check.h"
@@ -63,6 +64,19 @@ TEST_P(LegacyPinTest, ChangePinSendsBothHashesAndReturnsTheWord) {
         QueueExchange({static_cast<std::uint8_t>(status >> 8), static_cast<std::uint8_t>(status)});
         EXPECT_EQ(ChangePinLegacy(device, "1234", "abcd"), status);
         EXPECT_EQ(Unwrap(0x07), Concat({HashOf(Hex("31323334")), HashOf(Hex("61626364"))}));
+    }
+}
+
+TEST_P(LegacyPinTest, APinWithoutAnExactAnsiFormIsNeverSent) {
+    // "üüüü" would become "????" and "\xFF" U+FFFD then '?': other PINs would open the key.
+    for (const char* pin : {"", "\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC",
+                            "12\xFF"
+                            "34"}) {
+        key->written.clear();
+        EXPECT_EQ(SetPinLegacy(device, pin), kStatusEntryError) << pin;
+        EXPECT_EQ(ChangePinLegacy(device, "1234", pin), kStatusEntryError) << pin;
+        EXPECT_EQ(ChangePinLegacy(device, pin, "1234"), kStatusEntryError) << pin;
+        EXPECT_TRUE(SentMessages(*key).empty()) << pin;
     }
 }
 

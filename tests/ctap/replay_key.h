@@ -59,11 +59,13 @@ inline std::vector<SentMessage> SentMessages(const ReplayDevice& device) {
 }
 
 // A getKeyAgreement answer, status byte first, carrying the given coordinates.
-inline Bytes KeyAgreementAnswer(const Bytes& x = kKeyX, const Bytes& y = kKeyY) {
+// kty, alg and crv are those of an EC2 key for ECDH-ES with HKDF-256 on P-256 by default.
+inline Bytes KeyAgreementAnswer(const Bytes& x = kKeyX, const Bytes& y = kKeyY, int kty = 2,
+                                int alg = -25, int crv = 1) {
     std::array<std::uint8_t, 200> buffer{};
     CborWriter writer(buffer.data(), buffer.size());
     writer.beginMap(1).putInt(1).beginMap(5);
-    writer.putInt(1).putInt(2).putInt(3).putInt(-25).putInt(-1).putInt(1);
+    writer.putInt(1).putInt(kty).putInt(3).putInt(alg).putInt(-1).putInt(crv);
     writer.putInt(-2).putBytes(x.data(), static_cast<std::uint32_t>(x.size()));
     writer.putInt(-3).putBytes(y.data(), static_cast<std::uint32_t>(y.size()));
     Bytes answer = {0x00};

@@ -25,6 +25,7 @@ TEST(StatusText, NamesEachKindOfStatus) {
         {0x6A86, "SW 0x6A86: no finger on the sensor"},
         {0xFFFB, "SW 0xFFFB: transport failure"},
         {0xFFEE, "SW 0xFFEE: entry error"},
+        {0xFFED, "SW 0xFFED: the key sent no usable PIN token"},
         {0x1234, "SW 0x1234: unknown status"},
     };
     for (const auto& [status, text] : rows) {

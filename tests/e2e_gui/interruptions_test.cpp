@@ -158,7 +158,7 @@ class InterruptionsTest : public EndToEndTest {
                 break;
             case Outcome::kRenamed:
                 EXPECT_TRUE(after.templates.at(kSelected).name.ends_with(
-                    text::Utf8ToAnsi(person.newName.toStdString())));
+                    text::Utf8ToAnsi(person.newName.toStdString()).value()));
                 break;
             case Outcome::kNothing:
                 EXPECT_EQ(KeySlots().size(), before.templates.size());

@@ -172,7 +172,7 @@ TEST_F(OperationsTest, RenameOnEveryConfiguration) {
             EXPECT_EQ(Describe(person.opened),
                       Describe(kind.legacy() ? legacyWindows : c.ctapWindows));
             const bool renamed = key->SnapshotState().templates.at(1).name.ends_with(
-                text::Utf8ToAnsi(person.newName.toStdString()));
+                text::Utf8ToAnsi(person.newName.toStdString()).value());
             EXPECT_EQ(renamed, !kind.legacy());
             if (kind.legacy()) {
                 ASSERT_EQ(person.messages.size(), 1U);

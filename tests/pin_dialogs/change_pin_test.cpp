@@ -76,8 +76,8 @@ TEST_P(ChangePinTest, EntriesAreCheckedFieldByFieldInOrder) {
         {ok, ok, QString(), Messages("", "", pin_text::kEnterPin)},
         {ok, ok, bad, Messages("", "", pin_text::kTooShort)},
         {ok, ok, Repeat('1', 64), Messages("", "", pin_text::kTooLong)},
-        {Kanji22(), ok, ok, Messages(pin_text::kTooLong, "", "")},  // 66 bytes
-        {ok, Kanji22(), Kanji22(), Messages("", pin_text::kTooLong, "")},
+        {RefusedByFamily(), ok, ok, Messages(RefusedByFamilyText(), "", "")},
+        {ok, RefusedByFamily(), RefusedByFamily(), Messages("", RefusedByFamilyText(), "")},
         {ok, ok, QStringLiteral("5679"), Messages("", "", pin_text::kMismatch)},
     };
     for (const Case& c : cases) {

@@ -7,6 +7,7 @@
 #include "ctap/legacy_pin.h"
 #include "ctap/status.h"
 #include "dialogs/message_box/message_box.h"
+#include "dialogs/pin/pin_entry.h"
 #include "tests/common/window_script.h"
 #include "transport/connect.h"
 
@@ -69,6 +70,14 @@ void PinDialogTest::Replug() {
 
 bool PinDialogTest::Legacy() const {
     return key->config().isLegacy();
+}
+
+QString PinDialogTest::RefusedByFamily() const {
+    return Legacy() ? QString::fromUtf8("ü").repeated(4) : Kanji22();
+}
+
+const char* PinDialogTest::RefusedByFamilyText() const {
+    return Legacy() ? pin_text::kNotInCodePage : pin_text::kTooLong;
 }
 
 DialogRun PinDialogTest::Run(CPinDialogBase& dialog, const std::function<void(UiDriver&)>& script) {

@@ -62,6 +62,11 @@ class PinDialogTest : public ::testing::Test {
     // Plugs in a key of `model` and connects to it; `pin` (UTF-8) is set first if given.
     void StartKey(int model, const std::string& pin = {});
     bool Legacy() const;
+    // A PIN of a good length that the attached key's family refuses, with the text shown:
+    // 22 kanji (66 bytes) for a CTAP2 key; for a legacy model, which takes the kanji, four
+    // characters outside code page 932 (they would all reach the key as '?').
+    QString RefusedByFamily() const;
+    const char* RefusedByFamilyText() const;
     // Pulls the key out and plugs it in again (the key's PIN session starts afresh).
     void Replug();
 

@@ -8,35 +8,45 @@
 #include "dialogs/pin/device_removal.h"
 #include "dialogs/pin/device_watchdog.h"
 #include "dialogs/pin/pin_entry.h"
+#include "transport/device_ids.h"
 
 namespace kelvora::test {
 namespace {
 
-TEST(PinRules, LengthsCountUtf16UnitsAndTheKeyTakesAtMost63Bytes) {
+TEST(PinRules, LengthsCountUtf16UnitsAndEachFamilyItsOwnLimit) {
     const QString emoji = QString::fromUtf8("😀");   // two UTF-16 units, four UTF-8 bytes
     const QString kanji = QString::fromUtf8("漢");  // one unit, three bytes
+    const QString umlaut = QString::fromUtf8("ü");  // not in code page 932
     struct Case {
         QString pin;
-        const char* message;  // nullptr: accepted
+        const char* ctap2;   // nullptr: accepted
+        const char* legacy;  // the 63-byte block is CTAP2's; legacy PINs need an ANSI form
     };
     const Case cases[] = {
-        {QString(), pin_text::kEnterPin},
-        {QStringLiteral("123"), pin_text::kTooShort},
-        {QStringLiteral("1") + emoji, pin_text::kTooShort},
-        {QStringLiteral("12") + emoji, nullptr},
-        {QString::fromUtf8("ピン１２"), nullptr},
-        {QString(63, QLatin1Char('a')), nullptr},
-        {QString(64, QLatin1Char('a')), pin_text::kTooLong},
-        {QString(59, QLatin1Char('a')) + emoji, nullptr},
-        {QString(61, QLatin1Char('a')) + emoji, pin_text::kTooLong},  // 63 units, 65 bytes
-        {QString(62, QLatin1Char('a')) + emoji, pin_text::kTooLong},
-        {kanji.repeated(21), nullptr},
-        {kanji.repeated(22), pin_text::kTooLong},
+        {QString(), pin_text::kEnterPin, pin_text::kEnterPin},
+        {QStringLiteral("123"), pin_text::kTooShort, pin_text::kTooShort},
+        {QStringLiteral("1") + emoji, pin_text::kTooShort, pin_text::kTooShort},
+        {QStringLiteral("12") + emoji, nullptr, pin_text::kNotInCodePage},
+        {QString::fromUtf8("ピン１２"), nullptr, nullptr},
+        {QString(63, QLatin1Char('a')), nullptr, nullptr},
+        {QString(64, QLatin1Char('a')), pin_text::kTooLong, pin_text::kTooLong},
+        {QString(59, QLatin1Char('a')) + emoji, nullptr, pin_text::kNotInCodePage},
+        {QString(61, QLatin1Char('a')) + emoji, pin_text::kTooLong, pin_text::kNotInCodePage},
+        {QString(62, QLatin1Char('a')) + emoji, pin_text::kTooLong, pin_text::kTooLong},
+        {kanji.repeated(21), nullptr, nullptr},
+        {kanji.repeated(22), pin_text::kTooLong, nullptr},
+        {kanji.repeated(63), pin_text::kTooLong, nullptr},
+        {umlaut.repeated(4), nullptr, pin_text::kNotInCodePage},
+        {QStringLiteral("????"), nullptr, nullptr},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(PinLengthMessage(c.pin),
-                  c.message == nullptr ? QString() : QString::fromUtf8(c.message))
-            << c.pin.size();
+        for (const auto& [productId, message] :
+             {std::pair{kSupportedProducts[kLegacyModelCount], c.ctap2},
+              std::pair{kSupportedProducts[0], c.legacy}}) {
+            EXPECT_EQ(PinLengthMessage(c.pin, productId),
+                      message == nullptr ? QString() : QString::fromUtf8(message))
+                << c.pin.size() << " units, product " << productId;
+        }
     }
     EXPECT_EQ(RetryText(7), QString::fromUtf8("PIN認証に失敗しました。（リトライ回数：残り7回）"));
 }

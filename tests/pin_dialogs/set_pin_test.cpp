@@ -57,7 +57,7 @@ TEST_P(SetPinTest, EntryErrorsGoUnderTheirFieldAndNothingIsSet) {
         {ok, QString(), "", pin_text::kEnterPin},
         {ok, QStringLiteral("123"), "", pin_text::kTooShort},
         {ok, Repeat('1', 64), "", pin_text::kTooLong},
-        {Kanji22(), Kanji22(), pin_text::kTooLong, ""},  // 22 characters, 66 bytes
+        {RefusedByFamily(), RefusedByFamily(), RefusedByFamilyText(), ""},
         {ok, QStringLiteral("1235"), "", pin_text::kMismatch},
         {QStringLiteral("12345"), ok, "", pin_text::kMismatch},
     };
@@ -127,12 +127,24 @@ TEST_P(SetPinTest, EditsClearMessagesEnterConfirmsEscapeDoesNothing) {
     EXPECT_TRUE(KeyAccepts("1235"));
 }
 
-TEST_P(SetPinTest, CloseButtonGivesTwo) {
+TEST_P(SetPinTest, CloseButtonGivesTwoAndTheFieldsKeepNoPin) {
     CSetPINWnd dialog(device, pacer);
-    EXPECT_EQ(Run(dialog, [](UiDriver& ui) { ui.Click(QStringLiteral("closebtn")); }).modalResult,
+    QString typed;
+    EXPECT_EQ(Run(dialog,
+                  [&](UiDriver& ui) {
+                      ui.Type(kPin, QStringLiteral("1234"));
+                      ui.Type(kPin2, QStringLiteral("1234"));
+                      typed = ui.Text(kPin);  // shares the field's characters
+                      ui.Click(QStringLiteral("closebtn"));
+                  })
+                  .modalResult,
               2);
     EXPECT_EQ(dialog.GetResult(), 2);
     EXPECT_FALSE(dialog.Watchdog().Running());
+    EXPECT_EQ(typed, QString(4, QChar())) << "the characters were overwritten in place";
+    for (const QString& name : {kPin, kPin2}) {
+        EXPECT_TRUE(UiDriver(dialog).Text(name).isEmpty()) << name.toStdString();
+    }
 }
 
 TEST_P(SetPinTest, RemovalAndAbsenceClose) {

@@ -11,7 +11,9 @@ struct CodePageCase {
     std::u16string utf16;
 };
 
-void PrintTo(const CodePageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CodePageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AnsiCodePage : public ::testing::TestWithParam<CodePageCase> {};
 
@@ -20,8 +22,12 @@ TEST_P(AnsiCodePage, RoundTripsThroughUtf16) {
     EXPECT_EQ(ToUtf16(CodePage::Ansi, c.ansi), c.utf16);
     EXPECT_EQ(FromUtf16(CodePage::Ansi, c.utf16), c.ansi);
     // A name written in UTF-8 by another client reaches the key in the same bytes.
-    EXPECT_EQ(Utf8ToAnsi(FromUtf16(CodePage::Utf8, c.utf16)), c.ansi);
-    EXPECT_EQ(AnsiToUtf8(c.ansi), FromUtf16(CodePage::Utf8, c.utf16));
+    const std::string utf8 = FromUtf16(CodePage::Utf8, c.utf16).value();
+    EXPECT_EQ(Utf8ToAnsi(utf8), c.ansi);
+    EXPECT_EQ(AnsiToUtf8(c.ansi), utf8);
+    std::string exact = "stale";
+    EXPECT_TRUE(ExactUtf8ToAnsi(utf8, exact));
+    EXPECT_EQ(exact, c.ansi);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, AnsiCodePage,
@@ -37,9 +43,19 @@ INSTANTIATE_TEST_SUITE_P(Names, AnsiCodePage,
                                            CodePageCase{"nec_special", "\x87\x40", u"①"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(CodePages, InvalidInputNeverFails) {
+TEST(CodePages, OnlyExactAnsiFormsAreGiven) {
+    // Each would reach the key as '?' bytes, the same as "????" or one another.
+    for (const char* utf8 : {"\xC3\xBC\xC3\xBC", "x\xF0\x9F\x98\x80", "a\xFF", "\xEF\xBF\xBD"}) {
+        std::string ansi = "stale";
+        EXPECT_FALSE(ExactUtf8ToAnsi(utf8, ansi)) << utf8;
+        EXPECT_EQ(ansi, "") << utf8;
+    }
+}
+
+TEST(CodePages, InvalidInputIsReplacedNotRefused) {
     // A lone lead byte and a byte that starts nothing in code page 932.
     EXPECT_EQ(ToUtf16(CodePage::Ansi, "A\x81"), u"A\uFFFD");
+    EXPECT_EQ(ToUtf16Or(CodePage::Ansi, "A\x81", u"x"), u"A\uFFFD");
     EXPECT_EQ(ToUtf16(CodePage::Utf8,
                       "a\xFF"
                       "b"),

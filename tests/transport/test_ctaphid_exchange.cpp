@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "session_fixture.h"
+#include "transport/exchange_deadline.h"
 
 namespace kelvora::test {
 namespace {
@@ -107,6 +108,30 @@ TEST_F(ExchangeTest, SkipsKeepAlivesAndEmptyPacketsBeforeTheResponse) {
     EXPECT_EQ(response[1], 0xA1);
 }
 
+TEST_F(ExchangeTest, KeepAlivesDoNotExtendTheWaitPastTheDeadline) {
+    // A request that waits for a person (0x40) gets longer than one a key answers at once.
+    AttachWithChannel();
+    clock.stepPerReading = 50;
+    for (const std::uint8_t command : {0x04, 0x40}) {
+        for (int i = 0; i < 5000; ++i) {
+            key->QueuePacket(InitPacket(kChannel, ctaphid::kKeepAlive, 1, {0x02}));
+        }
+        key->QueueMessage(kChannel, ctaphid::kCbor, {0x00});
+        const std::uint64_t start = clock.now;
+        Bytes response;
+        EXPECT_EQ(Exchange({command}, response), -1);
+        EXPECT_TRUE(device.Hid().DeadlinePassed());
+        EXPECT_NEAR(static_cast<double>(clock.now - start),
+                    static_cast<double>(ExchangeDeadlineMs(Bytes{command})), 200.0);
+        EXPECT_EQ(Bytes(key->written.back().begin(), key->written.back().begin() + 6),
+                  Concat({{0x00}, kChannel, {ctaphid::kCancel}}));
+        EXPECT_EQ(debug.lines.back(), "ReadFile L:585 ERR: 0xFFFFFFFE");
+        key->reads.clear();
+    }
+    EXPECT_EQ(ExchangeDeadlineMs(Bytes{0x04}), kExchangeDeadlineMs);
+    EXPECT_EQ(ExchangeDeadlineMs(Bytes{0x40}), kPersonWaitDeadlineMs);
+}
+
 TEST_F(ExchangeTest, ErrorPacketBecomesAOneByteResponse) {
     AttachWithChannel();
     key->QueuePacket(InitPacket(kChannel, 0xBF, 1, {0x0B}));
@@ -125,8 +150,8 @@ TEST_F(ExchangeTest, AllocatesTheChannelOnceAndAgainAfterSelectDevice) {
     ASSERT_EQ(Exchange({0x04}, response), 0);
 
     ASSERT_EQ(key->written.size(), 3U);
-    const Bytes expectedInit = Hex("00 FFFFFFFF 86 0008 0101010101010101");
-    EXPECT_EQ(Bytes(key->written[0].begin(), key->written[0].begin() + 16), expectedInit);
+    EXPECT_EQ(Bytes(key->written[0].begin(), key->written[0].begin() + 8),
+              Hex("00 FFFFFFFF 86 0008"));
     EXPECT_EQ(key->written[1][5], ctaphid::kCbor);
     EXPECT_EQ(key->written[2][5], ctaphid::kCbor);
     EXPECT_FALSE(device.Hid().NeedChannelInit());
@@ -138,6 +163,9 @@ TEST_F(ExchangeTest, AllocatesTheChannelOnceAndAgainAfterSelectDevice) {
     ASSERT_EQ(Exchange({0x04}, response), 0);
     ASSERT_EQ(key->written.size(), 5U);
     EXPECT_EQ(key->written[3][5], ctaphid::kInit);
+    // Each INIT has a nonce of its own, so that another program cannot foresee it.
+    EXPECT_NE(Bytes(key->written[0].begin() + 8, key->written[0].begin() + 16),
+              Bytes(key->written[3].begin() + 8, key->written[3].begin() + 16));
     EXPECT_EQ(Bytes(key->written[4].begin() + 1, key->written[4].begin() + 5), secondChannel);
 }
 
@@ -195,9 +223,7 @@ INSTANTIATE_TEST_SUITE_P(
         InitFailureCase{"OnlyAnotherNonce",
                         [](ReplayDevice& key) { key.QueueInitResponse(kChannel, 0x5A); }},
         InitFailureCase{"ShorterThan17",
-                        [](ReplayDevice& key) {
-                            key.QueueInitResponse(kChannel, ctaphid::kInitNonceByte, 16);
-                        }},
+                        [](ReplayDevice& key) { key.QueueInitResponse(kChannel, kHostNonce, 16); }},
         InitFailureCase{"ChannelZero",
                         [](ReplayDevice& key) {
                             key.QueueInitResponse({0, 0, 0, 0});
@@ -306,13 +332,16 @@ TEST_F(ExchangeTest, FlushesPendingInputBeforeEachExchange) {
 }
 
 TEST_F(ExchangeTest, ReplaysAnnotatedGetInfoTrace) {
-    const Trace trace = LoadTrace(KELVORA_TEST_DATA_DIR "/transport/getinfo.trace");
+    Trace trace = LoadTrace(KELVORA_TEST_DATA_DIR "/transport/getinfo.trace");
     Attach();
     for (const Bytes& packet : trace.keyPackets) {
         key->QueuePacket(packet);
     }
     Bytes response;
     ASSERT_EQ(Exchange({0x04}, response), 0);
+    // The trace's nonce stands for the host's random one.
+    ASSERT_FALSE(key->written.empty());
+    std::copy_n(key->written[0].begin() + 8, 8, trace.hostWrites[0].begin() + 8);
     EXPECT_EQ(key->written, trace.hostWrites);
     EXPECT_EQ(responseLength, 68U);
     EXPECT_EQ(response[0], 0x00) << "status";

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "vkey/daemon_options.h"
 #include "vkey/state_file.h"
@@ -68,7 +69,8 @@ TEST(StateFile, SavesAtomicallyAndReportsMissingAndCorruptFiles) {
     State loaded;
     EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kMissing);
     ASSERT_TRUE(SaveStateFile(path, SampleState()));
-    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
+        << "no temporary file is left behind";
     EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kLoaded);
     EXPECT_EQ(loaded.templates.size(), 2U);
     std::ofstream(path, std::ios::trunc) << "garbage";
@@ -80,16 +82,43 @@ TEST(StateFile, SavesAtomicallyAndReportsMissingAndCorruptFiles) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(StateFile, IsPrivateNeverFollowsALinkAndIsRefusedWhenOthersCanWriteIt) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows keeps a user's folders private; no modes or links to check";
+#endif
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() /
+        ("vkey-private-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "key.state").string();
+    const std::string victim = (dir / "victim").string();
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, path + ".tmp");  // the temporary name of old
+    fs::create_symlink(victim, path);
+    ASSERT_TRUE(SaveStateFile(path, SampleState()));
+    EXPECT_EQ(fs::file_size(victim), 8U);
+    EXPECT_FALSE(fs::is_symlink(path));
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    State loaded;
+    EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kLoaded);
+    fs::permissions(path, fs::perms::group_write, fs::perm_options::add);
+    EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kUnsafe);
+    EXPECT_EQ(LoadStateFile(path + ".tmp", loaded), LoadStatus::kUnsafe);
+    fs::remove_all(dir);
+}
+
 TEST(DaemonOptions, ParsesAndRefuses) {
     std::string error;
     std::optional<DaemonOptions> options =
-        ParseDaemonOptions({"--socket", "/tmp/s", "--model", "6", "--firmware", "18", "--pin",
-                            "1234", "--auto-touch", "250", "--stranger", "--state", "/tmp/f"},
+        ParseDaemonOptions({"--socket", "/tmp/s", "--model", "6", "--firmware", "18", "--pin-file",
+                            "-", "--auto-touch", "250", "--stranger", "--state", "/tmp/f"},
                            error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->config.model, 6);
     EXPECT_EQ(options->config.firmware, 18);
-    EXPECT_EQ(options->pin, "1234");
+    EXPECT_EQ(options->pinFile, "-");
     ASSERT_TRUE(options->autoTouch);
     EXPECT_EQ(options->autoTouch->delayMs, 250);
     EXPECT_TRUE(options->autoTouch->stranger);
@@ -101,7 +130,7 @@ TEST(DaemonOptions, ParsesAndRefuses) {
         {"--socket", "/s", "--model", "8"},
         {"--socket", "/s", "--model", "3x"},
         {"--socket", "/s", "--firmware", "256"},
-        {"--socket", "/s", "--pin", "123"},
+        {"--socket", "/s", "--pin", "1234"},  // a PIN in argv is for every user to read
         {"--socket", "/s", "--stranger"},
         {"--socket", "/s", "--auto-touch"},
         {"--socket", "/s", "--colour", "blue"},
@@ -110,6 +139,20 @@ TEST(DaemonOptions, ParsesAndRefuses) {
         error.clear();
         EXPECT_FALSE(ParseDaemonOptions(args, error));
         EXPECT_FALSE(error.empty());
+    }
+    // Without --socket, a place of the user's own; never a guess in a shared folder.
+    EXPECT_EQ(DefaultSocketPath("/run/user/1000"), "/run/user/1000/kelvora-vkey.sock");
+    EXPECT_EQ(DefaultSocketPath(nullptr), "");
+    EXPECT_EQ(DefaultSocketPath("relative"), "");
+    options = ParseDaemonOptions({"--model", "3"}, error, DefaultSocketPath("/run/user/7"));
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->socketPath, "/run/user/7/kelvora-vkey.sock");
+    for (const auto& [text, pin] : std::vector<std::pair<std::string, std::string>>{
+             {"1234\n", "1234"}, {"abcd\r\nrest", "abcd"}, {"123\n", ""}, {"", ""}}) {
+        std::istringstream in(text);
+        std::string read;
+        EXPECT_EQ(ReadDaemonPin(in, read, error), !pin.empty()) << text;
+        EXPECT_EQ(pin.empty() ? "" : read, pin);
     }
 }
 

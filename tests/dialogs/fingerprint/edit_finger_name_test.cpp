@@ -13,7 +13,7 @@ constexpr std::uint16_t kSlot = 4;
 const std::string kStamp = "20260102030405";
 
 std::string Cp932(const char* utf8) {
-    return text::Utf8ToAnsi(utf8);
+    return text::Utf8ToAnsi(utf8).value();
 }
 
 class EditNameTest : public FpDialogTest {

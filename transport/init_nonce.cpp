@@ -1,0 +1,48 @@
+#include "transport/init_nonce.h"
+
+#include <mbedtls/ctr_drbg.h>
+#include <mbedtls/entropy.h>
+
+#include <mutex>
+
+namespace kelvora {
+namespace {
+
+constexpr unsigned char kPersonalisation[] = "kelvora ctaphid init nonce";
+
+// One generator for the process, seeded on first use; sessions on several threads share it.
+class NonceGenerator {
+  public:
+    NonceGenerator() {
+        mbedtls_entropy_init(&entropy_);
+        mbedtls_ctr_drbg_init(&drbg_);
+        seeded_ = mbedtls_ctr_drbg_seed(&drbg_, mbedtls_entropy_func, &entropy_, kPersonalisation,
+                                        sizeof(kPersonalisation)) == 0;
+    }
+    ~NonceGenerator() {
+        mbedtls_ctr_drbg_free(&drbg_);
+        mbedtls_entropy_free(&entropy_);
+    }
+    NonceGenerator(const NonceGenerator&) = delete;
+    NonceGenerator& operator=(const NonceGenerator&) = delete;
+
+    bool Fill(InitNonce& nonce) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return seeded_ && mbedtls_ctr_drbg_random(&drbg_, nonce.data(), nonce.size()) == 0;
+    }
+
+  private:
+    std::mutex mutex_;
+    mbedtls_entropy_context entropy_;
+    mbedtls_ctr_drbg_context drbg_;
+    bool seeded_ = false;
+};
+
+}  // namespace
+
+bool FreshInitNonce(InitNonce& nonce) {
+    static NonceGenerator generator;
+    return generator.Fill(nonce);
+}
+
+}  // namespace kelvora
