@@ -53,7 +53,8 @@ QString CMainWnd::GetItemText(CControlUI* control, int /*item*/, int /*subItem*/
 void CMainWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == QLatin1String("windowinit")) {
         ConnectDevice();
-        if (keyState_.resetAtStart.exchange(false)) {
+        // The copy with administrator rights was handed "-E" and asks for the reset itself.
+        if (!handedOver_ && keyState_.resetAtStart.exchange(false)) {
             ResetDevice();
         }
     } else if (msg.sType == QLatin1String("click") && msg.pSender != nullptr) {
@@ -147,7 +148,7 @@ void CMainWnd::OnDeviceChange(WPARAM event, const DeviceBroadcast* record) {
 }
 
 void CMainWnd::OnTimer(UINT id) {
-    if (id != kArrivalTimer && id != kRemovalTimer) {
+    if ((id != kArrivalTimer && id != kRemovalTimer) || handedOver_) {
         return;
     }
     if (connecting_) {

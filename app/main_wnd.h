@@ -12,13 +12,16 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "app/elevated_restart.h"
 #include "ctap/fingerprint_record.h"
 #include "ctap/get_info.h"
 #include "ctap/identity_policy.h"
 #include "dialogs/pin/device_watchdog.h"
-#include "platform/access_denied_advice.h"
 #include "platform/clock.h"
+#include "platform/elevation.h"
 #include "toolkit/list.h"
 #include "toolkit/window_impl_base.h"
 #include "transport/fido_device.h"
@@ -31,8 +34,13 @@ class CTabLayoutUI;
 struct MainWndOptions {
     // The zone enrolment times are shown in.
     QTimeZone timeZone = QTimeZone::systemTimeZone();
-    // What to tell the user when a key was seen but could not be opened.
-    std::function<AccessDeniedAdvice()> accessAdvice = AdviceForUnopenableKey;
+    // Administrator rights, which a key seen but not opened may need: whether they are held,
+    // and starting the tool again with them.
+    Elevation* elevation = &SystemElevation();
+    // What that new copy is handed: the arguments this one was started with, and its
+    // single-instance claim, which it gives up for the new copy (none: nothing to give up).
+    std::vector<std::string> arguments;
+    InstanceClaim* instance = nullptr;
     // The session's clock (the settle delay of one model is measured on it).
     Clock* clock = &SystemClock();
     // How long after an arrival the window looks for keys again, and after a removal it
@@ -143,6 +151,8 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     TemplateNames templateNames_;
     std::map<int, std::uint16_t> rowMap_;
     bool connecting_ = false;
+    // A copy with administrator rights is taking over; this one only closes.
+    bool handedOver_ = false;
     // Dialogs of an operation open now; their workers use the session meanwhile.
     int dialogsRunning_ = 0;
 

@@ -7,6 +7,7 @@
 #include "ctap/input_rules.h"
 #include "ctap/key_operations.h"
 #include "dialogs/message_box/message_box.h"
+#include "platform/access_denied_advice.h"
 #include "platform/text.h"
 #include "toolkit/container.h"
 #include "transport/connect.h"
@@ -53,15 +54,19 @@ void CMainWnd::ConnectDevice() {
 }
 
 void CMainWnd::ShowAccessDeniedAdvice() {
-    if (!options_.accessAdvice) {
+    const AccessDeniedAdvice advice = AdviceForUnopenableKey(*options_.elevation);
+    const int answer = ShowMessageBox(GetHWND(), QString::fromStdString(advice.title),
+                                      QString::fromStdString(advice.text), advice.messageBoxStyle);
+    if (!advice.offersElevatedStart || answer != kIdOk) {
         return;
     }
-    const AccessDeniedAdvice advice = options_.accessAdvice();
-    if (advice.show) {
-        // The answer changes nothing.
-        ShowMessageBox(GetHWND(), QString::fromStdString(advice.title),
-                       QString::fromStdString(advice.text), advice.messageBoxStyle);
+    InstanceClaim unclaimed;
+    InstanceClaim& claim = options_.instance != nullptr ? *options_.instance : unclaimed;
+    if (RestartElevated(*options_.elevation, claim, options_.arguments)) {
+        handedOver_ = true;
+        Close(kIdOk);
     }
+    // Otherwise this copy goes on without the key, as if the box had been cancelled.
 }
 
 void CMainWnd::UpdateDeviceState(bool present) {

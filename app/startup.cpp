@@ -65,7 +65,8 @@ int RunApplication(int argc, char** argv) {
     // Read before the toolkit takes the options it knows out of argv.
     AppOptions options;
     std::string error;
-    const bool parsed = ParseAppOptions(ProgramArguments(argc, argv), options, error);
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    const bool parsed = ParseAppOptions(arguments, options, error);
     // Answered before the single-instance check and before anything needs a display, so
     // that they print while the tool runs and on a machine without a screen.
     if (parsed && (options.showHelp || options.showVersion)) {
@@ -73,8 +74,8 @@ int RunApplication(int argc, char** argv) {
         (void)std::fputs(text.c_str(), stdout);
         return 0;
     }
-    // Held until the process ends.
-    const SingleInstanceResult instance = AcquireSingleInstance(kSingleInstanceName);
+    // Held until the process ends, unless a copy with administrator rights takes over.
+    SingleInstanceResult instance = AcquireSingleInstance(kSingleInstanceName);
     if (instance.check == InstanceCheck::kAlreadyRunning) {
         if (const std::string notice = AnnounceSecondStart(); !notice.empty()) {
             (void)std::printf("%s\n", notice.c_str());
@@ -109,7 +110,11 @@ int RunApplication(int argc, char** argv) {
 
     int exitCode = 0;
     {
-        CMainWnd window(keys.Backend());
+        InstanceClaim claim{std::string(kSingleInstanceName), std::move(instance.lock)};
+        MainWndOptions windowOptions;
+        windowOptions.arguments = arguments;
+        windowOptions.instance = &claim;
+        CMainWnd window(keys.Backend(), std::move(windowOptions));
         window.State().resetAtStart = options.resetAtStart;
         // A layout that cannot be built ends the process inside Create.
         window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle);

@@ -14,6 +14,7 @@
 #include "ctap/fingerprint_name.h"
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/elevation.h"
 #include "transport/hid_backend.h"
 
 namespace kelvora::cli {
@@ -50,6 +51,9 @@ struct CliEnv {
     // The socket KELVORA_VKEY names; empty when it names none. A daemon that is not
     // listening there is reported as such, not as a missing key.
     std::string vkeySocket{};
+    // Whether administrator rights open keys here and are held: a key that cannot be opened
+    // is explained by them.
+    Elevation& elevation = SystemElevation();
 };
 
 }  // namespace kelvora::cli

@@ -23,14 +23,14 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
         std::string problem;
         bool accessDenied = key.accessDenied;
         if (key.accessDenied) {
-            problem = AccessDeniedMessage(key);
+            problem = AccessDeniedMessage(key, env.elevation);
         } else {
             KeySession session;
             if (session.OpenKey(env, env.backend, key)) {
                 firmware = session.Firmware();
             } else {
                 accessDenied = session.State().deviceAccessDenied;
-                problem = accessDenied                     ? AccessDeniedMessage(key)
+                problem = accessDenied                     ? AccessDeniedMessage(key, env.elevation)
                           : key.nodePath == env.vkeySocket ? NoDaemonMessage(key.nodePath)
                                                            : "the key could not be opened";
             }

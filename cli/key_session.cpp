@@ -5,6 +5,7 @@
 #include "cli/removal_watch.h"
 #include "cli/terminal_text.h"
 #include "ctap/status.h"
+#include "platform/access_denied_advice.h"
 #include "platform/narrow_text.h"
 #include "platform/text.h"
 #include "transport/connect.h"
@@ -16,7 +17,6 @@ namespace kelvora::cli {
 namespace {
 
 constexpr std::string_view kMakerVendorTag = "vid_4b56";
-constexpr std::string_view kUdevRules = "packaging/70-kelvora-fido2.rules";
 
 // The chosen interface alone, so that the session's discovery cannot pick another key; its
 // connections raise `gone` when the key goes away.
@@ -116,9 +116,9 @@ std::string NoDaemonMessage(const std::string& socketPath) {
            socketPath + "' or unset KELVORA_VKEY";
 }
 
-std::string AccessDeniedMessage(const FoundKey& key) {
-    return "a supported key is present but " + key.nodePath + " cannot be opened; install " +
-           std::string(kUdevRules) + " (see docs/cli.md)";
+std::string AccessDeniedMessage(const FoundKey& key, Elevation& elevation) {
+    return "a supported key is present but " + key.nodePath + " cannot be opened; " +
+           CommandLineAccessAdvice(elevation);
 }
 
 KeySession::~KeySession() {
@@ -201,7 +201,7 @@ int KeySession::Open(CliEnv& env, const CliOptions& options, Reporter& reporter)
     }
     if (usable.empty()) {
         if (denied) {
-            return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*denied));
+            return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*denied, env.elevation));
         }
         if (!env.vkeySocket.empty() && (!options.device || *options.device == env.vkeySocket)) {
             return reporter.Fail(kExitNoKey, NoDaemonMessage(env.vkeySocket) +
@@ -219,7 +219,8 @@ int KeySession::Open(CliEnv& env, const CliOptions& options, Reporter& reporter)
                                  "the key at " + usable.front()->nodePath + " was removed");
         }
         if (state_.deviceAccessDenied) {
-            return reporter.Fail(kExitAccessDenied, AccessDeniedMessage(*usable.front()));
+            return reporter.Fail(kExitAccessDenied,
+                                 AccessDeniedMessage(*usable.front(), env.elevation));
         }
         // A socket left behind by a daemon that has gone is listed, but nobody answers it.
         if (!env.vkeySocket.empty() && usable.front()->nodePath == env.vkeySocket) {

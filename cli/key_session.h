@@ -53,8 +53,8 @@ std::string ProductIdText(std::uint16_t productId);
 // The message for a KELVORA_VKEY socket that no daemon listens on.
 std::string NoDaemonMessage(const std::string& socketPath);
 
-// The message for a key that cannot be opened.
-std::string AccessDeniedMessage(const FoundKey& key);
+// The message for a key that cannot be opened, with what to do about it on this system.
+std::string AccessDeniedMessage(const FoundKey& key, Elevation& elevation);
 
 class KeySession {
   public:

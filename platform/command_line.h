@@ -16,4 +16,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // "/E", "E", "--E" and "-Ex" do not.
 bool HasResetOption(const std::vector<std::string>& arguments);
 
+// The arguments as one command-line tail that the shell's rules split back into the same
+// arguments: one is quoted when it is empty or holds a blank or a quote, and backslashes
+// are doubled where a quote follows them.
+std::string JoinCommandLine(const std::vector<std::string>& arguments);
+
 }  // namespace kelvora

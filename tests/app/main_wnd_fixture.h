@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/main_wnd.h"
@@ -59,10 +60,9 @@ class MainWindowTest : public ::testing::Test {
         MainWndOptions options;
         options.timeZone = QTimeZone(9 * 3600);
         options.clock = &sessionClock_;
-        options.accessAdvice = [this] {
-            ++adviceShown_;
-            return AccessDeniedAdvice{true, "Warning", "advice", 0x30};
-        };
+        options.elevation = &elevation_;
+        options.arguments = arguments_;
+        options.instance = &instance_;
         window_ = std::make_unique<CMainWnd>(backend_, options);
         window_->State().resetAtStart = resetAtStart;
         ASSERT_TRUE(window_->Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle));
@@ -99,7 +99,13 @@ class MainWindowTest : public ::testing::Test {
     vkey::VirtualHidBackend backend_;
     std::unique_ptr<CMainWnd> window_;
     std::unique_ptr<UiDriver> ui_;
-    int adviceShown_ = 0;
+    // Administrator rights as on a Windows without them, unless a test says otherwise; the
+    // window's single-instance claim under a name of this test's own.
+    FakeElevation elevation_;
+    std::vector<std::string> arguments_;
+    InstanceClaim instance_{"kelvora-test-main-window-" +
+                                std::to_string(::testing::UnitTest::GetInstance()->random_seed()),
+                            nullptr};
 };
 
 // A key state with or without a PIN and with fingerprints in the given slots and names.

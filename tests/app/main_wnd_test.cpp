@@ -9,6 +9,7 @@
 #include "dialogs/message_box/message_box.h"
 #include "main_wnd_fixture.h"
 #include "platform/text.h"
+#include "tests/common/window_script.h"
 #include "toolkit/label.h"
 
 namespace kelvora::test {
@@ -183,11 +184,10 @@ TEST_F(MainWindowTest, AKeyThatCannotBeOpenedIsExplainedOncePerAttempt) {
     std::vector<QString> boxes;
     ScopedModalHook hook([&](WindowImplBase& box) {
         boxes.push_back(box.GetWindowText());
-        box.Close(kIdOk);
+        box.Close(kIdCancel);
     });
     Open();
     EXPECT_EQ(ui_->Text(QStringLiteral("label_status")), kNoKeyStatus);
-    EXPECT_EQ(adviceShown_, 1);
     EXPECT_EQ(boxes, std::vector<QString>{QStringLiteral("Warning")});
     EXPECT_FALSE(window_->State().deviceAccessDenied);
 
@@ -195,14 +195,96 @@ TEST_F(MainWindowTest, AKeyThatCannotBeOpenedIsExplainedOncePerAttempt) {
     vkey::VirtualKey& usable = AddKey(4);
     window_->ConnectDevice();
     EXPECT_EQ(ui_->Text(QStringLiteral("label_status")), kKeyStatus);
-    EXPECT_EQ(adviceShown_, 1);
+    EXPECT_EQ(boxes.size(), 1U);
 
     // Once both are gone, looking again finds nothing to explain.
     locked.Unplug();
     usable.Unplug();
     window_->ConnectDevice();
     EXPECT_EQ(ui_->Text(QStringLiteral("label_status")), kNoKeyStatus);
-    EXPECT_EQ(adviceShown_, 1);
+    EXPECT_EQ(boxes.size(), 1U);
+}
+
+// Whatever branch the system reports: without administrator rights OK starts the tool again
+// with them and the same arguments, once this copy has given up its single-instance claim,
+// and this copy then closes without asking for the reset "-E" wanted.
+TEST_F(MainWindowTest, AKeyThatCannotBeOpenedOffersAStartWithAdministratorRights) {
+    const QString kNeedsRights = QStringLiteral(
+        "この操作には管理者権限が必要です。 このアプリケーションを管理者として実行してください。");
+    struct Case {
+        const char* what;
+        bool keysNeedElevation, elevated;
+        int answer;
+        ElevatedStart start;
+        QString text;  // the start of the box's text
+        std::size_t buttons;
+        bool startAsked, handedOver;
+    };
+    const Case cases[] = {
+        {"OK", true, false, kIdOk, ElevatedStart::kStarted, kNeedsRights, 2, true, true},
+        {"Cancel", true, false, kIdCancel, ElevatedStart::kStarted, kNeedsRights, 2, false, false},
+        {"prompt refused", true, false, kIdOk, ElevatedStart::kDeclined, kNeedsRights, 2, true,
+         false},
+        {"start failed", true, false, kIdOk, ElevatedStart::kFailed, kNeedsRights, 2, true, false},
+        {"already elevated", true, true, kIdOk, ElevatedStart::kStarted,
+         QStringLiteral("セキュリティキーを開くことができませんでした。\n"
+                        "他のプログラムがキーを使用している可能性があります。"),
+         1, false, false},
+        {"udev", false, false, kIdOk, ElevatedStart::kStarted,
+         QStringLiteral("対応するセキュリティキーが見つかりましたが、開くことができません。"), 1,
+         false, false},
+    };
+    AddKey(3, {}, true, /*unopenable=*/true);
+    arguments_ = {"-E", "two words", "--virtual", "3"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        instance_.lock = AcquireSingleInstance(instance_.name).lock;
+        ASSERT_NE(instance_.lock, nullptr);
+        elevation_ = {};
+        elevation_.keysNeedElevation = c.keysNeedElevation;
+        elevation_.elevated = c.elevated;
+        elevation_.answer = c.start;
+        bool claimFreeAtStart = false;
+        elevation_.onStart = [&] {
+            claimFreeAtStart = AcquireSingleInstance(instance_.name).check == InstanceCheck::kFirst;
+        };
+        std::vector<QString> titles;
+        QString text;
+        std::size_t buttons = 0;
+        ScopedModalHook hook([&](WindowImplBase& box) {
+            titles.push_back(box.GetWindowText());
+            if (titles.size() > 1) {
+                box.Close(kIdCancel);  // the reset's confirmation
+                return;
+            }
+            UiDriver boxUi(box);
+            text = MessageBoxText(boxUi);
+            buttons = dynamic_cast<CDuiMessageBox&>(box).GetButtons().size();
+            EXPECT_TRUE(
+                boxUi.Click(c.answer == kIdOk ? QStringLiteral("OK") : QStringLiteral("Cancel")));
+        });
+        window_.reset();
+        Open(/*resetAtStart=*/true);
+        UiDriver::ProcessEvents();
+
+        EXPECT_TRUE(text.startsWith(c.text)) << text.toStdString();
+        EXPECT_EQ(buttons, c.buttons);
+        ASSERT_EQ(elevation_.starts.size(), c.startAsked ? 1U : 0U);
+        if (c.startAsked) {
+            EXPECT_EQ(elevation_.starts[0], arguments_);
+            EXPECT_TRUE(claimFreeAtStart);
+        }
+        EXPECT_EQ(window_->IsClosed(), c.handedOver);
+        // A copy that stays holds its claim again and asks for the reset as "-E" wanted.
+        EXPECT_EQ(instance_.lock == nullptr, c.handedOver);
+        EXPECT_EQ(AcquireSingleInstance(instance_.name).check == InstanceCheck::kFirst,
+                  c.handedOver);
+        EXPECT_EQ(titles.size(), c.handedOver ? 1U : 2U);
+        if (!c.handedOver) {
+            EXPECT_EQ(ui_->Text(QStringLiteral("label_status")), kNoKeyStatus);
+        }
+        instance_.lock.reset();
+    }
 }
 
 TEST_F(MainWindowTest, ALegacyKeysSlotsAreReadOnceBeforeAnEnrollment) {

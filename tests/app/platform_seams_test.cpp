@@ -45,6 +45,24 @@ TEST(ResetOption, ArgumentsStartAfterTheProgramName) {
 #endif
 }
 
+// What the tool hands the copy it starts with administrator rights: the shell's rules must
+// split it back into the same arguments.
+TEST(CommandLine, ArgumentsJoinedForANewStartSplitBackAsTheyWere) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string line;
+    } cases[] = {
+        {{}, ""},
+        {{"-E", "--virtual", "3"}, "-E --virtual 3"},
+        {{"two words", ""}, R"("two words" "")"},
+        {{R"(C:\dir\)", R"(C:\my dir\)"}, R"(C:\dir\ "C:\my dir\\")"},
+        {{R"(say "hi")", R"(a\"b)"}, R"("say \"hi\"" "a\\\"b")"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JoinCommandLine(c.arguments), c.line) << ::testing::PrintToString(c.arguments);
+    }
+}
+
 // The Linux notification path must be the one discovery gives the same node, so that the
 // product test and the identity agree.
 TEST(HidrawInterfacePath, CarriesTheDiscoveryIdentityOfTheHidParent) {

@@ -17,6 +17,7 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "tests/common/fakes.h"
 #include "tests/common/utc_time.h"
 #include "vkey/clock.h"
 #include "vkey/virtual_hid_backend.h"
@@ -139,7 +140,8 @@ class CliRig {
                    .localTime = &kelvora::test::UtcTime,
                    .debug = debug,
                    .replugTimeoutMs = 60000,
-                   .vkeySocket = vkeySocket};
+                   .vkeySocket = vkeySocket,
+                   .elevation = elevation};
         return RunCli(env, options);
     }
 
@@ -156,6 +158,7 @@ class CliRig {
     std::atomic<bool> interrupted{false};
     NullDebug debug;
     std::string vkeySocket;  // what KELVORA_VKEY names
+    kelvora::test::FakeElevation elevation;
 };
 
 class CliTest : public ::testing::Test, public CliRig {

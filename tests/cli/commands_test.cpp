@@ -83,15 +83,38 @@ TEST_F(KeyChoiceTest, SetupApiPathsAreShownAndTakenWhole) {
     EXPECT_THAT(out.str(), HasSubstr("key:                  " + second));
 }
 
+// The fix offered is the system's: administrator rights where they open keys, the udev rule
+// elsewhere.
 TEST_F(KeyChoiceTest, UnopenableKeyIsAnAccessProblemNotNoKey) {
+    const struct {
+        const char* system;
+        bool keysNeedElevation, elevated;
+        std::string advice, adviceInJson;
+    } cases[] = {
+        {"Windows", true, false,
+         R"(run the command from an elevated prompt ("Run as administrator"))",
+         R"(run the command from an elevated prompt (\"Run as administrator\"))"},
+        {"Windows, elevated", true, true, "it may be in use by another program",
+         "it may be in use by another program"},
+        {"Linux", false, false, "install packaging/70-kelvora-fido2.rules (see docs/cli.md)",
+         "install packaging/70-kelvora-fido2.rules (see docs/cli.md)"},
+    };
     AddKey(3, {}, /*unopenable=*/true);
-    EXPECT_EQ(Run({"info"}), kExitAccessDenied);
-    EXPECT_THAT(Err(), HasSubstr("a supported key is present but virtual/key0 cannot be opened"));
-    EXPECT_THAT(Err(), HasSubstr("packaging/70-kelvora-fido2.rules"));
-    EXPECT_EQ(Run({"--json", "list"}), kExitOk);
-    EXPECT_THAT(out.str(), HasSubstr(R"("accessDenied":true)"));
-    EXPECT_EQ(Run({"--json", "pin", "retries"}), kExitAccessDenied);
-    EXPECT_THAT(out.str(), HasSubstr(R"("code":"access-denied")"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.system);
+        elevation.keysNeedElevation = c.keysNeedElevation;
+        elevation.elevated = c.elevated;
+        EXPECT_EQ(Run({"info"}), kExitAccessDenied);
+        EXPECT_THAT(Err(), HasSubstr("a supported key is present but virtual/key0 cannot be "
+                                     "opened; " +
+                                     c.advice));
+        EXPECT_EQ(Run({"--json", "pin", "retries"}), kExitAccessDenied);
+        EXPECT_THAT(out.str(), HasSubstr(R"("code":"access-denied")"));
+        EXPECT_THAT(out.str(), HasSubstr(c.adviceInJson));
+        EXPECT_EQ(Run({"--json", "list"}), kExitOk);
+        EXPECT_THAT(out.str(), HasSubstr(R"("accessDenied":true)"));
+        EXPECT_THAT(out.str(), HasSubstr(c.adviceInJson));
+    }
 }
 
 TEST_F(KeyChoiceTest, InfoTellsTheKeysState) {

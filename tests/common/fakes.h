@@ -1,4 +1,4 @@
-// The tool's clock and debug output in tests that drive it from one thread.
+// The tool's clock, debug output and administrator rights in tests that drive it from one thread.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/debug_output.h"
+#include "platform/elevation.h"
 
 namespace kelvora::test {
 
@@ -41,6 +42,27 @@ class CapturedDebugOutput final : public DebugOutput {
   public:
     void Write(std::string_view line) override { lines.emplace_back(line); }
     std::vector<std::string> lines;
+};
+
+// Administrator rights as the test sets them. Each start with them is recorded and answered
+// as told; `onStart` runs at the moment of the call, when a new copy would be starting.
+class FakeElevation final : public Elevation {
+  public:
+    bool KeysNeedElevation() override { return keysNeedElevation; }
+    bool IsElevated() override { return elevated; }
+    ElevatedStart StartElevated(const std::vector<std::string>& arguments) override {
+        starts.push_back(arguments);
+        if (onStart) {
+            onStart();
+        }
+        return answer;
+    }
+
+    bool keysNeedElevation = true;
+    bool elevated = false;
+    ElevatedStart answer = ElevatedStart::kDeclined;
+    std::vector<std::vector<std::string>> starts;
+    std::function<void()> onStart;
 };
 
 }  // namespace kelvora::test

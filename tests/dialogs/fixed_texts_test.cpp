@@ -11,6 +11,7 @@
 #include "dialogs/message_box/message_box.h"
 #include "dialogs/pin/pin_entry.h"
 #include "platform/access_denied_advice.h"
+#include "tests/common/fakes.h"
 #include "toolkit/container.h"
 #include "toolkit/label.h"
 #include "toolkit/test_driver.h"
@@ -89,7 +90,13 @@ struct Box {
 
 std::vector<Box> Boxes() {
     const QString tool = U(kApplicationTitle);
-    const AccessDeniedAdvice advice = AdviceForUnopenableKey();
+    // Where administrator rights open keys, and where the udev rule does.
+    FakeElevation elevated;
+    elevated.elevated = true;
+    FakeElevation udev;
+    udev.keysNeedElevation = false;
+    const AccessDeniedAdvice inUse = AdviceForUnopenableKey(elevated);
+    const AccessDeniedAdvice advice = AdviceForUnopenableKey(udev);
     return {
         {tool,
          U("提示:\n\t\t\t\t① 各指紋テンプレートでは、4回の指紋サンプリングが必要です。"
@@ -117,6 +124,8 @@ std::vector<Box> Boxes() {
          U("この操作には管理者権限が必要です。 "
            "このアプリケーションを管理者として実行してください。"),
          kMbOkCancel | kMbIconWarning},
+        {QString::fromStdString(inUse.title), QString::fromStdString(inUse.text),
+         inUse.messageBoxStyle},
         {QString::fromStdString(advice.title), QString::fromStdString(advice.text),
          advice.messageBoxStyle},
         {tool, U(pin_text::kSetSucceeded), kMbOk},

@@ -86,7 +86,6 @@ void EndToEndTest::Open(bool resetAtStart) {
     MainWndOptions options;
     options.timeZone = QTimeZone(9 * 3600);
     options.clock = &sessionClock_;
-    options.accessAdvice = [] { return AccessDeniedAdvice{}; };
     options.arrivalDelayMs = 1;
     options.removalDelayMs = 1;
     options.pacer = &pacer_;
