@@ -3,6 +3,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -23,7 +24,10 @@ class UdevWatcher final : public DeviceInterfaceWatcher {
 
     ~UdevWatcher() override {
         const std::uint64_t one = 1;
-        (void)::write(stopFd_, &one, sizeof one);
+        // An eventfd takes the 8 bytes whole or not at all; only a signal makes it fail, and
+        // the watcher thread must be told or the join below waits for ever.
+        while (::write(stopFd_, &one, sizeof one) < 0 && errno == EINTR) {
+        }
         thread_.join();
         (void)::close(stopFd_);
         udev_monitor_unref(monitor_);

@@ -134,6 +134,23 @@ TEST_F(KeyChoiceTest, InfoTellsTheKeysState) {
     EXPECT_THAT(out.str(), HasSubstr("fingerprints:         configured"));
 }
 
+TEST_F(KeyChoiceTest, ProductNamesAreDecodedOnceByTheirSystemsRule) {
+    // A backend reports names in the system's narrow text: UTF-8 from hidraw, the ANSI code
+    // page from Windows' HID class. Decoding hidraw's UTF-8 again as code page 932 garbled it.
+#ifdef _WIN32
+    const std::string narrow = "Kelvora \x83\x4c\x81\x5b 3";  // "キー" in code page 932
+#else
+    const std::string narrow = "Kelvora キー 3";
+#endif
+    vkey::VirtualInterfaceOptions options;
+    options.productName = narrow;
+    AddKey(vkey::Config{}, {}, options);
+    EXPECT_EQ(Run({"--json", "list"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr(R"("productName":"Kelvora キー 3")"));
+    EXPECT_EQ(Run({"info"}), kExitOk);
+    EXPECT_THAT(out.str(), HasSubstr("Kelvora キー 3\n"));
+}
+
 TEST_F(KeyChoiceTest, InfoNeverShowsFactsTheKeyDidNotGive) {
     // A key that answers nothing is no blank key: it fails, saying what is unknown.
     {
