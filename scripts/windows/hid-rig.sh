@@ -9,7 +9,7 @@
 #   hid-rig.sh foreign SLOT                 another vendor's HID device in SLOT, no key behind
 #   hid-rig.sh plug [SLOT] | unplug [SLOT]  plug a slot's device in again, or pull it (slot 0)
 #   hid-rig.sh stop                         unplug everything, stop the keys
-# VKEY OPTIONS are kelvora-vkey's own (--firmware, --pin, --auto-touch, --state, --hostile...;
+# VKEY OPTIONS are kelvora-vkey's own (--firmware, --pin-file, --auto-touch, --state, --hostile...;
 # --state takes a Windows path, e.g. Z:\tmp\key). Each plug or unplug returns once the HID
 # interface has appeared or gone, and a plug once the key has answered a CTAPHID INIT (not
 # for --hostile keys, which may not answer).

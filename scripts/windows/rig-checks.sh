@@ -54,7 +54,8 @@ KELVORA_RIG_PRODUCTS=2B03,2B06 KELVORA_RIG_CONTROL=$control KELVORA_WINE_TIMEOUT
 
 step "the key pulled while the command line waits for a finger"
 timeout -s KILL 60 "$rig" stop >/dev/null
-timeout -s KILL 120 "$rig" start 3 --pin 1234 >/dev/null
+printf '1234\n' >"$work/pin" # the daemon takes its starting PIN from a file, never argv
+timeout -s KILL 120 "$rig" start 3 --pin-file "Z:$work/pin" >/dev/null
 out=$work/removal
 (
   status=0
