@@ -102,6 +102,11 @@ bool EchoOn(int master) {
 // A PIN typed at a terminal is never shown, with the prompt or --pin-stdin, and the terminal
 // gets its echo back when the program is ended while it waits for the PIN.
 TEST(BinaryTest, PinsAtATerminalAreNotEchoedAndTheEchoComesBack) {
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer holds an asynchronous signal back until the program leaves the read it
+    // is blocked in, so the interrupted prompt never handles it: the case would only hang.
+    GTEST_SKIP() << "signals are deferred under ThreadSanitizer";
+#endif
     int master = -1;
     pid_t child = RunOnTerminal("--pin-stdin pin set", master);
     ASSERT_GT(child, 0);
