@@ -23,12 +23,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The server picks a free display and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "x11-smoke: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -1 "$work/display")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work"
+# shellcheck source=scripts/lib/xvfb.sh
+. scripts/lib/xvfb.sh  # the scripts run from the repository root
+start_xvfb "$work" x11-smoke
 export LC_ALL=C.UTF-8
 unset KELVORA_VKEY
 
