@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -22,18 +22,22 @@ namespace kelvora {
 namespace {
 
 constexpr int kStateTimeoutMs = 5000;
+constexpr int kWaitTickMs = 50;
 constexpr int kPanelGapPx = 12;
 const QColor kDesktop(0xD8, 0xDC, 0xE0);
 
+// Sleeps in the event loop, as the tool's own loop does, so that the key's answer is taken the
+// moment it is posted; the tick only bounds how late the time limit is noticed.
 bool WaitUntil(const std::function<bool()>& done) {
     QElapsedTimer timer;
     timer.start();
+    QTimer tick;
+    tick.start(kWaitTickMs);
     while (!done()) {
         if (timer.elapsed() > kStateTimeoutMs) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -1,9 +1,10 @@
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,26 +24,70 @@ std::string RequestSocketPath() {
     return "/tmp/" + name + "-" + std::to_string(::getuid()) + ".show";
 }
 
+// A plain Unix socket watched from the event loop: Qt's local-socket classes would map Qt
+// Network and, through it, Kerberos and the proxy resolver into every start of the tool.
 class LocalListener final : public SecondStartListener {
   public:
-    explicit LocalListener(std::function<void()> bringToFront) {
-        const QString path = QString::fromStdString(RequestSocketPath());
+    explicit LocalListener(std::function<void()> bringToFront)
+        : bringToFront_(std::move(bringToFront)) {
+        const std::string path = RequestSocketPath();
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.size() >= sizeof address.sun_path) {
+            return;
+        }
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd_ < 0) {
+            return;
+        }
         // Left by a copy that did not end cleanly; the lock says no copy uses it now.
-        QLocalServer::removeServer(path);
-        server_.setSocketOptions(QLocalServer::UserAccessOption);
-        QObject::connect(&server_, &QLocalServer::newConnection, &server_,
-                         [this, show = std::move(bringToFront)] {
-                             while (QLocalSocket* asker = server_.nextPendingConnection()) {
-                                 asker->disconnectFromServer();
-                                 asker->deleteLater();
-                                 show();
-                             }
-                         });
-        (void)server_.listen(path);
+        (void)::unlink(path.c_str());
+        // Only this user may ask: the socket is made without group or other access.
+        const mode_t previous = ::umask(0077);
+        const bool bound =
+            ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        (void)::umask(previous);
+        if (!bound || ::listen(fd_, kBacklog) != 0) {
+            (void)::close(fd_);
+            fd_ = -1;
+            return;
+        }
+        notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                         [this] { AcceptAll(); });
     }
 
+    ~LocalListener() override {
+        notifier_.reset();
+        if (fd_ >= 0) {
+            (void)::close(fd_);
+        }
+    }
+
+    LocalListener(const LocalListener&) = delete;
+    LocalListener& operator=(const LocalListener&) = delete;
+
   private:
-    QLocalServer server_;
+    static constexpr int kBacklog = 4;
+
+    void AcceptAll() {
+        for (;;) {
+            const int asker = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (asker < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return;  // EAGAIN: every waiting start has been answered
+            }
+            (void)::close(asker);
+            bringToFront_();
+        }
+    }
+
+    std::function<void()> bringToFront_;
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace

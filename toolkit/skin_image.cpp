@@ -6,6 +6,8 @@
 namespace kelvora {
 
 namespace {
+constexpr int kOpaque = 255;
+
 // Pictures are kept premultiplied, the form the raster engine draws from. The conversion is
 // done here, row by row, because Qt's own spreads large images over its worker pool, which
 // would make every paint touch other threads.
@@ -22,7 +24,10 @@ QImage Premultiplied(const QImage& decoded) {
         const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
         auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            to[x] = qPremultiply(from[x]);
+            // Skins are mostly opaque or wholly clear, which need no arithmetic.
+            const QRgb pixel = from[x];
+            const int alpha = qAlpha(pixel);
+            to[x] = alpha == kOpaque ? pixel : alpha == 0 ? 0 : qPremultiply(pixel);
         }
     }
     return out;
