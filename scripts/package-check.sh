@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the default build, installs it the way a user would
-# (apt-get resolves its dependencies), tries what it installed, removes it again and checks
-# that nothing it brought is left: its files, its folders, and packages pulled in for it.
-# Needs root (or sudo) for apt-get; refuses to run while the package is already installed.
+# Builds the Debian packages from the default build (the tool, and the virtual key on its
+# own), installs them the way a user would (apt-get resolves their dependencies), tries what
+# they installed, removes them again and checks that nothing they brought is left: their
+# files, their folders, and packages pulled in for them. Needs root (or sudo) for apt-get;
+# refuses to run while either package is already installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
 package=kelvora-fido2
+vkey_package=kelvora-fido2-vkey
+packages=("$package" "$vkey_package")
 programs=(kelvora-fido2-manager kelvora-fido2 kelvora-vkey)
+# Which package brings which program: a user's system gets the tools without the test daemon.
+declare -A program_package=([kelvora-fido2-manager]=$package [kelvora-fido2]=$package
+  [kelvora-vkey]=$vkey_package)
 icon_sizes=(16 22 24 32 48 64 128 256 512)
 metainfo=/usr/share/metainfo/example.kelvora.Fido2Manager.metainfo.xml
 desktop=/usr/share/applications/kelvora-fido2-manager.desktop
@@ -26,20 +32,29 @@ installed_packages() {
   dpkg-query -W -f='${db:Status-Status} ${Package}:${Architecture}\n' | awk '$1 == "installed" {print $2}' | sort
 }
 
-if installed "$package"; then
-  echo "package-check: $package is installed already; remove it first" >&2
-  exit 1
-fi
+for p in "${packages[@]}"; do
+  if installed "$p"; then
+    echo "package-check: $p is installed already; remove it first" >&2
+    exit 1
+  fi
+done
 
 ./scripts/build.sh default
 build="$root/build/default"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-deb="$build/${package}_${version}_$(dpkg --print-architecture).deb"
-rm -f "$build/${package}"_*.deb
+declare -A deb
+rm -f "$build"/kelvora-fido2*_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-[ -f "$deb" ] || { echo "package-check: cpack did not write $deb" >&2; exit 1; }
-echo "=== package-check: $(basename "$deb")"
-dpkg-deb --field "$deb" Package Version Architecture Depends
+for p in "${packages[@]}"; do
+  deb[$p]="$build/${p}_${version}_$(dpkg --print-architecture).deb"
+  [ -f "${deb[$p]}" ] || { echo "package-check: cpack did not write ${deb[$p]}" >&2; exit 1; }
+  echo "=== package-check: $(basename "${deb[$p]}")"
+  dpkg-deb --field "${deb[$p]}" Package Version Architecture Depends
+done
+if dpkg-deb --field "${deb[$package]}" Depends Recommends | grep -qF "$vkey_package"; then
+  echo "package-check: $package must not pull in $vkey_package" >&2
+  exit 1
+fi
 
 work=$(mktemp -d)
 installed_packages >"$work/before"
@@ -48,15 +63,17 @@ installed_packages >"$work/before"
 cleanup() {
   local status=$?
   set +e
-  echo "=== package-check: removing $package"
+  echo "=== package-check: removing ${packages[*]}"
   installed_packages >"$work/after-install"
   comm -13 "$work/before" "$work/after-install" >"$work/added"
-  echo "$package" >>"$work/added"
+  printf '%s\n' "${packages[@]}" >>"$work/added"
   # shellcheck disable=SC2046
   "${apt[@]}" purge $(sort -u "$work/added") >/dev/null
-  if dpkg-query -W -f='${db:Status-Abbrev}\n' "$package" 2>/dev/null | grep -qv '^.n'; then
-    fail "$package is still known to dpkg after the purge"
-  fi
+  for p in "${packages[@]}"; do
+    if dpkg-query -W -f='${db:Status-Abbrev}\n' "$p" 2>/dev/null | grep -qv '^.n'; then
+      fail "$p is still known to dpkg after the purge"
+    fi
+  done
   installed_packages >"$work/after"
   if ! diff -u "$work/before" "$work/after"; then fail "the installed packages changed"; fi
   while IFS= read -r path; do
@@ -77,12 +94,14 @@ cleanup() {
 trap cleanup EXIT
 
 echo "=== package-check: installing"
-"${apt[@]}" install "$deb" >"$work/apt.log" || { cat "$work/apt.log"; fail "apt-get install"; exit 1; }
-installed "$package" || { fail "$package is not installed"; exit 1; }
-dpkg -L "$package" >"$work/files"
-# Minimal images tell dpkg to skip documentation (path-exclude); then the pages and the
-# change log are read from the package itself.
-dpkg-deb -x "$deb" "$work/unpacked"
+"${apt[@]}" install "${deb[@]}" >"$work/apt.log" || { cat "$work/apt.log"; fail "apt-get install"; exit 1; }
+for p in "${packages[@]}"; do
+  installed "$p" || { fail "$p is not installed"; exit 1; }
+  dpkg -L "$p" >>"$work/files"
+  # Minimal images tell dpkg to skip documentation (path-exclude); then the pages and the
+  # change logs are read from the packages themselves.
+  dpkg-deb -x "${deb[$p]}" "$work/unpacked"
+done
 installed_or_packaged() {
   if [ -e "$1" ]; then echo "$1"; else echo "$work/unpacked$1"; fi
 }
@@ -91,6 +110,9 @@ echo "=== package-check: programs"
 for program in "${programs[@]}"; do
   out=$("/usr/bin/$program" --version) || fail "$program --version exits $?"
   [ "$out" = "$program $version" ] || fail "$program --version printed '$out'"
+  owner=$(dpkg -S "/usr/bin/$program" | cut -d: -f1)
+  [ "$owner" = "${program_package[$program]}" ] ||
+    fail "/usr/bin/$program comes from $owner, not ${program_package[$program]}"
 done
 /usr/bin/kelvora-fido2 --virtual 3 info || fail "kelvora-fido2 --virtual 3 info exits $?"
 # The skin is read with zlib alone; a TLS library mapped at start-up costs every start.
@@ -113,8 +135,10 @@ desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
 release=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n 1)
 [ "$release" = "$version" ] || fail "the newest release of the metainfo is $release, not $version"
-changelog=$(zcat "$(installed_or_packaged "/usr/share/doc/$package/changelog.gz")" | sed -n '1s/^[^ ]* (\([^)]*\)).*/\1/p')
-[ "$changelog" = "$version" ] || fail "the newest change log entry is $changelog, not $version"
+for p in "${packages[@]}"; do
+  changelog=$(zcat "$(installed_or_packaged "/usr/share/doc/$p/changelog.gz")" | sed -n '1s/^[^ ]* (\([^)]*\)).*/\1/p')
+  [ "$changelog" = "$version" ] || fail "the newest change log entry of $p is $changelog, not $version"
+done
 icon=$(sed -n 's/^Icon=//p' "$desktop")
 for size in "${icon_sizes[@]}"; do
   file="/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
@@ -147,7 +171,7 @@ for program in "${programs[@]}"; do
 done
 
 echo "=== package-check: lintian"
-lintian --fail-on error "$deb" ||
+lintian --fail-on error "${deb[@]}" ||
   fail "lintian reports errors"
 
-[ "$failures" -eq 0 ] && echo "=== package-check: installed package passed"
+[ "$failures" -eq 0 ] && echo "=== package-check: installed packages passed"
