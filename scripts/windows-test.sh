@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows stage: cross-builds the dependencies (cached outside the clone) and the tool,
 # then, under Wine: every test program, the desktop tool's screenshot walk compared with the
-# Linux one, the command line through a key's life, the same and the HID backend against keys
-# behind Wine's own HID stack (scripts/windows/rig-checks.sh), and the installer's install,
-# use and uninstall. Needs the default preset built (the Linux walk is the reference).
+# Linux one, the desktop tool's windows through UI Automation, the command line through a
+# key's life, the same and the HID backend against keys behind Wine's own HID stack
+# (scripts/windows/rig-checks.sh), and the installer's install, use and uninstall. Needs the
+# default preset built (the Linux walk is the reference).
 #   KELVORA_WINDOWS_SHOTS=DIR   also copy the pictures taken under Wine into DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -42,6 +43,9 @@ if [ -n "${KELVORA_WINDOWS_SHOTS:-}" ]; then
   mkdir -p "$KELVORA_WINDOWS_SHOTS"
   cp "$shots/windows"/*.png "$KELVORA_WINDOWS_SHOTS"/
 fi
+
+step "the desktop tool through UI Automation"
+./scripts/windows/uia-check.sh "$bin"
 
 step "command line through a key's life"
 ./scripts/windows/cli-flow.sh "$bin/cli/kelvora-fido2.exe"

@@ -33,29 +33,69 @@ int IndexIn(const std::vector<QWidget*>& children, const QAccessibleInterface* c
     return -1;
 }
 
-QAccessible::Role RoleFor(AccessibleKind kind) {
-    switch (kind) {
-        case AccessibleKind::kButton:
-            return QAccessible::Button;
-        case AccessibleKind::kLabel:
-            return QAccessible::StaticText;
-        case AccessibleKind::kPicture:
-            return QAccessible::Graphic;
-        case AccessibleKind::kList:
-            return QAccessible::List;
-        case AccessibleKind::kListRow:
-            return QAccessible::ListItem;
-        default:
-            // A field's frame around the text field, or a layout asked for directly.
-            return QAccessible::Grouping;
+template <typename Key>
+struct RoleRow {
+    Key key;
+    QAccessible::Role role;
+};
+
+template <typename Key, size_t N>
+QAccessible::Role Lookup(const RoleRow<Key> (&rows)[N], Key key, QAccessible::Role otherwise) {
+    for (const RoleRow<Key>& row : rows) {
+        if (row.key == key) {
+            return row.role;
+        }
     }
+    return otherwise;
 }
 
-// Children are looked up each time they are asked for: rows come and go, labels fill in.
-class ControlAccessible : public QAccessibleWidget {
+constexpr RoleRow<AccessibleKind> kControlRoles[] = {
+    {AccessibleKind::kButton, QAccessible::Button},
+    {AccessibleKind::kLabel, QAccessible::StaticText},
+    {AccessibleKind::kPicture, QAccessible::Graphic},
+    {AccessibleKind::kList, QAccessible::List},
+    {AccessibleKind::kListRow, QAccessible::ListItem},
+};
+
+constexpr RoleRow<WindowRole> kWindowRoles[] = {
+    {WindowRole::kDialog, QAccessible::Dialog},
+    {WindowRole::kAlert, QAccessible::AlertMessage},
+};
+
+QAccessible::Role RoleFor(AccessibleKind kind) {
+    // A field's frame around the text field, or a layout asked for directly, is a grouping.
+    return Lookup(kControlRoles, kind, QAccessible::Grouping);
+}
+
+QAccessible::Role RoleFor(WindowRole role) {
+    return Lookup(kWindowRoles, role, QAccessible::Window);
+}
+
+// A widget whose accessible children are worked out afresh on every question: rows come and
+// go, labels fill in, so a cached list would soon point at widgets that are gone.
+class ListedChildrenAccessible : public QAccessibleWidget {
+  public:
+    using QAccessibleWidget::QAccessibleWidget;
+
+    int childCount() const override { return static_cast<int>(Children().size()); }
+    QAccessibleInterface* child(int index) const override {
+        const std::vector<QWidget*> children = Children();
+        return index >= 0 && index < static_cast<int>(children.size())
+                   ? InterfaceOf(children[static_cast<size_t>(index)])
+                   : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        return IndexIn(Children(), child);
+    }
+
+  protected:
+    virtual std::vector<QWidget*> Children() const = 0;
+};
+
+class ControlAccessible : public ListedChildrenAccessible {
   public:
     explicit ControlAccessible(CControlUI* control)
-        : QAccessibleWidget(control, RoleFor(KindOf(*control))) {}
+        : ListedChildrenAccessible(control, RoleFor(KindOf(*control))) {}
 
     QAccessible::Role role() const override { return RoleFor(Kind()); }
 
@@ -99,17 +139,6 @@ class ControlAccessible : public QAccessibleWidget {
         // The window, once the control is in one.
         QWidget* top = Control()->window();
         return top == Control() ? QAccessibleWidget::parent() : InterfaceOf(top);
-    }
-
-    int childCount() const override { return static_cast<int>(Children().size()); }
-    QAccessibleInterface* child(int index) const override {
-        const std::vector<QWidget*> children = Children();
-        return index >= 0 && index < static_cast<int>(children.size())
-                   ? InterfaceOf(children[static_cast<size_t>(index)])
-                   : nullptr;
-    }
-    int indexOfChild(const QAccessibleInterface* child) const override {
-        return IndexIn(Children(), child);
     }
 
     QAccessibleInterface* focusChild() const override {
@@ -162,7 +191,7 @@ class ControlAccessible : public QAccessibleWidget {
   private:
     CControlUI* Control() const { return static_cast<CControlUI*>(widget()); }
     AccessibleKind Kind() const { return KindOf(*Control()); }
-    std::vector<QWidget*> Children() const {
+    std::vector<QWidget*> Children() const override {
         if (Kind() == AccessibleKind::kEdit) {
             return {static_cast<CEditUI*>(Control())->LineEdit()};
         }
@@ -170,21 +199,10 @@ class ControlAccessible : public QAccessibleWidget {
     }
 };
 
-QAccessible::Role RoleFor(WindowRole role) {
-    switch (role) {
-        case WindowRole::kDialog:
-            return QAccessible::Dialog;
-        case WindowRole::kAlert:
-            return QAccessible::AlertMessage;
-        default:
-            return QAccessible::Window;
-    }
-}
-
-class WindowAccessible : public QAccessibleWidget {
+class WindowAccessible : public ListedChildrenAccessible {
   public:
     explicit WindowAccessible(HostWidget* host)
-        : QAccessibleWidget(host, RoleFor(host->Window()->GetWindowRole())) {}
+        : ListedChildrenAccessible(host, RoleFor(host->Window()->GetWindowRole())) {}
 
     QAccessible::Role role() const override { return RoleFor(Window()->GetWindowRole()); }
 
@@ -195,20 +213,9 @@ class WindowAccessible : public QAccessibleWidget {
         return QAccessibleWidget::text(t);
     }
 
-    int childCount() const override { return static_cast<int>(Children().size()); }
-    QAccessibleInterface* child(int index) const override {
-        const std::vector<QWidget*> children = Children();
-        return index >= 0 && index < static_cast<int>(children.size())
-                   ? InterfaceOf(children[static_cast<size_t>(index)])
-                   : nullptr;
-    }
-    int indexOfChild(const QAccessibleInterface* child) const override {
-        return IndexIn(Children(), child);
-    }
-
   private:
     WindowImplBase* Window() const { return static_cast<HostWidget*>(widget())->Window(); }
-    std::vector<QWidget*> Children() const {
+    std::vector<QWidget*> Children() const override {
         CControlUI* root = Window()->GetPaintManager().GetRoot();
         if (root == nullptr) {
             return {};
