@@ -4,10 +4,12 @@
 # bare Qt window, and the host's share of an exchange (time, callgrind instructions, the
 # wire's floor). Not a test: CI runs only one-pair smokes of the programs (ctest -L bench).
 #   ./scripts/bench.sh [RESULTS-FOLDER]      (default build/default/bench-results)
-# PAIRS (default 25) and RUNS (default 200) change the sample sizes.
+# PAIRS (default 25) and RUNS (default 200) change the sample sizes. KELVORA_BENCH_BUILD names
+# another build folder of the same sources (say, one configured with -DKELVORA_HARDEN=OFF to
+# see what the hardened flags cost); it must be configured already.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/default
+build=${KELVORA_BENCH_BUILD:-build/default}
 out=${1:-$build/bench-results}
 pairs=${PAIRS:-25}
 runs=${RUNS:-200}
@@ -19,8 +21,8 @@ for tool in valgrind callgrind_annotate gnuplot lscpu; do
   fi
 done
 
-cmake --preset default >/dev/null
-cmake --build --preset default --target kelvora-vkey kelvora-fido2 kelvora-fido2-manager \
+if [ -z "${KELVORA_BENCH_BUILD:-}" ]; then cmake --preset default >/dev/null; fi
+cmake --build "$build" --target kelvora-vkey kelvora-fido2 kelvora-fido2-manager \
   libfido2_ops bare_qt_window exchange_cost
 mkdir -p "$out"
 
