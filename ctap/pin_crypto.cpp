@@ -6,9 +6,10 @@
 #include <mbedtls/aes.h>
 #include <mbedtls/ctr_drbg.h>
 #include <mbedtls/ecdh.h>
-#include <mbedtls/entropy.h>
 #include <mbedtls/md.h>
 #include <mbedtls/sha256.h>
+
+#include "platform/os_entropy.h"
 
 namespace kelvora::pin_crypto {
 namespace {
@@ -46,23 +47,16 @@ class EcdhContext {
 
 class Drbg {
   public:
-    Drbg() {
-        mbedtls_entropy_init(&entropy);
-        mbedtls_ctr_drbg_init(&drbg);
-    }
-    ~Drbg() {
-        mbedtls_ctr_drbg_free(&drbg);
-        mbedtls_entropy_free(&entropy);
-    }
+    Drbg() { mbedtls_ctr_drbg_init(&drbg); }
+    ~Drbg() { mbedtls_ctr_drbg_free(&drbg); }
     Drbg(const Drbg&) = delete;
     Drbg& operator=(const Drbg&) = delete;
 
     int Seed() {
-        return mbedtls_ctr_drbg_seed(&drbg, mbedtls_entropy_func, &entropy, kPersonalisation,
+        return mbedtls_ctr_drbg_seed(&drbg, platform::OsEntropy, nullptr, kPersonalisation,
                                      sizeof(kPersonalisation));
     }
 
-    mbedtls_entropy_context entropy;
     mbedtls_ctr_drbg_context drbg;
 };
 

@@ -1,9 +1,10 @@
 #include "transport/init_nonce.h"
 
 #include <mbedtls/ctr_drbg.h>
-#include <mbedtls/entropy.h>
 
 #include <mutex>
+
+#include "platform/os_entropy.h"
 
 namespace kelvora {
 namespace {
@@ -14,15 +15,11 @@ constexpr unsigned char kPersonalisation[] = "kelvora ctaphid init nonce";
 class NonceGenerator {
   public:
     NonceGenerator() {
-        mbedtls_entropy_init(&entropy_);
         mbedtls_ctr_drbg_init(&drbg_);
-        seeded_ = mbedtls_ctr_drbg_seed(&drbg_, mbedtls_entropy_func, &entropy_, kPersonalisation,
+        seeded_ = mbedtls_ctr_drbg_seed(&drbg_, platform::OsEntropy, nullptr, kPersonalisation,
                                         sizeof(kPersonalisation)) == 0;
     }
-    ~NonceGenerator() {
-        mbedtls_ctr_drbg_free(&drbg_);
-        mbedtls_entropy_free(&entropy_);
-    }
+    ~NonceGenerator() { mbedtls_ctr_drbg_free(&drbg_); }
     NonceGenerator(const NonceGenerator&) = delete;
     NonceGenerator& operator=(const NonceGenerator&) = delete;
 
@@ -33,7 +30,6 @@ class NonceGenerator {
 
   private:
     std::mutex mutex_;
-    mbedtls_entropy_context entropy_;
     mbedtls_ctr_drbg_context drbg_;
     bool seeded_ = false;
 };

@@ -3,13 +3,14 @@
 #include <mbedtls/aes.h>
 #include <mbedtls/ctr_drbg.h>
 #include <mbedtls/ecdh.h>
-#include <mbedtls/entropy.h>
 #include <mbedtls/md.h>
 #include <mbedtls/platform_util.h>
 #include <mbedtls/sha256.h>
 
 #include <cstring>
 #include <mutex>
+
+#include "platform/os_entropy.h"
 
 namespace kelvora::vkey {
 namespace {
@@ -22,17 +23,13 @@ constexpr int kSha256NotSha224 = 0;
 class Drbg {
   public:
     Drbg() {
-        mbedtls_entropy_init(&entropy_);
         mbedtls_ctr_drbg_init(&drbg_);
         static constexpr char kPersonalisation[] = "virtual key";
-        seeded_ = mbedtls_ctr_drbg_seed(&drbg_, mbedtls_entropy_func, &entropy_,
+        seeded_ = mbedtls_ctr_drbg_seed(&drbg_, platform::OsEntropy, nullptr,
                                         reinterpret_cast<const unsigned char*>(kPersonalisation),
                                         sizeof kPersonalisation) == 0;
     }
-    ~Drbg() {
-        mbedtls_ctr_drbg_free(&drbg_);
-        mbedtls_entropy_free(&entropy_);
-    }
+    ~Drbg() { mbedtls_ctr_drbg_free(&drbg_); }
     Drbg(const Drbg&) = delete;
     Drbg& operator=(const Drbg&) = delete;
 
@@ -47,7 +44,6 @@ class Drbg {
 
   private:
     std::mutex mutex_;
-    mbedtls_entropy_context entropy_{};
     mbedtls_ctr_drbg_context drbg_{};
     bool seeded_ = false;
 };
