@@ -49,9 +49,12 @@ printf '%s\n' 'RandomPlacement' 'UsePPosition "on"' 'NoTitle' 'TitleFont "fixed"
 twm -f "$work/twmrc" >"$work/twm.log" 2>&1 &
 wm=$!
 
-# The pictures the Linux walk draws of the states checked here.
-QT_QPA_PLATFORM=offscreen timeout -s KILL 120 "$linux_app" --virtual 3 \
-  --screenshots "$work/linux" >/dev/null 2>&1 || fail "the Linux screenshot walk failed"
+# The pictures the Linux walk draws of the states checked here; with a runtime folder of its
+# own, so that a copy of the tool running elsewhere on the machine does not turn it away.
+mkdir -m 700 "$work/run"
+XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=offscreen timeout -s KILL 120 "$linux_app" \
+  --virtual 3 --screenshots "$work/linux" >/dev/null 2>&1 && [ -f "$work/linux/main_no_key.png" ] ||
+  fail "the Linux screenshot walk failed"
 
 tool_windows() {
   xdotool search --onlyvisible --class '^kelvora-fido2-manager\.exe$' 2>/dev/null | sort -n
