@@ -9,6 +9,7 @@
 #include "cli/exit_codes.h"
 #include "cli/system_io.h"
 #include "cli/virtual_key_setup.h"
+#include "platform/command_line.h"
 #include "transport/default_hid_backend.h"
 #include "transport/vkey_socket_setting.h"
 
@@ -32,7 +33,9 @@ int main(int argc, char** argv) {
     using namespace kelvora;
     using namespace kelvora::cli;
 
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // UTF-8 on every system: the C runtime's argv on Windows is in the ANSI code page, in
+    // which a Japanese name or PIN would reach the key as other bytes.
+    std::vector<std::string> args = ProgramArguments(argc, argv);
     CliOptions options;
     static std::atomic<bool> interrupted{false};
     const std::string parseError = ParseOptions(args, options);

@@ -4,11 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "project_version.h"
 #include "vkey/daemon_options.h"
 #include "vkey/key_crypto.h"
@@ -67,8 +69,10 @@ constexpr const char* kHelp =
 
 int main(int argc, char** argv) {
     using namespace kelvora::vkey;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    // UTF-8 on every system, as the state file's functions take paths (the C runtime's argv
+    // is in the ANSI code page on Windows).
+    const std::vector<std::string> arguments = kelvora::ProgramArguments(argc, argv);
+    for (const std::string& arg : arguments) {
         if (arg == "--help" || arg == "-h") {
             (void)std::fputs(kHelp, stdout);
             return 0;
@@ -80,8 +84,7 @@ int main(int argc, char** argv) {
     }
     std::string error;
     const std::optional<DaemonOptions> options =
-        ParseDaemonOptions(std::vector<std::string>(argv + 1, argv + argc), error,
-                           DefaultSocketPath(std::getenv("XDG_RUNTIME_DIR")));
+        ParseDaemonOptions(arguments, error, DefaultSocketPath(std::getenv("XDG_RUNTIME_DIR")));
     if (!options) {
         (void)std::fprintf(stderr, "kelvora-vkey: %s\n%s", error.c_str(), kUsage);
         return kExitUsage;
@@ -107,7 +110,8 @@ int main(int argc, char** argv) {
         std::string pin;
         std::ifstream file;
         if (*options->pinFile != "-") {
-            file.open(*options->pinFile);
+            file.open(std::filesystem::path(
+                std::u8string(options->pinFile->begin(), options->pinFile->end())));
         }
         std::istream& in = *options->pinFile == "-" ? std::cin : file;
         const bool read = ReadDaemonPin(in, pin, error);

@@ -15,6 +15,8 @@
 # for --hostile keys, which may not answer).
 #   KELVORA_WINEPREFIX   the prefix, as for wine-run.sh
 #   KELVORA_RIG_VKEY     the Windows kelvora-vkey.exe (default build/windows/vkey/kelvora-vkey.exe)
+#   KELVORA_RIG_PRODUCT  the product string a key's device reports when started or added
+#                        (default "Kelvora Virtual Key MODEL"; any Unicode text, up to 95 units)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 wine_run=$root/scripts/windows/wine-run.sh
@@ -65,8 +67,8 @@ add_key() { # add_key SLOT MODEL [VKEY OPTIONS]
   mkdir -p "$state"
   KELVORA_WINE_DETACH=$state/vkey$slot.log "$wine_run" "$vkey" --socket "kelvora-rig-$slot" \
     --model "$model" "$@" >"$state/vkey$slot.pid"
-  echo "4B56 ${products[$((model - 1))]} kelvora-rig-$slot 1 $ping Kelvora Virtual Key $model" \
-    >"$state/slot$slot"
+  local product=${KELVORA_RIG_PRODUCT:-Kelvora Virtual Key $model}
+  echo "4B56 ${products[$((model - 1))]} kelvora-rig-$slot 1 $ping $product" >"$state/slot$slot"
   plug "$slot"
 }
 

@@ -2,8 +2,11 @@
 # The Windows programs against keys behind Wine's own HID stack (hid-rig.sh), with no
 # --virtual anywhere: the command line's whole flow for a CTAP2 model with another program
 # holding the key open, for a legacy model and for the sixth model; the HID backend's and
-# the device notifications' own tests; a key pulled while the command line waits for a
-# finger. Every step has a hard time limit and checks what the programs say.
+# the device notifications' own tests; several supported keys and a product name in code
+# page 932; a key pulled while the command line waits for a finger; the desktop tool in
+# Wine's own windows (rig-desktop.sh). Every step has a hard time limit and checks what the
+# programs say or show; each step's time and the whole are printed.
+# The desktop step compares with the Linux tool's pictures: the default preset must be built.
 #   rig-checks.sh BUILD_DIR     (the windows preset's build folder)
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -14,7 +17,15 @@ export KELVORA_WINEPREFIX=${KELVORA_WINEPREFIX:-$HOME/.cache/kelvora/wineprefix}
 export KELVORA_RIG_VKEY=$bin/vkey/kelvora-vkey.exe
 wineserver=/usr/lib/wine/wineserver64
 fail() { echo "rig-checks: $*" >&2; exit 1; }
-step() { echo "=== windows rig: $*"; }
+began=$(date +%s)
+step_began=
+step() {
+  local now
+  now=$(date +%s)
+  [ -z "$step_began" ] || echo "rig-checks: step done in $((now - step_began)) s"
+  step_began=$now
+  [ $# -eq 0 ] || echo "=== windows rig: $*"
+}
 
 # The device notifications' hidden window needs a desktop, which Wine makes only when its
 # server starts with a display: the prefix's server is restarted on a virtual X server.
@@ -52,6 +63,27 @@ KELVORA_RIG_PRODUCTS=2B03,2B06 KELVORA_RIG_CONTROL=$control KELVORA_WINE_TIMEOUT
   "$wine_run" "$bin/tests/app/test_app_platform.exe" --gtest_filter='RigTest.*' | tr -d '\r' |
   grep -E '^\[ +(OK|FAILED|PASSED) +\]|Failure' || fail "the rig's transport tests failed"
 
+step "three supported keys, one named in code page 932, and another vendor's device"
+KELVORA_RIG_PRODUCT='Kelvora 指紋キー ③' timeout -s KILL 60 "$rig" add 3 1 --firmware 16 >/dev/null
+listed=$(KELVORA_WINE_TIMEOUT=60 "$wine_run" "$cli" --json list 2>&1 | tr -d '\r')
+# The three keys, each once, in the product list's order; the other vendor's device is skipped.
+products=$(/usr/bin/python3 -c 'import json, sys
+keys = json.loads(sys.argv[1])["keys"]
+print(" ".join(k["productId"] + ":" + k["productName"] for k in keys))' "$listed") ||
+  fail "list did not answer: $listed"
+[ "$products" = "1a01:Kelvora 指紋キー ③ 2b03:Kelvora Virtual Key 3 2b06:Kelvora Virtual Key 6" ] ||
+  fail "list found: $products"
+status=0
+said=$(KELVORA_WINE_TIMEOUT=60 "$wine_run" "$cli" info 2>&1 | tr -d '\r') || status=$?
+[ "$status" -eq 2 ] && grep -qF '3 supported keys are attached; choose one with --device' <<<"$said" ||
+  fail "info with three keys (exit $status): $said"
+legacy=$(/usr/bin/python3 -c 'import json, sys
+print(json.loads(sys.argv[1])["keys"][0]["path"])' "$listed")
+said=$(KELVORA_WINE_TIMEOUT=60 "$wine_run" "$cli" --device "$legacy" info 2>&1 | tr -d '\r')
+grep -qx 'product name: *Kelvora 指紋キー ③' <<<"$said" && grep -qF '(model 1, 1a01)' <<<"$said" ||
+  fail "info on the legacy key: $said"
+echo "rig-checks: three keys listed, info asks which, the legacy key's name decoded from code page 932"
+
 step "the key pulled while the command line waits for a finger"
 timeout -s KILL 60 "$rig" stop >/dev/null
 printf '1234\n' >"$work/pin" # the daemon takes its starting PIN from a file, never argv
@@ -75,4 +107,8 @@ grep -qF 'the key was removed during enrollment' <<<"$result" && grep -qx 'exit 
   fail "the removal was not reported as such: $result"
 echo "rig-checks: removal reported, the command ended ${ended} ms after the pull began"
 [ "$ended" -lt 10000 ] || fail "the command took ${ended} ms to notice the removal"
-echo "rig-checks: passed"
+
+step "the desktop tool in Wine's own windows, driven by clicks"
+timeout -s KILL 300 "$here/rig-desktop.sh" "$bin" "$here/../../build/default"
+step
+echo "rig-checks: passed in $(($(date +%s) - began)) s"

@@ -65,15 +65,19 @@ TEST(StateFile, SavesAtomicallyAndReportsMissingAndCorruptFiles) {
         std::filesystem::temp_directory_path() /
         ("vkey-state-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(dir);
-    const std::string path = (dir / "key.state").string();
+    // Paths are UTF-8 on every system: the file has the Japanese name it was given.
+    const std::filesystem::path named = dir / u8"鍵.state";
+    const std::u8string utf8 = named.u8string();
+    const std::string path(utf8.begin(), utf8.end());
     State loaded;
     EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kMissing);
     ASSERT_TRUE(SaveStateFile(path, SampleState()));
+    EXPECT_TRUE(std::filesystem::exists(named));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
         << "no temporary file is left behind";
     EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kLoaded);
     EXPECT_EQ(loaded.templates.size(), 2U);
-    std::ofstream(path, std::ios::trunc) << "garbage";
+    std::ofstream(named, std::ios::trunc) << "garbage";
     EXPECT_EQ(LoadStateFile(path, loaded), LoadStatus::kCorrupt);
     // A later save replaces the file (on every system).
     ASSERT_TRUE(SaveStateFile(path, SampleState()));
