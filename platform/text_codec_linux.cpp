@@ -2,8 +2,10 @@
 // code page), so that names a Windows machine wrote on a key read back the same here.
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "platform/text.h"
 
@@ -31,6 +33,8 @@ class Converter {
 
     bool Valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
+    void Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
     // Converts as much as possible. Returns false when the input has a sequence that cannot
     // be converted; `in`/`inLeft` then point at it.
     bool Run(char*& in, std::size_t& inLeft, std::string& out) {
@@ -52,10 +56,29 @@ class Converter {
     iconv_t cd_;
 };
 
+enum class Direction { kToUtf16, kFromUtf16 };
+
+// Opening a descriptor costs more than converting a fingerprint name, so each thread keeps the
+// four it may need (a descriptor must never be used by two threads at once).
+Converter& ConverterFor(CodePage page, Direction direction) {
+    thread_local std::array<std::unique_ptr<Converter>, 4> cache;
+    const std::size_t slot =
+        (page == CodePage::Ansi ? 0U : 2U) + (direction == Direction::kToUtf16 ? 0U : 1U);
+    if (!cache[slot]) {
+        cache[slot] = direction == Direction::kToUtf16
+                          ? std::make_unique<Converter>("UTF-16LE", IconvName(page))
+                          : std::make_unique<Converter>(IconvName(page), "UTF-16LE");
+    }
+    if (cache[slot]->Valid()) {
+        cache[slot]->Reset();
+    }
+    return *cache[slot];
+}
+
 }  // namespace
 
 std::optional<std::u16string> ToUtf16(CodePage from, std::string_view bytes) {
-    Converter converter("UTF-16LE", IconvName(from));
+    Converter& converter = ConverterFor(from, Direction::kToUtf16);
     if (!converter.Valid()) {
         return std::nullopt;
     }
@@ -80,7 +103,7 @@ std::optional<std::u16string> ToUtf16(CodePage from, std::string_view bytes) {
 }
 
 std::optional<std::string> FromUtf16(CodePage to, std::u16string_view text) {
-    Converter converter(IconvName(to), "UTF-16LE");
+    Converter& converter = ConverterFor(to, Direction::kFromUtf16);
     if (!converter.Valid()) {
         return std::nullopt;
     }
