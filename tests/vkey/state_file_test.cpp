@@ -21,6 +21,8 @@ State SampleState() {
         "20210102030405\x8e\x77\x96\xe4"
         "12",
         1001};
+    state.passkeys.push_back(StoredPasskey{Bytes{1, 2}, "a.example", "", Bytes{'u'}, "ann",
+                                           "Ann \x01", Bytes(32, 7), 41});
     return state;
 }
 
@@ -35,6 +37,9 @@ TEST(StateFile, RoundTripsEverythingButHistory) {
     ASSERT_EQ(parsed.templates.size(), 2U);
     EXPECT_EQ(parsed.templates[12].name, state.templates[12].name);
     EXPECT_EQ(parsed.templates[12].finger, 1001);
+    ASSERT_EQ(parsed.passkeys.size(), 1U);
+    EXPECT_EQ(SerializeState(parsed), SerializeState(state));
+    EXPECT_EQ(parsed.passkeys[0].signCount, 41U);
     EXPECT_TRUE(parsed.history.empty());
 }
 
@@ -51,6 +56,14 @@ TEST(StateFile, CorruptTextIsRefusedAndLeavesTheStateAlone) {
         "kelvora-vkey-state 1\npin -\ntemplate 70000 1 -\n",
         "kelvora-vkey-state 1\npin -\ncolour blue\n",
         "kelvora-vkey-state 1\npin - extra\n",
+        // passkeys: a short private key, an empty credential id, an id twice, a count
+        // beyond 32 bits
+        "kelvora-vkey-state 1\npin -\npasskey 01 61 - 75 - - 0707 0\n",
+        "kelvora-vkey-state 1\npin -\npasskey - 61 - 75 - - " + std::string(64, '7') + " 0\n",
+        "kelvora-vkey-state 1\npin -\npasskey 01 61 - 75 - - " + std::string(64, '7') +
+            " 0\npasskey 01 62 - 75 - - " + std::string(64, '7') + " 0\n",
+        "kelvora-vkey-state 1\npin -\npasskey 01 61 - 75 - - " + std::string(64, '7') +
+            " 4294967296\n",
         good.substr(0, good.size() / 2) + "zz\n",
     };
     for (const std::string& row : rows) {
