@@ -20,6 +20,7 @@ std::optional<CtapCommand> CommandOf(const Config& config, std::uint8_t byte) {
     switch (command) {
         case CtapCommand::kMakeCredential:
         case CtapCommand::kGetAssertion:
+        case CtapCommand::kGetNextAssertion:
         case CtapCommand::kGetInfo:
         case CtapCommand::kClientPin:
         case CtapCommand::kReset:
@@ -89,6 +90,8 @@ CommandResult Dispatch(KeyContext& ctx, ByteView payload) {
             return HandleReset(ctx);
         case CtapCommand::kGetAssertion:
             return HandleGetAssertion(ctx, parameters);
+        case CtapCommand::kGetNextAssertion:
+            return HandleGetNextAssertion(ctx);
         case CtapCommand::kCredentialManagement:
         case CtapCommand::kCredentialManagementPreview:
             return HandleCredentialManagement(ctx, parameters);

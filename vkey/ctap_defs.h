@@ -11,6 +11,7 @@ enum class CtapCommand : std::uint8_t {
     kGetInfo = 0x04,
     kClientPin = 0x06,
     kReset = 0x07,
+    kGetNextAssertion = 0x08,
     kCredentialManagement = 0x0A,
     kBioEnrollmentPreview = 0x40,
     kCredentialManagementPreview = 0x41,
@@ -184,6 +185,7 @@ enum class AssertionKey : std::int64_t {
     kAuthData = 2,
     kSignature = 3,
     kUser = 4,
+    kNumberOfCredentials = 5,
 };
 
 inline constexpr std::int64_t kCoseAlgEs256 = -7;

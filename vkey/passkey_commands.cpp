@@ -151,8 +151,9 @@ CommandResult AfterTouch(KeyContext& ctx, Action action) {
     return {Bytes{}, std::move(wait)};
 }
 
+// Signs with the passkey `credentialId`; `count`, when given, is numberOfCredentials.
 Bytes Assert(KeyContext& ctx, const Bytes& credentialId, const Bytes& clientDataHash,
-             std::uint8_t flags) {
+             std::uint8_t flags, std::optional<std::size_t> count = std::nullopt) {
     std::vector<StoredPasskey>& passkeys = ctx.state.passkeys;
     const auto found = std::find_if(passkeys.begin(), passkeys.end(), [&](const StoredPasskey& p) {
         return p.credentialId == credentialId;
@@ -173,13 +174,17 @@ Bytes Assert(KeyContext& ctx, const Bytes& credentialId, const Bytes& clientData
         shown.userName.clear();
         shown.displayName.clear();
     }
-    return Reply(CtapStatus::kSuccess,
-                 CborItem::Map({
-                     Member(AssertionKey::kCredential, CredentialDescriptor(found->credentialId)),
-                     Member(AssertionKey::kAuthData, CborItem::ByteString(authData)),
-                     Member(AssertionKey::kSignature, CborItem::ByteString(*signature)),
-                     Member(AssertionKey::kUser, UserItem(shown)),
-                 }));
+    std::vector<CborItem::Pair> members{
+        Member(AssertionKey::kCredential, CredentialDescriptor(found->credentialId)),
+        Member(AssertionKey::kAuthData, CborItem::ByteString(authData)),
+        Member(AssertionKey::kSignature, CborItem::ByteString(*signature)),
+        Member(AssertionKey::kUser, UserItem(shown)),
+    };
+    if (count) {
+        members.push_back(Member(AssertionKey::kNumberOfCredentials,
+                                 CborItem::Int(static_cast<std::int64_t>(*count))));
+    }
+    return Reply(CtapStatus::kSuccess, CborItem::Map(std::move(members)));
 }
 
 }  // namespace
@@ -238,6 +243,7 @@ CommandResult HandlePasskeyCreation(KeyContext& ctx, const CborItem& request) {
 }
 
 CommandResult HandleGetAssertion(KeyContext& ctx, ByteView parameters) {
+    ctx.session.pendingAssertions.reset();
     const std::optional<CborItem> request = DecodeCbor(parameters);
     if (!request || request->type() != CborItem::Type::kMap) {
         return Immediate(CtapStatus::kInvalidCbor);
@@ -276,14 +282,37 @@ CommandResult HandleGetAssertion(KeyContext& ctx, ByteView parameters) {
     const bool presence = Option(options, "up", true);
     const std::uint8_t flags = (presence ? kFlagUserPresent : std::uint8_t{0}) |
                                (verified ? kFlagUserVerified : std::uint8_t{0});
-    Bytes credentialId = candidates.front()->credentialId;
-    Bytes clientDataHash = hash->bytes();
-    if (!presence) {
-        return {Assert(ctx, credentialId, clientDataHash, flags), std::nullopt};
+    PendingAssertions all{{}, hash->bytes(), flags};
+    for (const StoredPasskey* candidate : candidates) {
+        all.credentialIds.push_back(candidate->credentialId);
     }
-    return AfterTouch(ctx, [&ctx, credentialId = std::move(credentialId),
-                            clientDataHash = std::move(clientDataHash),
-                            flags] { return Assert(ctx, credentialId, clientDataHash, flags); });
+    const bool counted = allowList == nullptr && all.credentialIds.size() > 1;
+    auto first = [&ctx, all = std::move(all), counted]() mutable {
+        const std::size_t count = all.credentialIds.size();
+        const Bytes id = all.credentialIds.front();
+        Bytes reply = Assert(ctx, id, all.clientDataHash, all.flags,
+                             counted ? std::optional(count) : std::nullopt);
+        if (counted) {
+            all.credentialIds.erase(all.credentialIds.begin());
+            ctx.session.pendingAssertions = std::move(all);
+        }
+        return reply;
+    };
+    if (!presence) {
+        return {first(), std::nullopt};
+    }
+    return AfterTouch(ctx, std::move(first));
+}
+
+CommandResult HandleGetNextAssertion(KeyContext& ctx) {
+    std::optional<PendingAssertions>& pending = ctx.session.pendingAssertions;
+    if (!pending || pending->credentialIds.empty()) {
+        pending.reset();
+        return Immediate(CtapStatus::kNotAllowed);
+    }
+    const Bytes id = pending->credentialIds.front();
+    pending->credentialIds.erase(pending->credentialIds.begin());
+    return {Assert(ctx, id, pending->clientDataHash, pending->flags), std::nullopt};
 }
 
 }  // namespace kelvora::vkey

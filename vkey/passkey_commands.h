@@ -7,7 +7,9 @@
 // ES256 among the parameters, CREDENTIAL_EXCLUDED for an excluded passkey of the site,
 // KEY_STORE_FULL at the model's capacity; a passkey for the same site and user id replaces
 // the one before. getAssertion answers NO_CREDENTIALS when no passkey of the site (or of
-// its allow list) is held, and uses the newest otherwise.
+// its allow list) is held, and uses the newest otherwise; without an allow list it tells how
+// many the site has, and getNextAssertion gives the rest in turn (NOT_ALLOWED once none is
+// left).
 #pragma once
 
 #include "vkey/key_cbor.h"
@@ -19,5 +21,6 @@ namespace kelvora::vkey {
 CommandResult HandlePasskeyCreation(KeyContext& ctx, const CborItem& request);
 
 CommandResult HandleGetAssertion(KeyContext& ctx, ByteView parameters);
+CommandResult HandleGetNextAssertion(KeyContext& ctx);
 
 }  // namespace kelvora::vkey

@@ -61,6 +61,14 @@ struct Enrollment {
     int finger = 0;
 };
 
+// The passkeys a getAssertion without an allow list found beyond the one it used, for
+// getNextAssertion.
+struct PendingAssertions {
+    std::vector<Bytes> credentialIds;
+    Bytes clientDataHash;
+    std::uint8_t flags = 0;
+};
+
 struct PlugSession {
     std::int64_t plugTimeMs = 0;
     std::unique_ptr<KeyAgreementKey> keyAgreement;
@@ -72,6 +80,7 @@ struct PlugSession {
     // The answers a credential management enumeration has still to give, in order; a Begin
     // replaces them and any other credential management request drops them.
     std::vector<Bytes> pendingEnumeration;
+    std::optional<PendingAssertions> pendingAssertions;
 };
 
 }  // namespace kelvora::vkey

@@ -168,6 +168,10 @@ class VirtualKeyWithPythonFido2(unittest.TestCase):
             "a.example", challenge, [{"type": "public-key", "id": ann.credential_id}])
         assertion.verify(challenge, ann.public_key)
         self.assertEqual(assertion.auth_data.counter, 1)
+        # Without an allow list: every passkey of the site, newest first.
+        both = self.ctap.get_assertions("a.example", challenge)
+        self.assertEqual([a.user["id"] for a in both], [b"bob", b"ann"])
+        both[1].verify(challenge, ann.public_key)
 
         credman = CredentialManagement(self.ctap, pin.protocol, token)
         metadata = credman.get_metadata()

@@ -124,10 +124,10 @@ TEST(StateFile, IsPrivateNeverFollowsALinkAndIsRefusedWhenOthersCanWriteIt) {
 
 TEST(DaemonOptions, ParsesAndRefuses) {
     std::string error;
-    std::optional<DaemonOptions> options =
-        ParseDaemonOptions({"--socket", "/tmp/s", "--model", "6", "--firmware", "18", "--pin-file",
-                            "-", "--auto-touch", "250", "--stranger", "--state", "/tmp/f"},
-                           error);
+    std::optional<DaemonOptions> options = ParseDaemonOptions(
+        {"--socket", "/tmp/s", "--model", "6", "--firmware", "18", "--pin-file", "-",
+         "--auto-touch", "250", "--stranger", "--state", "/tmp/f", "--passkeys", "50", "--ctap21"},
+        error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->config.model, 6);
     EXPECT_EQ(options->config.firmware, 18);
@@ -136,6 +136,8 @@ TEST(DaemonOptions, ParsesAndRefuses) {
     EXPECT_EQ(options->autoTouch->delayMs, 250);
     EXPECT_TRUE(options->autoTouch->stranger);
     EXPECT_EQ(options->statePath, "/tmp/f");
+    EXPECT_EQ(options->passkeys, 50U);
+    EXPECT_TRUE(options->config.reportsCtap21);
 
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -147,6 +149,8 @@ TEST(DaemonOptions, ParsesAndRefuses) {
         {"--socket", "/s", "--stranger"},
         {"--socket", "/s", "--auto-touch"},
         {"--socket", "/s", "--colour", "blue"},
+        {"--socket", "/s", "--passkeys", "26"},  // beyond model 3's capacity
+        {"--socket", "/s", "--model", "1", "--passkeys", "1"},
     };
     for (const auto& args : bad) {
         error.clear();
