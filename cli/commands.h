@@ -18,6 +18,7 @@ int RunListCommand(CliEnv& env, const CliOptions& options, Reporter& reporter);
 int RunInfoCommand(CliEnv& env, const CliOptions& options, Reporter& reporter);
 int RunPinCommand(CliEnv& env, const CliOptions& options, Reporter& reporter);
 int RunFingerprintsCommand(CliEnv& env, const CliOptions& options, Reporter& reporter);
+int RunPasskeysCommand(CliEnv& env, const CliOptions& options, Reporter& reporter);
 int RunResetCommand(CliEnv& env, const CliOptions& options, Reporter& reporter);
 
 // The help of a command ({} for the overview, {"pin", "set"} for one subcommand); empty

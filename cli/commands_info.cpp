@@ -11,6 +11,7 @@
 #include "ctap/client_pin.h"
 #include "ctap/get_info_details.h"
 #include "ctap/key_abilities.h"
+#include "ctap/key_operations.h"
 #include "platform/text.h"
 
 namespace kelvora::cli {
@@ -32,6 +33,10 @@ struct KeyFacts {
     const char* secureMessaging = "";
     bool enrollment = false;
     bool countNeedsPin = false;
+    // Keys with credential management: the passkeys held and the room left, when the PIN's
+    // token let the key tell them.
+    bool managesPasskeys = false;
+    std::optional<PasskeyMetadata> passkeys;
     // The firmware query failed: the version and what it decides are not known.
     bool firmwareUnread = false;
 };
@@ -88,6 +93,12 @@ KeyFacts ReadFacts(CliEnv& env, KeySession& session, bool pinGiven) {
     facts.secureMessaging = session.Device().SecureMessagingAes() ? "aes" : "des";
     facts.firmwareUnread = session.FirmwareUnread();
     facts.enrollment = abilities.enrolls;
+    facts.managesPasskeys = abilities.managesPasskeys;
+    PasskeyMetadata metadata;
+    if (facts.managesPasskeys && !state.pinToken.Empty() &&
+        ReadPasskeyMetadataOnKey(session.Device(), metadata).succeeded) {
+        facts.passkeys = metadata;
+    }
     return facts;
 }
 
@@ -108,6 +119,10 @@ Json FactsJson(KeySession& session, const KeyFacts& facts) {
          session.Key().productNameProblem.empty() ? Json(session.Key().productName) : Json()},
         {"fingerprints", OptionalNumber(facts.fingerprints)},
     };
+    if (facts.managesPasskeys) {
+        result["passkeys"] = facts.passkeys ? Json(facts.passkeys->existing) : Json();
+        result["passkeysRemaining"] = facts.passkeys ? Json(facts.passkeys->remaining) : Json();
+    }
     if (facts.firmwareUnread) {
         result["unknown"] = {"firmware", "commandSet", "secureMessaging"};
     }
@@ -168,6 +183,14 @@ std::string FactsText(KeySession& session, const KeyFacts& facts) {
                                    : "unknown")
          << '\n';
     text << Label("enrollment supported") << (facts.enrollment ? "yes" : "no") << '\n';
+    if (facts.managesPasskeys) {
+        text << Label("passkeys")
+             << (facts.passkeys ? std::to_string(facts.passkeys->existing) + " (room for " +
+                                      std::to_string(facts.passkeys->remaining) + " more)"
+                 : state.pinSet ? "unknown without the PIN (give --pin-stdin or --pin-fd N)"
+                                : "unknown: the key tells them only under a PIN")
+             << '\n';
+    }
     text << Label("command set") << (facts.firmwareUnread ? kUnanswered : facts.commandSet) << '\n';
     text << Label("secure messaging")
          << (facts.firmwareUnread ? kUnanswered : facts.secureMessaging) << '\n';

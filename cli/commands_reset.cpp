@@ -4,7 +4,10 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/identity_check.h"
 #include "cli/key_session.h"
+#include "ctap/key_abilities.h"
+#include "ctap/key_operations.h"
 #include "ctap/reset.h"
 #include "ctap/status.h"
 
@@ -78,6 +81,44 @@ std::uint16_t ResetWithCountdown(CliEnv& env, Reporter& reporter, KeySession& se
     return status;
 }
 
+// What a reset erases besides the PIN and the fingerprints. The key counts its passkeys only
+// under the PIN, so they are counted when one is given; a wrong PIN stops before anything
+// is erased. Returns kExitOk, with the count when the key told it.
+int ReadPasskeysToErase(CliEnv& env, const CliOptions& options, Reporter& reporter,
+                        KeySession& session, std::optional<std::uint32_t>& count) {
+    count.reset();
+    if (!AbilitiesOf(session.State()).managesPasskeys) {
+        return kExitOk;
+    }
+    if (session.State().pinSet && PinGiven(options)) {
+        if (const int code = VerifyPin(env, options, reporter, session); code != kExitOk) {
+            return code;
+        }
+        PasskeyMetadata metadata;
+        if (ReadPasskeyMetadataOnKey(session.Device(), metadata).succeeded) {
+            count = metadata.existing;
+        }
+    }
+    return kExitOk;
+}
+
+void NotePasskeysToErase(Reporter& reporter, const std::optional<std::uint32_t>& count,
+                         bool pinSet) {
+    if (count) {
+        reporter.Note(*count == 0 ? "The key holds no passkey."
+                                  : "The key holds " + std::to_string(*count) +
+                                        (*count == 1 ? " passkey" : " passkeys") +
+                                        "; the reset erases them too, and their sites will no "
+                                        "longer accept them.");
+    } else if (pinSet) {
+        reporter.Note(
+            "Any passkeys the key holds are erased too (give the PIN with --pin-stdin or "
+            "--pin-fd N to have them counted).");
+    } else {
+        reporter.Note("Any passkeys the key holds are erased too.");
+    }
+}
+
 }  // namespace
 
 int RunResetCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
@@ -88,7 +129,15 @@ int RunResetCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) 
     if (const int code = session.Open(env, options, reporter); code != kExitOk) {
         return code;
     }
+    std::optional<std::uint32_t> passkeys;
+    if (const int code = ReadPasskeysToErase(env, options, reporter, session, passkeys);
+        code != kExitOk) {
+        return code;
+    }
     reporter.Note(kWarning);
+    if (AbilitiesOf(session.State()).managesPasskeys) {
+        NotePasskeysToErase(reporter, passkeys, session.State().pinSet);
+    }
     if (!options.yes) {
         const std::optional<std::string> answer =
             env.input.ReadLine("Type 'yes' to reset the key: ", false);
@@ -137,7 +186,9 @@ int RunResetCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) 
     if (status != success) {
         return reporter.FailWithStatus("resetting the key", status);
     }
-    const Json result = {{"command", "reset"}, {"replugged", replugged}};
+    const Json result = {{"command", "reset"},
+                         {"replugged", replugged},
+                         {"passkeysErased", passkeys ? Json(*passkeys) : Json()}};
     return reporter.Done(result, "The key was reset to its factory settings.");
 }
 

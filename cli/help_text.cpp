@@ -37,7 +37,7 @@ constexpr std::string_view kPinOptions =
     "characters of code page 932 for a legacy model; any other is refused with exit 2\n"
     "before the key is asked, so it costs no retry.\n";
 
-constexpr std::array<HelpEntry, 15> kHelp = {{
+constexpr std::array<HelpEntry, 18> kHelp = {{
     {"",
      "Usage: kelvora-fido2 [OPTIONS] COMMAND [ARGUMENTS]\n"
      "  or:  kelvora-fido2 --version\n"
@@ -51,6 +51,7 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
      "                               the PIN: set, change, check, retries left\n"
      "  fingerprints list|enroll|rename|delete|verify\n"
      "                               list, enrol, rename, delete or test fingerprints\n"
+     "  passkeys list|delete         list or delete the passkeys the key holds\n"
      "  reset                        factory reset\n"
      "\n"
      "  --version                    print the program's version and exit\n"
@@ -72,7 +73,8 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
      "secure-messaging kind (des, aes), and from GetInfo the CTAP versions, AAGUID,\n"
      "every option with its value, max message size and PIN protocols. Keys that list\n"
      "their fingerprints only under the PIN tell the number when a PIN is given\n"
-     "(--pin-stdin, --pin-fd); info never prompts for one.\n"},
+     "(--pin-stdin, --pin-fd); info never prompts for one. Keys that manage passkeys\n"
+     "also tell, under the PIN given, how many they hold and how many more they take.\n"},
     {"pin",
      "Usage: kelvora-fido2 pin set|change|verify|retries\n"
      "\n"
@@ -139,19 +141,41 @@ constexpr std::array<HelpEntry, 15> kHelp = {{
     {"reset",
      "Usage: kelvora-fido2 reset [--yes]\n"
      "\n"
-     "Resets the key to its factory settings, erasing its PIN and fingerprints. Asks\n"
-     "for confirmation unless --yes is given. A key that refuses because it was\n"
+     "Resets the key to its factory settings, erasing its PIN, fingerprints and\n"
+     "passkeys. With a PIN given (--pin-stdin, --pin-fd) a key that manages passkeys\n"
+     "first says how many it holds. Asks for confirmation unless --yes is given. A key that "
+     "refuses because it was\n"
      "plugged in too long ago is re-plugged: the command waits for it to come back and\n"
      "sends the reset within its 10 seconds, counting down.\n"},
     {"fingerprints verify",
      "Usage: kelvora-fido2 fingerprints verify\n"
      "\n"
      "Asks for a finger and checks it. Exit 0 on a match, 7 when it did not match.\n"},
+    {"passkeys",
+     "Usage: kelvora-fido2 passkeys list|delete\n"
+     "\n"
+     "  list                    every site with its passkeys, the total and the room left\n"
+     "  delete CREDENTIAL-ID    delete one passkey\n"
+     "\n"
+     "The key shows its passkeys only under its PIN, which is asked for. Credential ids\n"
+     "are written in base64url without padding, as sites write them.\n"},
+    {"passkeys list",
+     "Usage: kelvora-fido2 passkeys list\n"
+     "\n"
+     "Lists the passkeys per site: user name, display name and credential id, then\n"
+     "the number per site and in total, and how many more the key takes.\n"},
+    {"passkeys delete",
+     "Usage: kelvora-fido2 passkeys delete CREDENTIAL-ID [--yes]\n"
+     "\n"
+     "Deletes the passkey with CREDENTIAL-ID (base64url, as 'passkeys list' shows it)\n"
+     "after naming its user and site and asking for confirmation, unless --yes is\n"
+     "given. The site no longer accepts the passkey afterwards.\n"},
 }};
 
 bool NeedsPin(std::string_view topic) {
     return topic.starts_with("pin") || topic == "info" || topic == "fingerprints enroll" ||
-           topic == "fingerprints rename" || topic == "fingerprints delete";
+           topic == "fingerprints rename" || topic == "fingerprints delete" ||
+           topic.starts_with("passkeys") || topic == "reset";
 }
 
 }  // namespace
@@ -199,6 +223,9 @@ std::vector<std::vector<std::string>> HelpTopics() {
             {"fingerprints", "rename"},
             {"fingerprints", "delete"},
             {"fingerprints", "verify"},
+            {"passkeys"},
+            {"passkeys", "list"},
+            {"passkeys", "delete"},
             {"reset"}};
 }
 

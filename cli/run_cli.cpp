@@ -54,6 +54,9 @@ int RunCli(CliEnv& env, const CliOptions& options) {
     if (command == "fingerprints") {
         return RunFingerprintsCommand(env, options, reporter);
     }
+    if (command == "passkeys") {
+        return RunPasskeysCommand(env, options, reporter);
+    }
     if (command == "reset") {
         return RunResetCommand(env, options, reporter);
     }

@@ -18,6 +18,11 @@ constexpr std::string_view kClientPinOption = "clientPin";
 constexpr std::string_view kUvOption = "uv";
 constexpr std::string_view kBioPrototypeOption = "userVerificationMgmtPreview";
 constexpr std::string_view kBioEnrollOption = "bioEnroll";
+// A key that offers both forms of credential management is spoken to in the standard one.
+constexpr std::string_view kCredMgmtOption = "credMgmt";
+constexpr std::string_view kCredMgmtPreviewOption = "credentialMgmtPreview";
+constexpr std::uint8_t kCredMgmtCommand = 0x0A;
+constexpr std::uint8_t kCredMgmtPreviewCommand = 0x41;
 
 // The legacy models' status query: 80 E3 02 00, two bytes back (PIN set, fingerprint set).
 enum LegacyInfoApdu : std::uint8_t {
@@ -64,6 +69,11 @@ InfoOptions ParseInfoOptions(const std::uint8_t* response, std::uint32_t length)
     result.uv = IsTrue(Option(options, kUvOption));
     const CborView prototype = Option(options, kBioPrototypeOption);
     result.bioEnroll = IsPresent(prototype) ? true : IsPresent(Option(options, kBioEnrollOption));
+    if (IsTrue(Option(options, kCredMgmtOption))) {
+        result.passkeyCommand = kCredMgmtCommand;
+    } else if (IsTrue(Option(options, kCredMgmtPreviewOption))) {
+        result.passkeyCommand = kCredMgmtPreviewCommand;
+    }
     return result;
 }
 
@@ -97,6 +107,7 @@ std::uint16_t GetAuthenticatorInfo(FidoDevice& device, AuthenticatorCaps& caps,
         state.uvConfigured = true;
     }
     state.bioEnrollmentSupported = options.bioEnroll;
+    state.passkeyCommand = options.passkeyCommand;
     return status;
 }
 

@@ -26,7 +26,7 @@ struct AuthenticatorCaps {
 // status. Sets caps and keyState.pinSet / uvConfigured for options that are true (never
 // clears them), and always writes keyState.bioEnrollmentSupported: true when the key lists
 // "userVerificationMgmtPreview" or "bioEnroll" with any value, false otherwise (a failed
-// exchange included).
+// exchange included); keyState.passkeyCommand is always written the same way.
 //
 // Legacy models: sends 80 E3 02 00 in plain form and copies the two bytes of the answer into
 // caps as they arrived, whatever the status word, which is returned. No flag of keyState is
@@ -45,6 +45,9 @@ struct InfoOptions {
     bool clientPin = false;  // "clientPin" is true
     bool uv = false;         // "uv" is true
     bool bioEnroll = false;  // either enrollment option is present, whatever its value
+    // The credential management command: 0x0A when "credMgmt" is true, else 0x41 when
+    // "credentialMgmtPreview" is true, else 0.
+    std::uint8_t passkeyCommand = 0;
 };
 InfoOptions ParseInfoOptions(const std::uint8_t* response, std::uint32_t length);
 

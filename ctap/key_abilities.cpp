@@ -13,6 +13,7 @@ KeyAbilities AbilitiesOf(const KeyState& state) {
     abilities.describesItself = ctap2;
     // A legacy model enrols through its vendor APDUs.
     abilities.enrolls = !ctap2 || state.bioEnrollmentSupported;
+    abilities.managesPasskeys = ctap2 && state.passkeyCommand.load() != 0;
     return abilities;
 }
 

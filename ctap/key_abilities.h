@@ -20,6 +20,8 @@ struct KeyAbilities {
     bool describesItself = false;
     // Enrols and lists fingerprints.
     bool enrolls = false;
+    // Counts, lists and deletes its passkeys (GetInfo offered credential management).
+    bool managesPasskeys = false;
 };
 
 // For the key selected in `state`, after its GetInfo.

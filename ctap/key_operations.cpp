@@ -3,6 +3,7 @@
 #include "ctap/bio_templates.h"
 #include "ctap/client_pin.h"
 #include "ctap/legacy_pin.h"
+#include "ctap/passkeys.h"
 #include "ctap/status.h"
 #include "transport/device_ids.h"
 
@@ -30,6 +31,18 @@ KeyOutcome CtapOutcome(int status) {
     outcome.wrongPin = status == kCtapErrPinInvalid;
     outcome.locked = status == kCtapErrPinBlocked || status == kCtapErrPinAuthBlocked;
     outcome.tokenFollows = outcome.succeeded;
+    return outcome;
+}
+
+// The passkey command of the attached key; none on a legacy model, whatever an earlier key's
+// GetInfo left behind.
+PasskeyCommand PasskeyCommandOnKey(FidoDevice& device) {
+    return Legacy(device) ? PasskeyCommand::kNone : PasskeyCommandOf(device.State());
+}
+
+KeyOutcome PasskeyOutcome(int status) {
+    KeyOutcome outcome = CtapOutcome(status);
+    outcome.tokenFollows = false;
     return outcome;
 }
 
@@ -73,6 +86,28 @@ KeyOutcome ReadFingerprintsOnKey(FidoDevice& device, SlotMap& slotMap, TemplateN
                          : LegacyReadSlots(device, slotMap, notice);
     outcome.succeeded = outcome.status == 0;
     return outcome;
+}
+
+KeyOutcome ReadPasskeyMetadataOnKey(FidoDevice& device, PasskeyMetadata& metadata) {
+    metadata = {};
+    const PasskeyCommand command = PasskeyCommandOnKey(device);
+    return PasskeyOutcome(command == PasskeyCommand::kNone
+                              ? kCtapErrInvalidCommand
+                              : ReadPasskeyMetadata(device, command, metadata));
+}
+
+KeyOutcome ListPasskeysOnKey(FidoDevice& device, std::vector<PasskeySite>& sites) {
+    sites.clear();
+    const PasskeyCommand command = PasskeyCommandOnKey(device);
+    return PasskeyOutcome(command == PasskeyCommand::kNone ? kCtapErrInvalidCommand
+                                                           : ListPasskeys(device, command, sites));
+}
+
+KeyOutcome DeletePasskeyOnKey(FidoDevice& device, std::span<const std::uint8_t> credentialId) {
+    const PasskeyCommand command = PasskeyCommandOnKey(device);
+    return PasskeyOutcome(command == PasskeyCommand::kNone
+                              ? kCtapErrInvalidCommand
+                              : DeletePasskey(device, command, credentialId));
 }
 
 Verdict VerdictOnKey(FidoDevice& device, int lastStatus) {

@@ -8,10 +8,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "ctap/fingerprint_record.h"
 #include "ctap/legacy_bio.h"
+#include "ctap/passkey_record.h"
 #include "ctap/verification_test.h"
 #include "platform/debug_output.h"
 #include "transport/fido_device.h"
@@ -57,6 +60,14 @@ KeyOutcome DeleteFingerprintOnKey(FidoDevice& device, std::uint16_t slot, bool w
 KeyOutcome ReadFingerprintsOnKey(FidoDevice& device, SlotMap& slotMap, TemplateNames& names,
                                  const UnreadableSlotsNotice& notice = {},
                                  DebugOutput& debug = SystemDebugOutput());
+
+// The passkey operations, in the form of credential management GetInfo offered, with the
+// pinUvAuthParam of the held token (VerifyPinOnKey first). A key that offers none (a legacy
+// model included) is sent nothing and gives kCtapErrInvalidCommand, as such a key would.
+// A key's "no credentials" is success with nothing listed, except for a deletion.
+KeyOutcome ReadPasskeyMetadataOnKey(FidoDevice& device, PasskeyMetadata& metadata);
+KeyOutcome ListPasskeysOnKey(FidoDevice& device, std::vector<PasskeySite>& sites);
+KeyOutcome DeletePasskeyOnKey(FidoDevice& device, std::span<const std::uint8_t> credentialId);
 
 // What the last status of a fingerprint check says about the finger.
 Verdict VerdictOnKey(FidoDevice& device, int lastStatus);

@@ -88,6 +88,7 @@ constexpr std::array kWordTexts = {
     Entry{kStatusEntryError, "entry error"},
     Entry{kStatusNoResult, "no result"},
     Entry{kStatusNoPinToken, "the key sent no usable PIN token"},
+    Entry{kStatusMalformedAnswer, "the key's answer could not be read"},
 };
 
 constexpr std::size_t kLineSize = 160;

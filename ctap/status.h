@@ -121,6 +121,9 @@ enum ToolStatus : std::uint16_t {
     // bytes. A local failure, apart from 0xFF (no usable response at all: the key may be
     // gone).
     kStatusNoPinToken = 0xFFED,
+    // The key answered with success but its answer lacked what was asked for, or announced
+    // more entries than any key holds.
+    kStatusMalformedAnswer = 0xFFEC,
 };
 
 // GetPinToken's result when the key answered success but sent no usable token.

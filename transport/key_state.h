@@ -28,6 +28,9 @@ struct KeyState {
     std::atomic<bool> pinSet{false};
     std::atomic<bool> uvConfigured{false};
     std::atomic<bool> bioEnrollmentSupported{false};
+    // The command byte GetInfo offered for managing passkeys: 0x0A ("credMgmt"), 0x41
+    // ("credentialMgmtPreview"), 0 for none.
+    std::atomic<std::uint8_t> passkeyCommand{0};
 
     // The key went away; workers check this between exchanges and close their dialogs.
     std::atomic<bool> deviceAbsent{false};

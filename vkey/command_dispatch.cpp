@@ -3,10 +3,12 @@
 #include "vkey/apdu_defs.h"
 #include "vkey/bio_enrollment.h"
 #include "vkey/client_pin.h"
+#include "vkey/credential_management.h"
 #include "vkey/ctap_reply.h"
 #include "vkey/fingerprint_test.h"
 #include "vkey/get_info.h"
 #include "vkey/legacy_apdu.h"
+#include "vkey/passkey_commands.h"
 #include "vkey/reset.h"
 
 namespace kelvora::vkey {
@@ -17,11 +19,18 @@ std::optional<CtapCommand> CommandOf(const Config& config, std::uint8_t byte) {
     const auto command = static_cast<CtapCommand>(byte);
     switch (command) {
         case CtapCommand::kMakeCredential:
+        case CtapCommand::kGetAssertion:
+        case CtapCommand::kGetNextAssertion:
         case CtapCommand::kGetInfo:
         case CtapCommand::kClientPin:
         case CtapCommand::kReset:
         case CtapCommand::kBioEnrollmentPreview:
             return command;
+        // Credential management in the one form GetInfo offers.
+        case CtapCommand::kCredentialManagement:
+            return config.reportsCtap21 ? std::optional(command) : std::nullopt;
+        case CtapCommand::kCredentialManagementPreview:
+            return config.reportsCtap21 ? std::nullopt : std::optional(command);
         default:
             break;
     }
@@ -79,6 +88,13 @@ CommandResult Dispatch(KeyContext& ctx, ByteView payload) {
             return HandleMakeCredential(ctx, parameters);
         case CtapCommand::kReset:
             return HandleReset(ctx);
+        case CtapCommand::kGetAssertion:
+            return HandleGetAssertion(ctx, parameters);
+        case CtapCommand::kGetNextAssertion:
+            return HandleGetNextAssertion(ctx);
+        case CtapCommand::kCredentialManagement:
+        case CtapCommand::kCredentialManagementPreview:
+            return HandleCredentialManagement(ctx, parameters);
         default:
             break;
     }

@@ -22,6 +22,9 @@ struct Config {
     // A legacy model's status bytes say no fingerprint is enrolled whatever its slots hold,
     // as some firmware's do.
     bool statusOmitsFingerprints = false;
+    // GetInfo reports CTAP 2.1 ("FIDO_2_1", option "credMgmt") and credential management
+    // takes the standard byte 0x0A instead of the prototype's 0x41.
+    bool reportsCtap21 = false;
 
     int maxPinRetries = 8;
     int maxFingerprintRetries = 5;
@@ -45,6 +48,12 @@ struct Config {
     bool usesAes() const { return firmware > 16; }
     bool takesVendorCommandBytes() const { return firmware >= 18; }
     bool hasOwnBioSubcommands() const { return model == 6 || model == 7; }
+    // How many passkeys the key holds: none on a legacy model, more on the newest two.
+    std::size_t passkeyCapacity() const {
+        constexpr std::size_t kSmall = 25;
+        constexpr std::size_t kLarge = 50;
+        return isLegacy() ? 0 : (model >= 6 ? kLarge : kSmall);
+    }
     bool needsSettleDelay() const {
         return static_cast<std::size_t>(model - 1) == kSettleDelayModelIndex;
     }

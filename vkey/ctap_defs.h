@@ -7,10 +7,14 @@ namespace kelvora::vkey {
 
 enum class CtapCommand : std::uint8_t {
     kMakeCredential = 0x01,
+    kGetAssertion = 0x02,
     kGetInfo = 0x04,
     kClientPin = 0x06,
     kReset = 0x07,
+    kGetNextAssertion = 0x08,
+    kCredentialManagement = 0x0A,
     kBioEnrollmentPreview = 0x40,
+    kCredentialManagementPreview = 0x41,
     // The same commands in the command bytes of firmware 18 and later.
     kVendorGetInfo = 0x44,
     kVendorClientPin = 0x46,
@@ -26,9 +30,12 @@ enum class CtapStatus : std::uint8_t {
     kInvalidLength = 0x03,
     kInvalidCbor = 0x12,
     kMissingParameter = 0x14,
+    kCredentialExcluded = 0x19,
+    kUnsupportedAlgorithm = 0x26,
     kUnsupportedOption = 0x2B,
     kInvalidOption = 0x2C,
     kKeepaliveCancel = 0x2D,
+    kNoCredentials = 0x2E,
     kKeyStoreFull = 0x28,  // also this key's "finger not recognised"
     kUserActionTimeout = 0x2F,
     kNotAllowed = 0x30,
@@ -145,12 +152,13 @@ enum class InfoKey : std::int64_t {
     kPinProtocols = 6,
 };
 
-// authenticatorMakeCredential members read by the fingerprint test request.
+// authenticatorMakeCredential members.
 enum class MakeCredentialKey : std::int64_t {
     kClientDataHash = 1,
     kRp = 2,
     kUser = 3,
     kPubKeyCredParams = 4,
+    kExcludeList = 5,
     kOptions = 7,
     kPinAuth = 8,
     kPinProtocol = 9,
@@ -160,6 +168,61 @@ enum class AttestationKey : std::int64_t {
     kFmt = 1,
     kAuthData = 2,
     kAttStmt = 3,
+};
+
+// authenticatorGetAssertion (CTAP 2.0 §5.2).
+enum class GetAssertionKey : std::int64_t {
+    kRpId = 1,
+    kClientDataHash = 2,
+    kAllowList = 3,
+    kOptions = 5,
+    kPinAuth = 6,
+    kPinProtocol = 7,
+};
+
+enum class AssertionKey : std::int64_t {
+    kCredential = 1,
+    kAuthData = 2,
+    kSignature = 3,
+    kUser = 4,
+    kNumberOfCredentials = 5,
+};
+
+inline constexpr std::int64_t kCoseAlgEs256 = -7;
+
+// authenticatorCredentialManagement (CTAP 2.1 §6.8).
+enum class CredManSubcommand : std::int64_t {
+    kGetCredsMetadata = 1,
+    kEnumerateRpsBegin = 2,
+    kEnumerateRpsGetNextRp = 3,
+    kEnumerateCredentialsBegin = 4,
+    kEnumerateCredentialsGetNextCredential = 5,
+    kDeleteCredential = 6,
+};
+
+enum class CredManRequestKey : std::int64_t {
+    kSubCommand = 1,
+    kSubCommandParams = 2,
+    kPinProtocol = 3,
+    kPinAuth = 4,
+};
+
+enum class CredManParamKey : std::int64_t {
+    kRpIdHash = 1,
+    kCredentialId = 2,
+};
+
+enum class CredManResponseKey : std::int64_t {
+    kExistingCount = 1,
+    kRemainingCount = 2,
+    kRp = 3,
+    kRpIdHash = 4,
+    kTotalRps = 5,
+    kUser = 6,
+    kCredentialId = 7,
+    kPublicKey = 8,
+    kTotalCredentials = 9,
+    kCredProtect = 0x0A,
 };
 
 }  // namespace kelvora::vkey

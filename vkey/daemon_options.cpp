@@ -52,6 +52,10 @@ std::optional<DaemonOptions> ParseDaemonOptions(const std::vector<std::string>& 
             stranger = true;
             continue;
         }
+        if (name == "--ctap21") {
+            options.config.reportsCtap21 = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = "missing value after " + name;
             return std::nullopt;
@@ -88,13 +92,20 @@ std::optional<DaemonOptions> ParseDaemonOptions(const std::vector<std::string>& 
                 return std::nullopt;
             }
             options.config.resetWindowMs = number;
+        } else if (name == "--passkeys") {
+            constexpr long kMostPasskeys = 1000;
+            if (!ParseNumber(value, 0, kMostPasskeys, number)) {
+                error = "--passkeys takes 0 to the model's capacity";
+                return std::nullopt;
+            }
+            options.passkeys = static_cast<std::size_t>(number);
         } else if (name == "--hostile") {
             const std::optional<Hostility> hostility = HostilityFromName(value);
             if (!hostility) {
                 error =
                     "--hostile takes none, length-beyond-message, truncated, wrong-cbor-types, "
-                    "bad-key-agreement, odd-token, endless-keepalive, silent or "
-                    "error-mid-message";
+                    "bad-key-agreement, odd-token, endless-keepalive, silent, "
+                    "error-mid-message or bad-counts";
                 return std::nullopt;
             }
             options.config.hostility = *hostility;
@@ -108,6 +119,11 @@ std::optional<DaemonOptions> ParseDaemonOptions(const std::vector<std::string>& 
     }
     if (options.socketPath.empty()) {
         error = "--socket PATH is required when XDG_RUNTIME_DIR is not set";
+        return std::nullopt;
+    }
+    if (options.passkeys > options.config.passkeyCapacity()) {
+        error = "--passkeys takes 0 to " + std::to_string(options.config.passkeyCapacity()) +
+                " for model " + std::to_string(options.config.model);
         return std::nullopt;
     }
     if (stranger) {

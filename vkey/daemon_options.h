@@ -1,10 +1,12 @@
 // Command line of kelvora-vkey:
 //   kelvora-vkey [--socket PATH] [--model 1-7] [--firmware N] [--pin-file FILE|-]
 //                [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]
-//                [--hostile MODE]
+//                [--hostile MODE] [--passkeys N] [--ctap21]
 // --hostile makes every answer misbehave in one way (see vkey/hostile.h for the modes).
 // The starting PIN is read from a file or standard input ("-"), never taken from the command
 // line, where every user of the machine could read it.
+// --passkeys starts a key whose state holds none with N sample passkeys (up to the model's
+// capacity); --ctap21 makes the key report CTAP 2.1 and take credential management as 0x0A.
 // --reset-window shortens the plug-in window for reset (10000 ms), for tests of the refusal.
 #pragma once
 
@@ -24,6 +26,7 @@ struct DaemonOptions {
     std::optional<std::string> pinFile;  // "-" for standard input
     std::optional<AutoTouch> autoTouch;
     std::optional<std::string> statePath;
+    std::size_t passkeys = 0;
 };
 
 // Reads the starting PIN: the first line of `in`, without its line end. False, with

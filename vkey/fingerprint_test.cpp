@@ -2,6 +2,7 @@
 
 #include "vkey/ctap_reply.h"
 #include "vkey/key_crypto.h"
+#include "vkey/passkey_commands.h"
 
 namespace kelvora::vkey {
 namespace {
@@ -51,7 +52,7 @@ CommandResult HandleMakeCredential(KeyContext& ctx, ByteView parameters) {
         return {StatusOnly(CtapStatus::kInvalidParameter), std::nullopt};
     }
     if (!IsFingerprintTest(*request)) {
-        return {StatusOnly(CtapStatus::kUnsupportedOption), std::nullopt};
+        return HandlePasskeyCreation(ctx, *request);
     }
     if (!ctx.state.templates.empty() && ctx.state.fingerprintRetries <= 0) {
         return {StatusOnly(CtapStatus::kKeyStoreFull), std::nullopt};

@@ -8,6 +8,8 @@ namespace {
 constexpr std::int64_t kMaxMsgSize = 1200;
 constexpr std::size_t kAaguidSize = 16;
 
+}  // namespace
+
 Bytes Aaguid(const Config& config) {
     // A fixed identifier per model: "KV-virtual" followed by the product id.
     Bytes aaguid = {'K', 'V', '-', 'v', 'i', 'r', 't', 'u', 'a', 'l', 0, 0, 0, 0};
@@ -16,12 +18,10 @@ Bytes Aaguid(const Config& config) {
     return aaguid;
 }
 
-}  // namespace
-
 CommandResult HandleGetInfo(KeyContext& ctx) {
     const bool enrolled = !ctx.state.templates.empty();
     std::vector<CborItem::Pair> options;
-    options.emplace_back(CborItem::Text("rk"), CborItem::Bool(false));
+    options.emplace_back(CborItem::Text("rk"), CborItem::Bool(true));
     options.emplace_back(CborItem::Text("up"), CborItem::Bool(true));
     options.emplace_back(CborItem::Text("uv"), CborItem::Bool(enrolled));
     options.emplace_back(CborItem::Text("plat"), CborItem::Bool(false));
@@ -29,10 +29,16 @@ CommandResult HandleGetInfo(KeyContext& ctx) {
     options.emplace_back(
         CborItem::Text(ctx.config.reportBioEnroll ? "bioEnroll" : "userVerificationMgmtPreview"),
         CborItem::Bool(enrolled));
+    options.emplace_back(
+        CborItem::Text(ctx.config.reportsCtap21 ? "credMgmt" : "credentialMgmtPreview"),
+        CborItem::Bool(true));
+    std::vector<CborItem> versions{CborItem::Text("FIDO_2_0"), CborItem::Text("FIDO_2_1_PRE")};
+    if (ctx.config.reportsCtap21) {
+        versions.push_back(CborItem::Text("FIDO_2_1"));
+    }
 
     const CborItem body = CborItem::Map({
-        Member(InfoKey::kVersions,
-               CborItem::Array({CborItem::Text("FIDO_2_0"), CborItem::Text("FIDO_2_1_PRE")})),
+        Member(InfoKey::kVersions, CborItem::Array(std::move(versions))),
         Member(InfoKey::kAaguid, CborItem::ByteString(Aaguid(ctx.config))),
         Member(InfoKey::kOptions, CborItem::Map(std::move(options))),
         Member(InfoKey::kMaxMsgSize, CborItem::Int(kMaxMsgSize)),

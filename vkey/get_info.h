@@ -6,8 +6,12 @@
 namespace kelvora::vkey {
 
 // Options: "clientPin" (true once a PIN is set), "uv" (true while fingerprints are
-// enrolled), "up", "rk" false, and "userVerificationMgmtPreview" - or "bioEnroll" when the
-// config says so - true while fingerprints are enrolled.
+// enrolled), "up", "rk" true, "userVerificationMgmtPreview" - or "bioEnroll" when the
+// config says so - true while fingerprints are enrolled, and "credentialMgmtPreview" - or
+// "credMgmt" with the version "FIDO_2_1" on a key that reports CTAP 2.1 - true.
 CommandResult HandleGetInfo(KeyContext& ctx);
+
+// The model's AAGUID: 16 bytes, the same in GetInfo and in every attestation.
+Bytes Aaguid(const Config& config);
 
 }  // namespace kelvora::vkey

@@ -28,7 +28,7 @@ struct NamedHostility {
     Hostility hostility;
 };
 
-constexpr std::array<NamedHostility, 9> kNames = {{
+constexpr std::array<NamedHostility, 10> kNames = {{
     {"none", Hostility::kNone},
     {"length-beyond-message", Hostility::kLengthBeyondMessage},
     {"truncated", Hostility::kTruncatedMessage},
@@ -38,7 +38,12 @@ constexpr std::array<NamedHostility, 9> kNames = {{
     {"endless-keepalive", Hostility::kEndlessKeepalive},
     {"silent", Hostility::kSilent},
     {"error-mid-message", Hostility::kErrorMidMessage},
+    {"bad-counts", Hostility::kBadCounts},
 }};
+// The credential management members that count: existing passkeys, total sites, total
+// passkeys of a site.
+constexpr std::array<std::int64_t, 3> kCountMembers = {0x01, 0x05, 0x09};
+constexpr std::int64_t kBadCount = 0xFFFFFFFF;
 
 void WriteChannel(Packet& packet, std::uint32_t channel) {
     packet[0] = static_cast<std::uint8_t>(channel >> 24);
@@ -80,8 +85,14 @@ bool IsPinCommand(ByteView request) {
     return !request.empty() && request[0] == static_cast<std::uint8_t>(CtapCommand::kClientPin);
 }
 
-// Rewrites a ClientPIN answer body with `edit` applied to its decoded map.
-Bytes EditPinAnswer(Bytes response, std::vector<CborItem::Pair> (*edit)(const CborItem& map)) {
+bool IsCredentialManagement(ByteView request) {
+    return !request.empty() &&
+           (request[0] == static_cast<std::uint8_t>(CtapCommand::kCredentialManagement) ||
+            request[0] == static_cast<std::uint8_t>(CtapCommand::kCredentialManagementPreview));
+}
+
+// Rewrites an answer body with `edit` applied to its decoded map.
+Bytes EditAnswer(Bytes response, std::vector<CborItem::Pair> (*edit)(const CborItem& map)) {
     const std::optional<CborItem> body = DecodeCbor(ByteView(response).subspan(1));
     if (!body || body->type() != CborItem::Type::kMap) {
         return response;
@@ -133,6 +144,16 @@ std::vector<CborItem::Pair> OddToken(const CborItem& map) {
         } else {
             pairs.emplace_back(key, value);
         }
+    }
+    return pairs;
+}
+
+std::vector<CborItem::Pair> BadCounts(const CborItem& map) {
+    std::vector<CborItem::Pair> pairs;
+    for (const auto& [key, value] : map.pairs()) {
+        const bool count = key.IsInteger() && std::find(kCountMembers.begin(), kCountMembers.end(),
+                                                        key.integer()) != kCountMembers.end();
+        pairs.emplace_back(key, count ? CborItem::Int(kBadCount) : value);
     }
     return pairs;
 }
@@ -191,11 +212,15 @@ Bytes HostileAnswer(Hostility hostility, ByteView request, Bytes response, bool 
             return successWithBody ? WrongTypes(std::move(response)) : response;
         case Hostility::kBadKeyAgreement:
             return successWithBody && IsPinCommand(request)
-                       ? EditPinAnswer(std::move(response), ShortenCoordinates)
+                       ? EditAnswer(std::move(response), ShortenCoordinates)
                        : response;
         case Hostility::kOddTokenLength:
             return successWithBody && IsPinCommand(request)
-                       ? EditPinAnswer(std::move(response), OddToken)
+                       ? EditAnswer(std::move(response), OddToken)
+                       : response;
+        case Hostility::kBadCounts:
+            return successWithBody && IsCredentialManagement(request)
+                       ? EditAnswer(std::move(response), BadCounts)
                        : response;
         default:
             return response;

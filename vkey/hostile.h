@@ -22,6 +22,7 @@ enum class Hostility {
     kEndlessKeepalive,     // keep-alives for ever instead of an answer
     kSilent,               // no packet at all in answer to a request
     kErrorMidMessage,      // the first packet, then CTAPHID_ERROR instead of the rest
+    kBadCounts,            // credential management counts and totals say 2^32 - 1
 };
 
 // The names `--hostile` takes, e.g. "silent" or "endless-keepalive".
@@ -31,7 +32,7 @@ std::string_view HostilityName(Hostility hostility);
 const std::vector<Hostility>& AllHostilities();
 
 // The answer body a hostile key gives to `request` in place of `response` (the behaviours
-// that change content: truncation, wrong types, key agreement, token).
+// that change content: truncation, wrong types, key agreement, token, counts).
 Bytes HostileAnswer(Hostility hostility, ByteView request, Bytes response, bool apduRequest);
 
 // The packets that carry `payload` on `channel` for the behaviours that break the framing

@@ -14,6 +14,7 @@
 #include "project_version.h"
 #include "vkey/daemon_options.h"
 #include "vkey/key_crypto.h"
+#include "vkey/sample_passkeys.h"
 #include "vkey/socket_server.h"
 #include "vkey/state_file.h"
 #include "vkey/virtual_key.h"
@@ -26,7 +27,7 @@ constexpr std::size_t kPinHashSize = 16;
 constexpr const char* kUsage =
     "usage: kelvora-vkey [--socket PATH] [--model 1-7] [--firmware N] [--pin-file FILE]\n"
     "                    [--auto-touch MS] [--stranger] [--state FILE] [--reset-window MS]\n"
-    "                    [--hostile MODE]\n";
+    "                    [--hostile MODE] [--passkeys N] [--ctap21]\n";
 // What help2man turns into the manual page: one usage line, a description, the options.
 constexpr const char* kHelp =
     "Usage: kelvora-vkey [--socket PATH] [OPTION]...\n"
@@ -49,12 +50,16 @@ constexpr const char* kHelp =
     "  --auto-touch MS     answer every wait for a finger with an enrolled finger\n"
     "                      after MS milliseconds\n"
     "  --stranger          with --auto-touch: answer with an unknown finger\n"
-    "  --state FILE        keep the key's PIN and fingerprints in FILE across restarts\n"
+    "  --state FILE        keep the key's PIN, fingerprints and passkeys in FILE across\n"
+    "                      restarts\n"
     "  --reset-window MS   how long after a plug-in a reset is accepted (10000)\n"
     "  --hostile MODE      make every answer misbehave in one way: none,\n"
     "                      length-beyond-message, truncated, wrong-cbor-types,\n"
     "                      bad-key-agreement, odd-token, endless-keepalive, silent,\n"
-    "                      error-mid-message\n"
+    "                      error-mid-message, bad-counts\n"
+    "  --passkeys N        start with N sample passkeys on three sites when the state\n"
+    "                      holds none (up to 25, or 50 on models 6 and 7)\n"
+    "  --ctap21            report CTAP 2.1: credential management as 0x0A, not 0x41\n"
     "  --help              print this help and exit\n"
     "  --version           print the version and exit\n"
     "\n"
@@ -127,6 +132,10 @@ int main(int argc, char** argv) {
                                error.c_str());
             return kExitUsage;
         }
+    }
+    if (state.passkeys.empty() && !AddSamplePasskeys(state, options->passkeys)) {
+        (void)std::fprintf(stderr, "kelvora-vkey: cannot make the sample passkeys\n");
+        return kExitUsage;
     }
     SteadyClock clock;
     VirtualKey key(options->config, clock, std::move(state));

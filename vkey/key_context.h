@@ -70,7 +70,7 @@ enum class Verdict { kMatch, kNoMatch, kLocked };
 // Compares a finger with the templates and keeps the fingerprint retry counter.
 Verdict VerifyFinger(KeyContext& ctx, int finger);
 
-// Erases PIN, templates and counters, and renews the session's secrets.
+// Erases PIN, templates, passkeys and counters, and renews the session's secrets.
 void FactoryReset(KeyContext& ctx);
 // New key-agreement key and PIN token, as at power-up.
 void RenewSessionSecrets(PlugSession& session);

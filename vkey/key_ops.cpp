@@ -78,6 +78,11 @@ void FactoryReset(KeyContext& ctx) {
     ctx.state.pinRetries = ctx.config.maxPinRetries;
     ctx.state.fingerprintRetries = ctx.config.maxFingerprintRetries;
     ctx.state.templates.clear();
+    for (StoredPasskey& passkey : ctx.state.passkeys) {
+        Wipe(passkey.privateKey);
+    }
+    ctx.state.passkeys.clear();
+    ctx.session.pendingEnumeration.clear();
     ctx.session.consecutivePinFailures = 0;
     ctx.session.enrollment.reset();
     ctx.session.challenge.reset();

@@ -21,6 +21,19 @@ struct Template {
     int finger = 0;    // which physical finger the samples came from
 };
 
+// A passkey (resident credential) made by makeCredential with "rk". Names are the bytes the
+// host sent, unchecked, as a real key keeps them.
+struct StoredPasskey {
+    Bytes credentialId;
+    std::string rpId;
+    std::string rpName;
+    Bytes userId;
+    std::string userName;
+    std::string displayName;
+    Bytes privateKey;  // the ES256 scalar
+    std::uint32_t signCount = 0;
+};
+
 // One request the key has seen: what arrived and the status it answered.
 struct HistoryEntry {
     std::int64_t timeMs = 0;
@@ -33,6 +46,7 @@ struct State {
     int pinRetries = 8;
     int fingerprintRetries = 5;
     std::map<std::uint16_t, Template> templates;  // by slot number
+    std::vector<StoredPasskey> passkeys;          // oldest first
     std::vector<HistoryEntry> history;
 
     bool pinSet() const { return pinHash.has_value(); }
@@ -47,6 +61,14 @@ struct Enrollment {
     int finger = 0;
 };
 
+// The passkeys a getAssertion without an allow list found beyond the one it used, for
+// getNextAssertion.
+struct PendingAssertions {
+    std::vector<Bytes> credentialIds;
+    Bytes clientDataHash;
+    std::uint8_t flags = 0;
+};
+
 struct PlugSession {
     std::int64_t plugTimeMs = 0;
     std::unique_ptr<KeyAgreementKey> keyAgreement;
@@ -55,6 +77,10 @@ struct PlugSession {
     std::optional<Bytes> challenge;  // legacy secure messaging, used once
     std::optional<Enrollment> enrollment;
     int nextAutoFinger = 1000;  // fingers the auto-touch mode invents for enrollments
+    // The answers a credential management enumeration has still to give, in order; a Begin
+    // replaces them and any other credential management request drops them.
+    std::vector<Bytes> pendingEnumeration;
+    std::optional<PendingAssertions> pendingAssertions;
 };
 
 }  // namespace kelvora::vkey

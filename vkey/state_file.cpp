@@ -12,6 +12,9 @@ constexpr int kFormatVersion = 1;
 constexpr std::size_t kPinHashSize = 16;
 constexpr int kMaxCounter = 255;
 constexpr const char* kAbsent = "-";
+constexpr std::size_t kPrivateKeySize = 32;
+constexpr std::size_t kMaxIdSize = 1024;
+constexpr std::size_t kMaxPasskeys = 1000;
 
 std::string ToHex(const std::string& bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -48,6 +51,58 @@ bool FromHex(const std::string& hex, std::string& out) {
     return true;
 }
 
+std::string HexOrAbsent(const std::string& bytes) {
+    return bytes.empty() ? kAbsent : ToHex(bytes);
+}
+
+std::string HexOf(const Bytes& bytes) {
+    return ToHex(std::string(bytes.begin(), bytes.end()));
+}
+
+bool ReadHex(std::istringstream& line, std::string& out, bool mayBeAbsent) {
+    std::string hex;
+    if (!(line >> hex)) {
+        return false;
+    }
+    if (hex == kAbsent) {
+        out.clear();
+        return mayBeAbsent;
+    }
+    return FromHex(hex, out) && !out.empty();
+}
+
+bool ReadHexBytes(std::istringstream& line, Bytes& out, std::size_t maxSize) {
+    std::string bytes;
+    if (!ReadHex(line, bytes, false) || bytes.size() > maxSize) {
+        return false;
+    }
+    out.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+// passkey <id> <rp id> <rp name|-> <user id> <user name|-> <display name|-> <key> <count>
+bool ReadPasskey(std::istringstream& line, State& state) {
+    StoredPasskey passkey;
+    long long count = -1;
+    if (!ReadHexBytes(line, passkey.credentialId, kMaxIdSize) ||
+        !ReadHex(line, passkey.rpId, false) || !ReadHex(line, passkey.rpName, true) ||
+        !ReadHexBytes(line, passkey.userId, kMaxIdSize) || !ReadHex(line, passkey.userName, true) ||
+        !ReadHex(line, passkey.displayName, true) ||
+        !ReadHexBytes(line, passkey.privateKey, kPrivateKeySize) ||
+        passkey.privateKey.size() != kPrivateKeySize || !(line >> count) || count < 0 ||
+        count > 0xFFFFFFFFLL || state.passkeys.size() >= kMaxPasskeys) {
+        return false;
+    }
+    for (const StoredPasskey& held : state.passkeys) {
+        if (held.credentialId == passkey.credentialId) {
+            return false;
+        }
+    }
+    passkey.signCount = static_cast<std::uint32_t>(count);
+    state.passkeys.push_back(std::move(passkey));
+    return true;
+}
+
 bool ReadCounter(std::istringstream& line, int& value) {
     return static_cast<bool>(line >> value) && value >= 0 && value <= kMaxCounter;
 }
@@ -66,6 +121,12 @@ std::string SerializeState(const State& state) {
     for (const auto& [slot, entry] : state.templates) {
         out << "template " << slot << ' ' << entry.finger << ' '
             << (entry.name.empty() ? kAbsent : ToHex(entry.name)) << '\n';
+    }
+    for (const StoredPasskey& passkey : state.passkeys) {
+        out << "passkey " << HexOf(passkey.credentialId) << ' ' << ToHex(passkey.rpId) << ' '
+            << HexOrAbsent(passkey.rpName) << ' ' << HexOf(passkey.userId) << ' '
+            << HexOrAbsent(passkey.userName) << ' ' << HexOrAbsent(passkey.displayName) << ' '
+            << HexOf(passkey.privateKey) << ' ' << passkey.signCount << '\n';
     }
     return out.str();
 }
@@ -109,6 +170,10 @@ bool ParseState(const std::string& text, State& state) {
             if (!(line >> slot >> entry.finger >> hex) || slot < 0 || slot > 0xFFFF ||
                 (hex != kAbsent && !FromHex(hex, entry.name)) ||
                 !parsed.templates.emplace(static_cast<std::uint16_t>(slot), entry).second) {
+                return false;
+            }
+        } else if (field == "passkey") {
+            if (!ReadPasskey(line, parsed)) {
                 return false;
             }
         } else {

@@ -125,10 +125,12 @@ TEST_F(KeyChoiceTest, InfoTellsTheKeysState) {
               R"("pinSet":false,"pinRetries":null,"fingerprintsConfigured":true,)"
               R"("enrollmentSupported":true,"commandSet":"standard","secureMessaging":"aes",)"
               R"("productName":"Kelvora Virtual Key 3","fingerprints":1,)"
+              R"("passkeys":null,"passkeysRemaining":null,)"
               R"("versions":["FIDO_2_0","FIDO_2_1_PRE"],)"
-              R"("aaguid":"4b562d76-6972-7475-616c-000000002b03","options":{"rk":false,)"
+              R"("aaguid":"4b562d76-6972-7475-616c-000000002b03","options":{"rk":true,)"
               R"("up":true,"uv":true,"plat":false,"clientPin":false,)"
-              R"("userVerificationMgmtPreview":true},"maxMsgSize":1200,"pinProtocols":[1]})"
+              R"("credentialMgmtPreview":true,"userVerificationMgmtPreview":true},)"
+              R"("maxMsgSize":1200,"pinProtocols":[1]})"
               "\n");
     EXPECT_EQ(Run({"info"}), kExitOk);
     EXPECT_THAT(out.str(), HasSubstr("fingerprints:         configured"));
@@ -511,7 +513,7 @@ TEST_F(ResetTest, KeyPluggedTooLongAgoIsReplugged) {
         }
     };
     EXPECT_EQ(Run({"--yes", "--json", "reset"}), kExitOk);
-    EXPECT_EQ(out.str(), R"({"ok":true,"command":"reset","replugged":true})"
+    EXPECT_EQ(out.str(), R"({"ok":true,"command":"reset","replugged":true,"passkeysErased":null})"
                          "\n");
     EXPECT_THAT(Err(), HasSubstr("Unplug it now"));
     EXPECT_THAT(Err(), HasSubstr("s left"));

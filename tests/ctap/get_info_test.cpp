@@ -29,6 +29,8 @@ const std::string kClientPin = "69 636C69656E7450696E";  // "clientPin"
 const std::string kUv = "62 7576";                       // "uv"
 const std::string kPreview = "78 1B 75736572566572696669636174696F6E4D676D7450726576696577";
 const std::string kBioEnroll = "69 62696F456E726F6C6C";  // "bioEnroll"
+const std::string kCredMgmt = "68 637265644D676D74";     // "credMgmt"
+const std::string kCredMgmtPreview = "75 63726564656E7469616C4D676D7450726576696577";
 const std::string kTrue = " F5 ";
 const std::string kFalse = " F4 ";
 const std::string kNull = " F6 ";
@@ -39,6 +41,7 @@ struct InfoCase {
     bool pinSet;
     bool uv;
     bool bio;
+    std::uint8_t passkeyCommand = 0;
     friend void PrintTo(const InfoCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -56,6 +59,7 @@ TEST_P(GetInfoOptions, SetOnlyWhatTheKeyReports) {
     EXPECT_EQ(keyState.pinSet, c.pinSet);
     EXPECT_EQ(keyState.uvConfigured, c.uv);
     EXPECT_EQ(keyState.bioEnrollmentSupported, c.bio);
+    EXPECT_EQ(keyState.passkeyCommand, c.passkeyCommand);
     const auto sent = SentMessages(*key);
     ASSERT_EQ(sent.size(), 1U);
     EXPECT_EQ(sent[0].payload, Bytes{0x04});
@@ -78,7 +82,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Only the simple value true counts: the integer 21 shares its low bits.
         InfoCase{"TrueMustBeASimpleValue", InfoAnswer(2, kClientPin + " 15 " + kUv + " 15 "), false,
                  false, false},
-        InfoCase{"NoOptionsMember", Hex("00 A1 01 80"), false, false, false}),
+        InfoCase{"NoOptionsMember", Hex("00 A1 01 80"), false, false, false},
+        InfoCase{"PasskeysByPrototype", InfoAnswer(1, kCredMgmtPreview + kTrue), false, false,
+                 false, 0x41},
+        InfoCase{"PasskeysByTheStandardFormFirst",
+                 InfoAnswer(2, kCredMgmt + kTrue + kCredMgmtPreview + kTrue), false, false, false,
+                 0x0A},
+        InfoCase{"PasskeysOfferedFalse",
+                 InfoAnswer(2, kCredMgmt + kFalse + kCredMgmtPreview + kFalse), false, false,
+                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class GetInfoTest : public SessionTest {};

@@ -5,6 +5,7 @@
 #include "ctap/bio_request.h"
 #include "ctap/client_pin_request.h"
 #include "ctap/command_codes.h"
+#include "ctap/credential_management.h"
 #include "ctap/get_info.h"
 #include "ctap/legacy_bio_apdu.h"
 #include "ctap/status.h"
@@ -64,6 +65,21 @@ TEST(ProtocolConstants, TheVirtualKeyAndTheClientAgree) {
         {Num(vkey::BioResponseKey::kTemplateInfos), Num(BioResponseKey::kTemplateInfos)},
         {Num(vkey::TemplateInfoKey::kFriendlyName), Num(TemplateInfoKey::kTemplateFriendlyName)},
         {Num(vkey::InfoKey::kOptions), kInfoOptionsMember},
+        // Credential management.
+        {Num(CtapCommand::kCredentialManagement), Num(PasskeyCommand::kStandard)},
+        {Num(CtapCommand::kCredentialManagementPreview), Num(PasskeyCommand::kPreview)},
+        {Num(vkey::CtapStatus::kNoCredentials), kCtapErrNoCredentials},
+        {Num(vkey::CredManSubcommand::kEnumerateRpsGetNextRp),
+         Num(CredManSubCommand::kEnumerateRpsGetNextRp)},
+        {Num(vkey::CredManSubcommand::kEnumerateCredentialsGetNextCredential),
+         Num(CredManSubCommand::kEnumerateCredentialsGetNextCredential)},
+        {Num(vkey::CredManSubcommand::kDeleteCredential),
+         Num(CredManSubCommand::kDeleteCredential)},
+        {Num(vkey::CredManRequestKey::kPinAuth), Num(CredManRequestKey::kPinUvAuthParam)},
+        {Num(vkey::CredManParamKey::kCredentialId), Num(CredManParamKey::kCredentialId)},
+        {Num(vkey::CredManResponseKey::kTotalRps), Num(CredManResponseKey::kTotalRps)},
+        {Num(vkey::CredManResponseKey::kTotalCredentials),
+         Num(CredManResponseKey::kTotalCredentials)},
         // The legacy models' APDUs and status words.
         {Num(vkey::ApduClass::kSecure), kLegacySecureClass},
         {Num(vkey::ApduInstruction::kSecureCommand), kLegacyBioInstruction},

@@ -21,6 +21,10 @@ class VirtualKeyTest : public ::testing::Test {
         vkey::Config config;
         config.model = model;
         config.firmware = firmware;
+        Connect(config, std::move(initial));
+    }
+
+    void Connect(const vkey::Config& config, vkey::State initial) {
         key = std::make_unique<vkey::VirtualKey>(config, keyClock, std::move(initial));
         backend = std::make_unique<VirtualKeyBackend>(*key, keyClock);
         device = std::make_unique<FidoDevice>(*backend, keyState, clock, debug);

@@ -2,6 +2,8 @@
  * Usage: libfido2_test SOCKET-PATH (the daemon runs with auto-touch). */
 #include <fido.h>
 #include <fido/bio.h>
+#include <fido/credman.h>
+#include <fido/es256.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -98,6 +100,54 @@ int main(int argc, char** argv) {
     CHECK_RC(fido_bio_dev_set_template_name(dev, template, "abcd"), FIDO_ERR_INVALID_OPTION);
     fido_bio_enroll_free(&enroll);
     fido_bio_template_free(&template);
+
+    /* Passkeys: made with rk, used for an assertion, counted, listed and deleted. */
+    static const unsigned char cdh[32] = {1, 2, 3};
+    static const unsigned char user_id[] = {'d', 'e', 'e'};
+    fido_cred_t* cred = fido_cred_new();
+    CHECK_RC(fido_cred_set_type(cred, COSE_ES256), FIDO_OK);
+    CHECK_RC(fido_cred_set_clientdata_hash(cred, cdh, sizeof cdh), FIDO_OK);
+    CHECK_RC(fido_cred_set_rp(cred, "c.example", "C"), FIDO_OK);
+    CHECK_RC(fido_cred_set_user(cred, user_id, sizeof user_id, "dee", "Dee", NULL), FIDO_OK);
+    CHECK_RC(fido_cred_set_rk(cred, FIDO_OPT_TRUE), FIDO_OK);
+    CHECK_RC(fido_dev_make_cred(dev, cred, "abcd"), FIDO_OK);
+    CHECK_RC(fido_cred_verify_self(cred), FIDO_OK);
+
+    fido_assert_t* assert = fido_assert_new();
+    es256_pk_t* pk = es256_pk_new();
+    CHECK_RC(fido_assert_set_clientdata_hash(assert, cdh, sizeof cdh), FIDO_OK);
+    CHECK_RC(fido_assert_set_rp(assert, "c.example"), FIDO_OK);
+    CHECK_RC(fido_dev_get_assert(dev, assert, NULL), FIDO_OK);
+    CHECK_RC(es256_pk_from_ptr(pk, fido_cred_pubkey_ptr(cred), fido_cred_pubkey_len(cred)),
+             FIDO_OK);
+    CHECK_RC(fido_assert_verify(assert, 0, COSE_ES256, pk), FIDO_OK);
+    es256_pk_free(&pk);
+    fido_assert_free(&assert);
+
+    fido_credman_metadata_t* metadata = fido_credman_metadata_new();
+    CHECK_RC(fido_credman_get_dev_metadata(dev, metadata, "abcd"), FIDO_OK);
+    CHECK(fido_credman_rk_existing(metadata) == 1);
+    CHECK(fido_credman_rk_remaining(metadata) == 24);
+    fido_credman_metadata_free(&metadata);
+    fido_credman_rp_t* rps = fido_credman_rp_new();
+    CHECK_RC(fido_credman_get_dev_rp(dev, rps, "abcd"), FIDO_OK);
+    CHECK(fido_credman_rp_count(rps) == 1);
+    if (fido_credman_rp_count(rps) == 1) {
+        CHECK(strcmp(fido_credman_rp_id(rps, 0), "c.example") == 0);
+    }
+    fido_credman_rp_free(&rps);
+    fido_credman_rk_t* rks = fido_credman_rk_new();
+    CHECK_RC(fido_credman_get_dev_rk(dev, "c.example", rks, "abcd"), FIDO_OK);
+    CHECK(fido_credman_rk_count(rks) == 1);
+    if (fido_credman_rk_count(rks) == 1) {
+        CHECK(strcmp(fido_cred_user_name(fido_credman_rk(rks, 0)), "dee") == 0);
+    }
+    fido_credman_rk_free(&rks);
+    CHECK_RC(fido_credman_del_dev_rk(dev, fido_cred_id_ptr(cred), fido_cred_id_len(cred), "abcd"),
+             FIDO_OK);
+    CHECK_RC(fido_credman_del_dev_rk(dev, fido_cred_id_ptr(cred), fido_cred_id_len(cred), "abcd"),
+             FIDO_ERR_NO_CREDENTIALS);
+    fido_cred_free(&cred);
 
     /* Reset: refused after the plug-in window, accepted inside it. */
     sleep(2);

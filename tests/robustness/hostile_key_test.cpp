@@ -15,6 +15,7 @@
 #include "ctap/client_pin.h"
 #include "ctap/failure_detail.h"
 #include "ctap/get_info.h"
+#include "ctap/key_operations.h"
 #include "ctap/legacy_bio.h"
 #include "ctap/legacy_pin.h"
 #include "ctap/verification_test.h"
@@ -23,6 +24,7 @@
 #include "transport/connect.h"
 #include "transport/fido_device.h"
 #include "vkey/hostile.h"
+#include "vkey/sample_passkeys.h"
 
 namespace kelvora::test {
 namespace {
@@ -83,6 +85,7 @@ enum Touch : unsigned {
     kCborTypes = 1u << 1,     // wrong CBOR types
     kKeyAgreement = 1u << 2,  // short x and y
     kToken = 1u << 3,         // token of an odd length
+    kCounts = 1u << 5,        // passkey counts beyond belief
 };
 constexpr unsigned kAnyAnswerFault = kFraming | kTruncation;
 
@@ -96,9 +99,18 @@ unsigned TouchOf(Hostility hostility) {
             return kToken;
         case Hostility::kTruncatedMessage:
             return kTruncation;
+        case Hostility::kBadCounts:
+            return kCounts;
         default:
             return kFraming;
     }
+}
+
+// Three passkeys on the key, a token for them, and the command GetInfo would have chosen.
+void PreparePasskeys(Session& s) {
+    s.key->EditState([](vkey::State& state) { vkey::AddSamplePasskeys(state, 3); });
+    s.keyState.passkeyCommand = 0x41;
+    GetPinToken(*s.device, kPin);
 }
 
 struct Operation {
@@ -164,6 +176,18 @@ const Operation kOperations[] = {
              *s.device, [](std::uint16_t) {}, cancel, s.services());
          return outcome.end == SequenceEnd::kFinished &&
                 CtapVerdict(static_cast<std::uint8_t>(outcome.lastStatus)) == Verdict::kVerified;
+     }},
+    {"ListPasskeys", kCtapModel, true, kAnyAnswerFault | kCborTypes | kCounts,
+     [](Session& s) {
+         PreparePasskeys(s);
+         std::vector<PasskeySite> sites;
+         return ListPasskeysOnKey(*s.device, sites).succeeded && PasskeyCount(sites) == 3;
+     }},
+    {"PasskeyMetadata", kCtapModel, true, kAnyAnswerFault | kCborTypes | kCounts,
+     [](Session& s) {
+         PreparePasskeys(s);
+         PasskeyMetadata metadata;
+         return ReadPasskeyMetadataOnKey(*s.device, metadata).succeeded;
      }},
     // The count is the answer's status byte: neither a cut nor a body of the wrong types
     // touches it.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "key_fixture.h"
+#include "vkey/sample_passkeys.h"
 
 namespace kelvora::vkey::test {
 namespace {
@@ -9,6 +10,7 @@ constexpr std::uint8_t kGetInfo = 0x04;
 constexpr std::uint8_t kClientPin = 0x06;
 constexpr std::uint8_t kReset = 0x07;
 constexpr std::uint8_t kMakeCredential = 0x01;
+constexpr std::uint8_t kGetAssertion = 0x02;
 
 class Ctap2Test : public ::testing::Test, public KeyFixture {
   public:
@@ -167,6 +169,7 @@ TEST_F(Ctap2Test, ResetNeedsTheWindowAndATouch) {
     PinHost pin(host_);
     ASSERT_EQ(pin.SetPin("1234"), 0);
     Enrol(3, 7);
+    key_.EditState([](State& state) { AddSamplePasskeys(state, 2); });
     // No touch: the key gives up after its presence time-out, keep-aliving meanwhile.
     std::optional<Bytes> reply = Waiting(Message(kReset), [&] { Advance(30000); });
     EXPECT_EQ(StatusOf(reply), 0x2F);
@@ -183,6 +186,7 @@ TEST_F(Ctap2Test, ResetNeedsTheWindowAndATouch) {
     const State state = key_.SnapshotState();
     EXPECT_FALSE(state.pinSet());
     EXPECT_TRUE(state.templates.empty());
+    EXPECT_TRUE(state.passkeys.empty());
 }
 
 TEST_F(Ctap2Test, FingerprintTestRequestVerdicts) {
@@ -222,6 +226,45 @@ TEST_F(Ctap2Test, FingerprintTestRequestVerdicts) {
     const CborItem plain = CborItem::Map(
         {request.pairs()[0], request.pairs()[1], request.pairs()[2], request.pairs()[3]});
     EXPECT_EQ(StatusOf(host_.Cbor(Message(kMakeCredential, plain))), 0x2B);
+}
+
+TEST_F(Ctap2Test, PasskeyIsMadeWithRkUsedAndBoundedByTheCapacity) {
+    const auto makeCredential = [](std::int64_t alg, Bytes userId) {
+        return Message(
+            kMakeCredential,
+            CborItem::Map({
+                IntPair(1, CborItem::ByteString(Bytes(32, 0x11))),
+                IntPair(2, CborItem::Map({{CborItem::Text("id"), CborItem::Text("a.example")}})),
+                IntPair(3, CborItem::Map({{CborItem::Text("id"), CborItem::ByteString(userId)}})),
+                IntPair(4, CborItem::Array({CborItem::Map(
+                               {{CborItem::Text("alg"), CborItem::Int(alg)},
+                                {CborItem::Text("type"), CborItem::Text("public-key")}})})),
+                IntPair(7, CborItem::Map({{CborItem::Text("rk"), CborItem::Bool(true)}})),
+            }));
+    };
+    const Bytes assertion =
+        Message(kGetAssertion, CborItem::Map({IntPair(1, CborItem::Text("a.example")),
+                                              IntPair(2, CborItem::ByteString(Bytes(32, 0x22)))}));
+    const auto touch = [&] { key_.PlaceFinger(1); };
+    EXPECT_EQ(StatusOf(host_.Cbor(assertion)), 0x2E);
+    EXPECT_EQ(StatusOf(host_.Cbor(makeCredential(-8, {1}))), 0x26);
+
+    const std::optional<CborItem> made = BodyOf(Waiting(makeCredential(-7, {1}), touch));
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->Find(1)->bytes(), (Bytes{'p', 'a', 'c', 'k', 'e', 'd'}));
+    EXPECT_EQ(made->Find(2)->bytes().at(32), 0x41) << "user present, attested data";
+    // The same user again replaces the passkey.
+    EXPECT_EQ(StatusOf(Waiting(makeCredential(-7, {1}), touch)), 0x00);
+    ASSERT_EQ(key_.SnapshotState().passkeys.size(), 1U);
+    EXPECT_EQ(StatusOf(Waiting(assertion, touch)), 0x00);
+    EXPECT_EQ(key_.SnapshotState().passkeys[0].signCount, 1U);
+
+    key_.EditState(
+        [&](State& state) { AddSamplePasskeys(state, key_.config().passkeyCapacity() - 1); });
+    EXPECT_EQ(StatusOf(host_.Cbor(makeCredential(-7, {2}))), 0x28);
+    PinHost pin(host_);
+    ASSERT_EQ(pin.SetPin("1234"), 0);
+    EXPECT_EQ(StatusOf(host_.Cbor(makeCredential(-7, {1}))), 0x36);
 }
 
 TEST_F(Ctap2Test, LegacyModelRefusesCtap2Commands) {

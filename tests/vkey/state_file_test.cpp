@@ -21,6 +21,8 @@ State SampleState() {
         "20210102030405\x8e\x77\x96\xe4"
         "12",
         1001};
+    state.passkeys.push_back(StoredPasskey{Bytes{1, 2}, "a.example", "", Bytes{'u'}, "ann",
+                                           "Ann \x01", Bytes(32, 7), 41});
     return state;
 }
 
@@ -35,6 +37,9 @@ TEST(StateFile, RoundTripsEverythingButHistory) {
     ASSERT_EQ(parsed.templates.size(), 2U);
     EXPECT_EQ(parsed.templates[12].name, state.templates[12].name);
     EXPECT_EQ(parsed.templates[12].finger, 1001);
+    ASSERT_EQ(parsed.passkeys.size(), 1U);
+    EXPECT_EQ(SerializeState(parsed), SerializeState(state));
+    EXPECT_EQ(parsed.passkeys[0].signCount, 41U);
     EXPECT_TRUE(parsed.history.empty());
 }
 
@@ -51,6 +56,14 @@ TEST(StateFile, CorruptTextIsRefusedAndLeavesTheStateAlone) {
         "kelvora-vkey-state 1\npin -\ntemplate 70000 1 -\n",
         "kelvora-vkey-state 1\npin -\ncolour blue\n",
         "kelvora-vkey-state 1\npin - extra\n",
+        // passkeys: a short private key, an empty credential id, an id twice, a count
+        // beyond 32 bits
+        "kelvora-vkey-state 1\npin -\npasskey 01 61 - 75 - - 0707 0\n",
+        "kelvora-vkey-state 1\npin -\npasskey - 61 - 75 - - " + std::string(64, '7') + " 0\n",
+        "kelvora-vkey-state 1\npin -\npasskey 01 61 - 75 - - " + std::string(64, '7') +
+            " 0\npasskey 01 62 - 75 - - " + std::string(64, '7') + " 0\n",
+        "kelvora-vkey-state 1\npin -\npasskey 01 61 - 75 - - " + std::string(64, '7') +
+            " 4294967296\n",
         good.substr(0, good.size() / 2) + "zz\n",
     };
     for (const std::string& row : rows) {
@@ -115,10 +128,10 @@ TEST(StateFile, IsPrivateNeverFollowsALinkAndIsRefusedWhenOthersCanWriteIt) {
 
 TEST(DaemonOptions, ParsesAndRefuses) {
     std::string error;
-    std::optional<DaemonOptions> options =
-        ParseDaemonOptions({"--socket", "/tmp/s", "--model", "6", "--firmware", "18", "--pin-file",
-                            "-", "--auto-touch", "250", "--stranger", "--state", "/tmp/f"},
-                           error);
+    std::optional<DaemonOptions> options = ParseDaemonOptions(
+        {"--socket", "/tmp/s", "--model", "6", "--firmware", "18", "--pin-file", "-",
+         "--auto-touch", "250", "--stranger", "--state", "/tmp/f", "--passkeys", "50", "--ctap21"},
+        error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->config.model, 6);
     EXPECT_EQ(options->config.firmware, 18);
@@ -127,6 +140,8 @@ TEST(DaemonOptions, ParsesAndRefuses) {
     EXPECT_EQ(options->autoTouch->delayMs, 250);
     EXPECT_TRUE(options->autoTouch->stranger);
     EXPECT_EQ(options->statePath, "/tmp/f");
+    EXPECT_EQ(options->passkeys, 50U);
+    EXPECT_TRUE(options->config.reportsCtap21);
 
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -138,6 +153,8 @@ TEST(DaemonOptions, ParsesAndRefuses) {
         {"--socket", "/s", "--stranger"},
         {"--socket", "/s", "--auto-touch"},
         {"--socket", "/s", "--colour", "blue"},
+        {"--socket", "/s", "--passkeys", "26"},  // beyond model 3's capacity
+        {"--socket", "/s", "--model", "1", "--passkeys", "1"},
     };
     for (const auto& args : bad) {
         error.clear();
