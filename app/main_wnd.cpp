@@ -33,6 +33,7 @@ void CMainWnd::InitWindow() {
     editButton_ = FindControl(QStringLiteral("btn_edit"));
     helpButton_ = FindControl(QStringLiteral("btn_help"));
     changePinButton_ = FindControl(QStringLiteral("btn_change_pin"));
+    passkeyButton_ = FindControl(QStringLiteral("btn_passkeys"));
     statusLabel_ = FindControl(QStringLiteral("label_status"));
     helpLabel_ = FindControl(QStringLiteral("label_help"));
     keyIcon_ = FindControl(QStringLiteral("label_icon_key_status"));
@@ -41,8 +42,8 @@ void CMainWnd::InitWindow() {
     // The layout is part of the executable; a control missing here is a build mistake,
     // and the window would be unusable without these.
     Q_ASSERT(list_ && verifyButton_ && enrollButton_ && formatButton_ && deleteButton_ &&
-             editButton_ && changePinButton_ && statusLabel_ && keyIcon_ && keyPages_ &&
-             fingerprintPages_);
+             editButton_ && changePinButton_ && passkeyButton_ && statusLabel_ && keyIcon_ &&
+             keyPages_ && fingerprintPages_);
     RegisterDeviceNotification();
 }
 
@@ -90,6 +91,8 @@ void CMainWnd::OnClick(const QString& name) {
     } else if (name == QLatin1String("btn_edit")) {
         EditFingerprintName();
         RefreshFingerprintList(true);
+    } else if (name == QLatin1String("btn_passkeys")) {
+        ManagePasskeys();
     } else if (name == QLatin1String("btn_welcome")) {
         ShowWelcome();
     } else if (name == QLatin1String("btn_help")) {

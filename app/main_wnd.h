@@ -96,6 +96,7 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
         bool fingerprints = false;  // the listing holds at least one
         bool pinSet = false;        // GetInfo reports a PIN
         bool uvConfigured = false;  // the key holds fingerprints (HoldsFingerprints)
+        bool passkeys = false;      // the key manages passkeys
     };
 
     void OnDeviceChange(WPARAM event, const DeviceBroadcast* record);
@@ -128,6 +129,11 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     void ResetDevice();
     void ChangePin();
     void ShowWelcome();
+    // The passkey window, after the PIN (main_wnd_passkeys.cpp).
+    void ManagePasskeys();
+    // Before a reset's own warning: the box saying how many passkeys it erases, when the key
+    // can tell (a PIN token is held); false when the user cancelled there.
+    bool ConfirmPasskeysErased();
 
     // The steps the operations share.
     int CountFingerprints();
@@ -164,6 +170,7 @@ class CMainWnd : public WindowImplBase, public IListCallbackUI {
     CControlUI* editButton_ = nullptr;
     CControlUI* helpButton_ = nullptr;
     CControlUI* changePinButton_ = nullptr;
+    CControlUI* passkeyButton_ = nullptr;
     CControlUI* statusLabel_ = nullptr;
     CControlUI* helpLabel_ = nullptr;
     CControlUI* keyIcon_ = nullptr;

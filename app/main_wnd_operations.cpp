@@ -99,6 +99,9 @@ void CMainWnd::ShowWelcome() {
 void CMainWnd::ResetDevice() {
     AuthenticatorCaps caps;
     GetAuthenticatorInfo(device_, caps);  // refreshes the key state; the answer is not needed
+    if (!ConfirmPasskeysErased()) {
+        return;
+    }
     if (ShowMessageBox(GetHWND(), kResetWarningTitle, kResetWarning,
                        kMbOkCancel | kMbIconWarning) != kIdOk) {
         return;

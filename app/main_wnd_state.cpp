@@ -5,6 +5,7 @@
 #include "ctap/get_info.h"
 #include "ctap/identity_policy.h"
 #include "ctap/input_rules.h"
+#include "ctap/key_abilities.h"
 #include "ctap/key_operations.h"
 #include "dialogs/message_box/message_box.h"
 #include "platform/access_denied_advice.h"
@@ -107,6 +108,7 @@ std::optional<CMainWnd::KeyView> CMainWnd::ReadKeyView() {
     const AuthenticatorCaps caps = ReadCaps();
     view.pinSet = caps.pinSet == 1;
     view.uvConfigured = HoldsFingerprints(caps.uvConfigured != 0, view.fingerprints ? 1 : 0);
+    view.passkeys = AbilitiesOf(keyState_).managesPasskeys;
     if (caps.uvConfigured == 0) {
         keyState_.uvConfigured = false;
         // A key that reports neither is asked once more, as it always has been.
@@ -132,6 +134,7 @@ void CMainWnd::DrawKey(const KeyView& view) {
     editButton_->SetEnabled(selected && view.uvConfigured);
     enrollButton_->SetEnabled(true);
     changePinButton_->SetEnabled(view.pinSet);
+    passkeyButton_->SetVisible(view.passkeys);
 }
 
 void CMainWnd::DrawNoKey() {
@@ -151,6 +154,7 @@ void CMainWnd::DrawNoKey() {
     keyIcon_->SetToolTip(QStringLiteral("Device NOT Insert"));
     keyIcon_->SetBkImage(QStringLiteral("Kelvora-FIDO-UI-Elements-15.png"));
     changePinButton_->SetEnabled(false);
+    passkeyButton_->SetVisible(false);
     keyState_.uvConfigured = false;
     keyState_.pinSet = false;
 }

@@ -14,8 +14,11 @@
 #include "app/main_wnd.h"
 #include "app/virtual_key_panel.h"
 #include "ctap/fingerprint_name.h"
+#include "dialogs/passkeys/passkey_wnd.h"
 #include "platform/text.h"
 #include "toolkit/test_driver.h"
+#include "vkey/key_crypto.h"
+#include "vkey/sample_passkeys.h"
 #include "vkey/virtual_key.h"
 
 namespace kelvora {
@@ -25,6 +28,10 @@ constexpr int kStateTimeoutMs = 5000;
 constexpr int kWaitTickMs = 50;
 constexpr int kPanelGapPx = 12;
 const QColor kDesktop(0xD8, 0xDC, 0xE0);
+constexpr const char* kTourPin = "1234";
+constexpr std::size_t kTourPasskeys = 4;
+// The key keeps the first half of the PIN's SHA-256.
+constexpr std::size_t kPinHashSize = 16;
 
 // Sleeps in the event loop, as the tool's own loop does, so that the key's answer is taken the
 // moment it is posted; the tick only bounds how late the time limit is noticed.
@@ -52,6 +59,19 @@ void EnrolSampleFingerprints(vkey::VirtualKey& key) {
             std::string(kNoStampPrefix) + text::Utf8ToAnsi("右手の人差し指").value_or(""), 2};
         state.templates[2] = {"Fingerprint 2", 3};
     });
+}
+
+// A PIN, so the passkey window can be reached, and passkeys for it to list.
+bool GivePinAndPasskeys(vkey::VirtualKey& key) {
+    bool added = false;
+    key.EditState([&](vkey::State& state) {
+        const std::string pin = kTourPin;
+        vkey::Bytes hash = vkey::Sha256(vkey::Bytes(pin.begin(), pin.end()));
+        hash.resize(kPinHashSize);
+        state.pinHash = hash;
+        added = vkey::AddSamplePasskeys(state, kTourPasskeys);
+    });
+    return added;
 }
 
 class Tour {
@@ -142,6 +162,28 @@ int RunScreenshotTour(CMainWnd& window, KeySetup& keys, const QString& folder) {
         tour.Ui().Click(QStringLiteral("btn_help"));
     }
     ok &= helpShot;
+
+    // The passkey window, reached as a person would: the button, then the PIN.
+    bool passkeyShot = false;
+    if (GivePinAndPasskeys(key)) {
+        window.UpdateDeviceState(true);
+        ScopedModalHook hook([&](WindowImplBase& shown) {
+            UiDriver ui(shown);
+            if (shown.GetSkinFile() == QLatin1String("verifyPIN.xml")) {
+                ui.Type(QStringLiteral("edit_pin"), QString::fromLatin1(kTourPin));
+                ui.Click(QStringLiteral("btn_ok"));
+                return;
+            }
+            if (auto* passkeys = dynamic_cast<CPasskeyWnd*>(&shown)) {
+                passkeyShot =
+                    WaitUntil([&] { return !passkeys->Busy(); }) &&
+                    ui.SaveScreenshot(QDir(folder).filePath(QStringLiteral("passkeys.png")));
+            }
+            shown.Close(1);
+        });
+        tour.Ui().Click(QStringLiteral("btn_passkeys"));
+    }
+    ok &= passkeyShot;
 
     window.Close(1);
     UiDriver::ProcessEvents();

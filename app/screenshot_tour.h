@@ -10,9 +10,10 @@ class CMainWnd;
 class KeySetup;
 
 // Shows `window` and walks it through on the in-process key of `keys`: no key, a new key, a
-// key with fingerprints (also beside the virtual key's panel), the help box; writes
-// main_no_key.png, main_with_key.png, main_with_rows.png, virtual_key_panel.png and
-// msgbox_help.png into `folder` (created if needed). Returns 0 when every picture was
+// key with fingerprints (also beside the virtual key's panel), the help box, the passkey
+// window (the key is given a PIN and passkeys for it); writes main_no_key.png,
+// main_with_key.png, main_with_rows.png, virtual_key_panel.png, msgbox_help.png and
+// passkeys.png into `folder` (created if needed). Returns 0 when every picture was
 // written, else 1. The key's fingerprints are replaced on the way.
 int RunScreenshotTour(CMainWnd& window, KeySetup& keys, const QString& folder);
 

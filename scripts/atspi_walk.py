@@ -3,9 +3,10 @@
 
 Run by scripts/atspi-walk.sh, which starts Xvfb, a private D-Bus session with the AT-SPI
 bus and the tool on its in-process virtual key (a new key). Walks the main window, the
-verify-mode, set-PIN, enrolment and change-PIN dialogs and the message boxes, and does one
-whole flow through the accessibility interfaces alone: every press is an action, every PIN
-is typed into a field found by its name, every message is read from its alert.
+verify-mode, set-PIN, enrolment, change-PIN and PIN verification dialogs, the passkey window
+and the message boxes, and does one whole flow through the accessibility interfaces alone:
+every press is an action, every PIN is typed into a field found by its name, every message
+is read from its alert.
 
 Fails with the list of shown controls that lack a role (a "filler") or a name, buttons
 without a press action and list entries that are not rows.
@@ -214,6 +215,18 @@ def main():
     said = read_alert(app, "the PIN-changed message")
     if not said:
         problems.append("the PIN change said nothing")
+
+    # The passkey window, after the PIN (the new key holds none).
+    press(nodes_of(main_window), "パスキーを管理", "main window")
+    verify = window(app, named("PIN認証"), "the PIN verification dialog")
+    fields = check(verify, "verify PIN")
+    type_into(fields, "Input your PIN", "5678", "verify PIN")
+    press(fields, "OK", "verify PIN")
+    passkeys = window(app, named("パスキー管理"), "the passkey window")
+    wait_for(lambda: find(nodes_of(passkeys), "label", "パスキーは保存されていません。"),
+             "the passkey window did not say the key holds none")
+    press(check(passkeys, "passkeys"), "Close", "passkeys")
+    gone(app, named("パスキー管理"), "the passkey window")
 
     if problems:
         print("atspi-walk: controls a screen reader cannot present:", file=sys.stderr)

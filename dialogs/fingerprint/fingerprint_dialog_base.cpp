@@ -31,6 +31,16 @@ void CFingerprintDialogBase::StartWorker(std::function<void(WindowHandle)> work)
     worker_ = std::thread([work = std::move(work), window = GetHWND()] { work(window); });
 }
 
+void CFingerprintDialogBase::StartNextWorker(std::function<void(WindowHandle)> work) {
+    if (stop_.load()) {
+        return;  // the window is ending
+    }
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    StartWorker(std::move(work));
+}
+
 void CFingerprintDialogBase::JoinWorker() {
     stop_.store(true);
     if (worker_.joinable()) {

@@ -33,6 +33,9 @@ class CFingerprintDialogBase : public WindowImplBase {
 
     // Starts `work` on a thread of its own with the window's handle.
     void StartWorker(std::function<void(WindowHandle)> work);
+    // For a window that runs one operation after another: starts `work` once the worker
+    // before it has ended (it has posted its last message, so the wait is short).
+    void StartNextWorker(std::function<void(WindowHandle)> work);
     // Raised before the worker is joined: a worker that polls it ends after the exchange in
     // flight.
     std::atomic<bool>& StopFlag() { return stop_; }

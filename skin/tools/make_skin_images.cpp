@@ -186,6 +186,26 @@ void Key(QPainter& p, const QRectF& r, const QColor& c) {
                   h * 0.28);
 }
 
+// A passkey: the person it signs in, with a small key at the lower right.
+void Passkey(QPainter& p, const QRectF& r, const QColor& c) {
+    const qreal s = std::min(r.width(), r.height());
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawEllipse(QPointF(r.left() + s * 0.36, r.top() + s * 0.28), s * 0.18, s * 0.18);
+    QPainterPath body(QPointF(r.left() + s * 0.04, r.top() + s * 0.86));
+    body.cubicTo(QPointF(r.left() + s * 0.04, r.top() + s * 0.5),
+                 QPointF(r.left() + s * 0.68, r.top() + s * 0.5),
+                 QPointF(r.left() + s * 0.68, r.top() + s * 0.86));
+    body.closeSubpath();
+    p.drawPath(body);
+    const QPointF ring(r.left() + s * 0.72, r.top() + s * 0.62);
+    p.setPen(Stroke(c, s * 0.08));
+    p.setBrush(Qt::white);
+    p.drawEllipse(ring, s * 0.12, s * 0.12);
+    p.drawLine(ring + QPointF(s * 0.06, s * 0.1), ring + QPointF(s * 0.2, s * 0.34));
+    p.drawLine(ring + QPointF(s * 0.15, s * 0.25), ring + QPointF(s * 0.24, s * 0.2));
+}
+
 // The 190 x 40 main window buttons: an icon at the left, the text is drawn by the window.
 enum class ButtonState { kActive, kHighlight, kInactive };
 
@@ -383,6 +403,8 @@ int main(int argc, char** argv) {
         p.drawEllipse(r.adjusted(3, 3, -3, -3));
         Glyph(p, r, QStringLiteral("?"), c, 16);
     });
+    MainButton(QStringLiteral("Passkey"),
+               [](QPainter& p, const QRectF& r, const QColor& c) { Passkey(p, r, c); });
     MainButton(QStringLiteral("Finger"),
                [](QPainter& p, const QRectF& r, const QColor& c) { Fingerprint(p, r, c, c, 4); });
     Save(QStringLiteral("Improve_Active.png"), 190, 40, [](QPainter& p, const QRectF& r) {
@@ -449,6 +471,8 @@ int main(int argc, char** argv) {
         Keypad(p, QRectF(4, 4, 22, 22), kAccent);
         Fingerprint(p, QRectF(20, 18, 26, 26), kAccent, kAccent, 4);
     });
+    Save(QStringLiteral("Passkey.png"), 32, 32,
+         [](QPainter& p, const QRectF& r) { Passkey(p, r, kAccent); });
     Save(QStringLiteral("FingerName.png"), 32, 32, [](QPainter& p, const QRectF& r) {
         Fingerprint(p, r.adjusted(0, 0, -8, 0), kAccent, kAccent, 4);
         Pencil(p, QRectF(r.right() - 16, r.bottom() - 16, 16, 16), kAccent);

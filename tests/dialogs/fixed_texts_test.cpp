@@ -9,6 +9,7 @@
 #include "dialogs/fingerprint/edit_finger_name_wnd.h"
 #include "dialogs/fingerprint/progress_views.h"
 #include "dialogs/message_box/message_box.h"
+#include "dialogs/passkeys/passkey_texts.h"
 #include "dialogs/pin/pin_entry.h"
 #include "platform/access_denied_advice.h"
 #include "tests/common/fakes.h"
@@ -36,6 +37,7 @@ const char* const kLayouts[] = {
     "VerifyOption.xml",
     "VerifyMode.xml",
     "welcome.xml",
+    "managePasskeys.xml",
 };
 
 // The texts the windows put into their controls while they run.
@@ -76,6 +78,11 @@ std::vector<Placement> Placements() {
          {U(fp_text::kTouchPrompt), U(fp_text::kVerified), U(fp_text::kTryAgain),
           U(fp_text::kLocked), U("指紋認証に失敗しました。（リトライ回数：残り2回）")}},
         {"verifyFingerprint.xml", {"label_test"}, {U("指紋検証"), U("指紋認証")}},
+        {"managePasskeys.xml",
+         {"label_summary"},
+         {U(passkey_text::kLoading), U(passkey_text::kNone),
+          passkey_text::Summary(1000, 1000, 1000)}},
+        {"managePasskeys.xml", {"label_message"}, {U(passkey_text::kReadFailed)}},
         {"resetDevice.xml",
          {"txt_show"},
          {U(fp_text::kTouchPrompt), U(fp_text::kResetDone), U(fp_text::kResetFailed)}},
@@ -133,6 +140,14 @@ std::vector<Box> Boxes() {
         {tool, U(pin_text::kChangeSucceeded), kMbOk},
         {tool, U(pin_text::kChangeFailed), kMbOk},
         {tool, U(name_text::kRenameFailed), kMbOk},
+        {tool, U(passkey_text::kNeedsPin), kMbOk},
+        {tool, U(passkey_text::kDeleteFailed), kMbIconError},
+        {U(passkey_text::kConfirmTitle), passkey_text::ResetErases(1000),
+         kMbOkCancel | kMbIconWarning},
+        {U(passkey_text::kConfirmTitle),
+         passkey_text::ConfirmDeletion({"login.example.com", "Example Login", {}, {}},
+                                       {{1}, {}, "someone@example.com", "Someone Example"}),
+         kMbOkCancel | kMbIconWarning},
     };
 }
 

@@ -35,6 +35,7 @@ const std::vector<std::pair<Role, const char*>> kMainButtons = {
     {Role::Button, "デバイスをリセット"},
     {Role::Button, "指紋名を編集"},
     {Role::Button, "ヘルプ"},
+    {Role::Button, "パスキーを管理"},
     {Role::List, "Fingerprint, Status"},
 };
 
@@ -75,6 +76,14 @@ const std::vector<Exposed> kExposed = {
      Role::Dialog,
      "指紋を追加",
      {{Role::StaticText, "指紋センサーをタッチしてください。"}, {Role::Button, "Close"}}},
+    {"managePasskeys.xml",
+     Role::Dialog,
+     "パスキー管理",
+     {{Role::StaticText, "このデバイスに保存されているパスキー："},
+      {Role::StaticText, "パスキーは保存されていません。"},
+      {Role::List, "サイト, ユーザー"},
+      {Role::Button, "削除"},
+      {Role::Button, "Close"}}},
     {"ChangePIN.xml",
      Role::Dialog,
      "PIN変更",
@@ -110,6 +119,8 @@ TEST_F(AccessibilityTest, EveryWindowShowsItsControlsWithRoleAndName) {
     ASSERT_TRUE(KELVORA_WAIT_FOR_UI(ListedSlots().size() == 2));
     Walk(kFingerprints);
     ASSERT_TRUE(Click("btn_change_pin"));
+    person.pin = person.newPin;
+    ASSERT_TRUE(Click("btn_passkeys"));
 
     for (const Exposed& expected : kExposed) {
         SCOPED_TRACE(expected.window);

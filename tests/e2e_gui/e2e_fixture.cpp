@@ -8,6 +8,7 @@
 #include "toolkit/container.h"
 #include "toolkit/window_registry.h"
 #include "vkey/key_crypto.h"
+#include "vkey/sample_passkeys.h"
 
 namespace kelvora::test {
 namespace {
@@ -63,6 +64,7 @@ vkey::VirtualKey& EndToEndTest::PlugKey(const KeyKind& kind, const std::string& 
     config.model = kind.model;
     config.firmware = kind.firmware;
     config.statusOmitsFingerprints = kind.statusOmitsFingerprints;
+    config.reportsCtap21 = kind.ctap21;
     // Room for one more, so a nearly full key can be filled.
     config.templateCapacity = std::max(config.templateCapacity, templateSlots.size() + 1);
     vkey::State state;
@@ -158,6 +160,24 @@ bool EndToEndTest::KeyHasPin() const {
 bool EndToEndTest::KeyPinIs(const std::string& pin) const {
     const vkey::State state = key->SnapshotState();
     return state.pinHash && *state.pinHash == PinHash(pin);
+}
+
+}  // namespace kelvora::test
+
+namespace kelvora::test {
+
+void EndToEndTest::AddPasskeys(std::size_t count) {
+    bool added = false;
+    key->EditState([&](vkey::State& state) { added = vkey::AddSamplePasskeys(state, count); });
+    ASSERT_TRUE(added);
+}
+
+std::vector<std::string> EndToEndTest::KeyPasskeyUsers() const {
+    std::vector<std::string> users;
+    for (const vkey::StoredPasskey& passkey : key->SnapshotState().passkeys) {
+        users.push_back(passkey.userName);
+    }
+    return users;
 }
 
 }  // namespace kelvora::test

@@ -31,6 +31,8 @@ struct KeyKind {
     std::uint8_t firmware;
     // The legacy status bytes never report a fingerprint.
     bool statusOmitsFingerprints = false;
+    // GetInfo reports CTAP 2.1, whose credential management takes the standard command byte.
+    bool ctap21 = false;
     bool legacy() const { return model <= 2; }
 };
 inline constexpr KeyKind kStandardKey{"standard", 3, 17};
@@ -38,6 +40,7 @@ inline constexpr KeyKind kVendorSetKey{"vendor command set", 3, 18};
 inline constexpr KeyKind kOwnBioKey{"own bio subcommands", 6, 17};
 inline constexpr KeyKind kLegacyKey{"legacy", 1, 17};
 inline constexpr KeyKind kLegacyKeyWithoutFlag{"legacy, status without fingerprints", 1, 17, true};
+inline constexpr KeyKind kCtap21Key{"CTAP 2.1", 6, 17, false, true};
 
 class QuickPacer final : public WatchdogPacer {
   public:
@@ -73,6 +76,9 @@ class EndToEndTest : public ::testing::Test {
     std::vector<std::uint16_t> KeySlots() const;
     bool KeyPinIs(const std::string& pin) const;
     bool KeyHasPin() const;
+    // Gives the key `count` sample passkeys, and the user names of those it holds.
+    void AddPasskeys(std::size_t count);
+    std::vector<std::string> KeyPasskeyUsers() const;
 
     Person person;
     vkey::VirtualKey* key = nullptr;

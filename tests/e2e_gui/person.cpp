@@ -5,9 +5,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include "dialogs/passkeys/passkey_wnd.h"
 #include "tests/common/window_script.h"
 #include "toolkit/accessibility_walk.h"
 #include "toolkit/container.h"
+#include "toolkit/list.h"
 #include "toolkit/test_driver.h"
 
 namespace kelvora::test {
@@ -42,6 +44,10 @@ void Person::Handle(WindowImplBase& window) {
     QApplication::setActiveWindow(window.GetWidget());
     UiDriver::ProcessEvents();
     UiDriver ui(window);
+    // A window that reads the key first is met once it shows what it read.
+    if (const auto* passkeys = dynamic_cast<const CPasskeyWnd*>(&window)) {
+        EXPECT_TRUE(WaitForUi("the passkeys read", [&] { return !passkeys->Busy(); }));
+    }
     if (onOpen) {
         onOpen(window);
     }
@@ -84,6 +90,8 @@ void Person::Handle(WindowImplBase& window) {
     } else if (layout == kEditNameLayout) {
         ui.Type(QStringLiteral("edit_fingername"), newName);
         ui.Click(QStringLiteral("btn_ok"));
+    } else if (layout == kPasskeysLayout) {
+        UsePasskeyWindow(window);
     } else if (layout == kEnrollLayout) {
         TouchUntilClosed(window);
     } else if (layout == kVerifyFingerLayout || layout == kResetLayout) {
@@ -181,6 +189,35 @@ void Person::TouchUntilClosed(WindowImplBase& window) {
         }
     }
     EXPECT_TRUE(window.IsClosed()) << window.GetSkinFile().toStdString() << " did not end";
+}
+
+void Person::UsePasskeyWindow(WindowImplBase& window) {
+    const auto& passkeys = dynamic_cast<const CPasskeyWnd&>(window);
+    UiDriver ui(window);
+    const auto read = [&] {
+        std::vector<QString> rows;
+        auto* list = ui.FindAs<CListUI>(QStringLiteral("list_passkeys"));
+        for (int row = 0; list != nullptr && row < list->GetCount(); ++row) {
+            auto* item = dynamic_cast<CContainerUI*>(list->GetItemAt(row));
+            const auto text = [&](const char* name) {
+                const CControlUI* label =
+                    item == nullptr ? nullptr : item->FindSubControl(QString::fromLatin1(name));
+                return label == nullptr ? QString() : label->GetText();
+            };
+            rows.push_back(text("label_site") + QStringLiteral(" / ") + text("label_user"));
+        }
+        passkeyReadings.push_back(rows);
+    };
+    read();
+    if (passkeyRowToDelete >= 0) {
+        EXPECT_TRUE(ui.SelectRow(QStringLiteral("list_passkeys"), passkeyRowToDelete));
+        // The confirmation is answered inside the click; the window then deletes and reads.
+        EXPECT_TRUE(ui.Click(QStringLiteral("btn_delete")));
+        EXPECT_TRUE(WaitForUi("the passkeys read again",
+                              [&] { return window.IsClosed() || !passkeys.Busy(); }));
+        read();
+    }
+    ui.Click(QStringLiteral("closebtn"));
 }
 
 void Person::UnplugAndWait(WindowImplBase& window) {

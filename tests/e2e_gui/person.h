@@ -28,6 +28,7 @@ inline const QString kEnrollLayout = QStringLiteral("registFingerprint.xml");
 inline const QString kEditNameLayout = QStringLiteral("EditFingerName.xml");
 inline const QString kResetLayout = QStringLiteral("resetDevice.xml");
 inline const QString kMessageBoxLayout = QStringLiteral("MsgBox.xml");
+inline const QString kPasskeysLayout = QStringLiteral("managePasskeys.xml");
 
 // The layouts of `windows` in one line, for comparing the ways operations take.
 std::string Describe(const std::vector<QString>& windows);
@@ -74,18 +75,23 @@ class Person {
     std::uint32_t mode = kChoseFingerprint;  // the verify-mode window of a new key
     int finger = 1;                          // laid on the sensor whenever one is asked for
     QString newName = QStringLiteral("右手の親指");
+    // The passkey window's row the person deletes (none: the person only looks).
+    int passkeyRowToDelete = -1;
 
     // Every layout opened, in order, and every message box.
     std::vector<QString> opened;
     std::vector<ShownMessage> messages;
     // How often the enrollment's picture moved on after a touch: its progress was shown.
     int samplesShown = 0;
+    // The passkey window's rows ("site / user") after each of its readings.
+    std::vector<std::vector<QString>> passkeyReadings;
 
   private:
     Act ActFor(const QString& layout) const;
     void AnswerMessageBox(WindowImplBase& box, Act act);
     bool AnswerThroughAccessibility(WindowImplBase& window);
     void TouchUntilClosed(WindowImplBase& window);
+    void UsePasskeyWindow(WindowImplBase& window);
     void UnplugAndWait(WindowImplBase& window);
 
     vkey::VirtualKey* key_ = nullptr;

@@ -27,7 +27,8 @@ TEST(ResourcePackage, EmbeddedPackageHoldsLayoutsPicturesAndIcon) {
     EXPECT_TRUE(LoadEmbeddedZipResource(110).empty());
     const auto package = ResourcePackage::Open(bytes);
     ASSERT_NE(package, nullptr);
-    EXPECT_EQ(package->EntryCount(), 13 + 69 + 1);
+    // The passkey window adds two layouts and four pictures.
+    EXPECT_EQ(package->EntryCount(), (13 + 2) + (69 + 4) + 1);
     const auto main = package->Read(QStringLiteral("main.xml"));
     ASSERT_TRUE(main.has_value());
     EXPECT_TRUE(main->contains("list_Fingerprint"));
