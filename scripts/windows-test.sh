@@ -44,7 +44,7 @@ if [ -n "${KELVORA_WINDOWS_SHOTS:-}" ]; then
 fi
 
 step "command line through a key's life"
-./scripts/windows/cli-flow.sh "$bin/cli/kelvora-fido2.exe"
+./scripts/lib/cli-flow.sh "$bin/cli/kelvora-fido2.exe"
 
 step "keys behind Wine's HID stack (no --virtual)"
 ./scripts/windows/rig-checks.sh "$bin"
