@@ -16,8 +16,15 @@ cache_root=${KELVORA_GUEST_CACHE:-/var/cache/kelvora}
 modules=(usb-common usbcore xhci-hcd xhci-pci hid usbhid hid-generic)
 
 candidate() { apt-cache policy "$1" | sed -n 's/^ *Candidate: //p'; }
-kernel=$(apt-cache depends linux-image-amd64 | sed -n 's/^ *Depends: \(linux-image-[0-9].*\)$/\1/p' |
-  head -1)
+kernel_package() {
+  apt-cache depends linux-image-amd64 2>/dev/null |
+    sed -n 's/^ *Depends: \(linux-image-[0-9].*\)$/\1/p' | head -1
+}
+kernel=$(kernel_package)
+if [ -z "$kernel" ] && [ "$(id -u)" -eq 0 ]; then
+  apt-get update -qq # a machine whose packages were all there may never have read the lists
+  kernel=$(kernel_package)
+fi
 [ -n "$kernel" ] || { echo "guest-image: linux-image-amd64 names no kernel (apt-get update?)" >&2; exit 1; }
 packages=("$kernel" busybox-static udev systemd fido2-tools)
 inputs=$(
