@@ -33,8 +33,9 @@ timeout -s KILL 300 "$flow" kelvora-fido2 --linux-rig 1 --firmware 16
 step "command line, model 6 (settle wait, no firmware query)"
 timeout -s KILL 300 "$flow" kelvora-fido2 --linux-rig 6 --firmware 18
 
-step "hidraw backend and udev watcher"
-timeout -s KILL 180 "$rig" start 3 >/dev/null
+step "hidraw backend and udev watcher, a key with a Japanese product name"
+KELVORA_RIG_NAME="指紋キー 3" timeout -s KILL 180 "$rig" start 3 >/dev/null
+expect '"productName":"Kelvora 指紋キー 3"' "$(in_guest kelvora-fido2 --json list)"
 out=$(in_guest env KELVORA_RIG_PRODUCTS=2B03 test_linux_rig 2>&1) || true
 grep -E '^\[ +(OK|FAILED|PASSED) +\]|Failure' <<<"$out" || true
 grep -qF '[  PASSED  ] 3 tests.' <<<"$out" || fail "the rig's transport tests failed: $out"

@@ -16,6 +16,8 @@
 # VKEY OPTIONS are kelvora-vkey's own (--firmware, --pin-file, --auto-touch, --reset-window...).
 #   KELVORA_RIG_BUILD    the build folder with the programs (build/default)
 #   KELVORA_RIG_TIMEOUT  seconds a run may take (120)
+#   KELVORA_RIG_NAME     the key's USB product string, UTF-8 ("Virtual Key MODEL"); the
+#                        kernel names the device "Kelvora " and this
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${KELVORA_RIG_BUILD:-$root/build/default}" && pwd)
@@ -84,7 +86,7 @@ start() { # start MODEL [VKEY OPTIONS]
     die "QEMU did not start: $(cat "$state/qemu.log")"
 
   setsid "$build/tests/linux/usb_rig/kelvora-usb-key" --qemu "$state/usb.sock" \
-    --vkey "$state/vkey.sock" --product "$product" --name "Virtual Key $model" \
+    --vkey "$state/vkey.sock" --product "$product" --name "${KELVORA_RIG_NAME:-Virtual Key $model}" \
     </dev/null >"$state/emulator.log" 2>&1 &
   echo $! >"$state/emulator.pid"
 

@@ -25,14 +25,47 @@ std::uint8_t High(std::uint16_t value) {
     return static_cast<std::uint8_t>(value >> 8);
 }
 
-// The strings are ASCII (the identity comes from a command line); anything else is sent as
-// '?' rather than as half a UTF-16 unit.
+void AppendUnit(std::vector<std::uint8_t>& out, std::uint32_t unit) {
+    out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(unit >> 8));
+}
+
+// UTF-8 (as given on the command line) to the descriptor's UTF-16LE, cut at the descriptor's
+// room, never inside a surrogate pair; bytes that are not UTF-8 become U+FFFD, as the
+// kernel would show them.
 std::vector<std::uint8_t> Utf16Descriptor(const std::string& text) {
+    constexpr std::uint32_t kReplacement = 0xFFFD;
     std::vector<std::uint8_t> out = {0, kDescriptorString};
-    for (std::size_t i = 0; i < text.size() && i < kMaxStringUnits; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        out.push_back(c < 0x80 ? c : static_cast<std::uint8_t>('?'));
-        out.push_back(0);
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80         ? 1
+                                   : lead >> 5 == 0x06 ? 2
+                                   : lead >> 4 == 0x0E ? 3
+                                   : lead >> 3 == 0x1E ? 4
+                                                       : 0;
+        std::uint32_t code = length == 1 ? lead : lead & (0x7FU >> length);
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3FU);
+        }
+        i += valid ? length : 1;
+        if (!valid || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            code = kReplacement;
+        }
+        const std::size_t needed = code > 0xFFFF ? 2 : 1;
+        if (units + needed > kMaxStringUnits) {
+            break;
+        }
+        if (needed == 2) {
+            AppendUnit(out, 0xD800 + ((code - 0x10000) >> 10));
+            AppendUnit(out, 0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            AppendUnit(out, code);
+        }
+        units += needed;
     }
     out[0] = static_cast<std::uint8_t>(out.size());
     return out;
