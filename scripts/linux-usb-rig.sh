@@ -21,7 +21,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${KELVORA_RIG_BUILD:-$root/build/default}" && pwd)
-state=${KELVORA_LINUX_RIG_STATE:-/tmp/kelvora-linux-rig.$(id -u)}
+# One rig per user and clone: two clones' test runs on one machine keep to their own.
+state=${KELVORA_LINUX_RIG_STATE:-/tmp/kelvora-linux-rig.$(id -u).$(sha256sum <<<"$root" | cut -c1-8)}
 agent=$root/scripts/linux/rig_agent.py
 products=(1A01 1A02 2B03 2B04 2B05 2B06 2B07)
 

@@ -18,7 +18,8 @@ programs=("$build/cli/kelvora-fido2")
 mkdir -p "$stage/usr/bin" "$stage/usr/share/kelvora"
 for p in "${programs[@]}"; do
   [ -x "$p" ] || { echo "guest-layer: $p missing (build it first)" >&2; exit 1; }
-  cp "$p" "$stage/usr/bin/"
+  # Their debugging sections would only make the initrd, and the guest's boot, slower.
+  strip --strip-debug -o "$stage/usr/bin/$(basename "$p")" "$p"
 done
 cp "$root/packaging/70-kelvora-fido2.rules" "$stage/usr/share/kelvora/"
 
