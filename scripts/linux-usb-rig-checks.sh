@@ -14,6 +14,8 @@ rig=$root/scripts/linux-usb-rig.sh
 flow=$root/scripts/lib/cli-flow.sh
 work=$(mktemp -d)
 trap '"$rig" stop >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+# A stage time-out stops the guest too, or it would go on using a core.
+trap 'exit 1' TERM INT
 fail() { echo "linux-rig-checks: $*" >&2; exit 1; }
 step() { echo "=== linux rig: $*"; }
 in_guest() { timeout -s KILL 150 "$rig" run "$@"; }

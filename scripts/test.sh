@@ -68,7 +68,7 @@ stage "the accessibility bus: every window walked and a PIN change done as a rea
 
 if [ "${KELVORA_LINUX_RIG:-1}" != 0 ] && [[ " $presets " == *" default "* ]]; then
   stage "Linux key rig: the command line, hidraw, udev and fido2-token in a QEMU guest" \
-    timeout -s KILL 1500 ./scripts/linux-usb-rig-checks.sh build/default
+    timeout -k 60 1500 ./scripts/linux-usb-rig-checks.sh build/default
 fi
 
 if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
