@@ -17,7 +17,7 @@ trap '"$rig" stop >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 # A stage time-out stops the guest too, or it would go on using a core.
 trap 'exit 1' TERM INT
 fail() { echo "linux-rig-checks: $*" >&2; exit 1; }
-step() { echo "=== linux rig: $*"; }
+step() { echo "=== linux rig (${SECONDS} s): $*"; }
 in_guest() { timeout -s KILL 150 "$rig" run "$@"; }
 as_user() { in_guest su -s /bin/sh user -c "$*"; }
 expect() { # expect TEXT OUTPUT
@@ -65,18 +65,17 @@ step "the key pulled while the command line waits for a finger"
 timeout -s KILL 60 "$rig" stop >/dev/null
 printf '1234\n' >"$work/pin" # the daemon takes its starting PIN from a file, never argv
 timeout -s KILL 180 "$rig" start 3 --pin-file "$work/pin" >/dev/null
-(
-  status=0
-  printf '1234\n' | in_guest kelvora-fido2 --json fingerprints enroll --name thumb \
-    --pin-stdin >"$work/removal" 2>&1 || status=$?
-  echo "exit $status" >>"$work/removal"
-) &
-waiter=$!
-sleep 3 # the command is up and waiting well within this (well under a second)
+# The command runs on in the guest while the key is pulled; it is pulled once the command
+# says it waits for a finger, however loaded this machine is.
+in_guest sh -c "(printf '1234\n' | kelvora-fido2 --json fingerprints enroll --name thumb \
+  --pin-stdin; echo \"exit \$?\") >/tmp/removal 2>&1 </dev/null &"
+in_guest sh -c 'until grep -q "Touch the sensor" /tmp/removal; do usleep 20000; done' ||
+  fail "the enrolment never waited for a finger: $(in_guest cat /tmp/removal)"
 pulled=$(date +%s%N)
 timeout -s KILL 60 "$rig" unplug >/dev/null
-wait "$waiter" || true
+in_guest sh -c 'until grep -q "^exit " /tmp/removal; do usleep 20000; done' || true
 ended=$((($(date +%s%N) - pulled) / 1000000))
+in_guest cat /tmp/removal >"$work/removal"
 result=$(cat "$work/removal")
 grep -qF 'the key was removed during enrollment' <<<"$result" && grep -qx 'exit 3' <<<"$result" ||
   fail "the removal was not reported as such: $result"
