@@ -8,6 +8,7 @@
 # programs say.
 #   linux-usb-rig-checks.sh [BUILD_DIR]     (the default preset's build folder)
 set -euo pipefail
+exec </dev/null # a guest command gets input only where a step pipes it some
 root=$(cd "$(dirname "$0")/.." && pwd)
 export KELVORA_RIG_BUILD=$(cd "${1:-$root/build/default}" && pwd)
 rig=$root/scripts/linux-usb-rig.sh

@@ -36,8 +36,16 @@ for f in "$gconv"/gconv-modules "$gconv"/gconv-modules.cache "$gconv"/gconv-modu
   [ -e "$f" ] && copy "$f"
 done
 for elf in "${elves[@]}"; do
-  ldd "$elf" | awk '/=> \// { print $3 } /^\t\/.*\(0x/ { print $1 }'
-done | sort -u | while read -r lib; do copy "$lib"; done
+  needs=$(ldd "$elf")
+  if grep -q 'not found' <<<"$needs"; then
+    echo "guest-layer: $elf needs a library this machine lacks:" >&2
+    grep 'not found' <<<"$needs" >&2
+    exit 1
+  fi
+  awk '/=> \// { print $3 } /^\t\/.*\(0x/ { print $1 }' <<<"$needs"
+done >"$stage/.libraries"
+sort -u "$stage/.libraries" | while read -r lib; do copy "$lib"; done
+rm "$stage/.libraries"
 
 {
   cat "$image/base.cpio.gz"
