@@ -27,7 +27,8 @@ expect() { # expect TEXT OUTPUT
 }
 
 step "the guest image (built once per package version)"
-timeout -s KILL 600 "$root/scripts/linux/guest-image.sh" >/dev/null
+KELVORA_RIG_IMAGE=$(timeout -s KILL 600 "$root/scripts/linux/guest-image.sh")
+export KELVORA_RIG_IMAGE KELVORA_RIG_INITRD=$work/initrd
 
 step "command line, model 3"
 timeout -s KILL 300 "$flow" kelvora-fido2 --linux-rig 3

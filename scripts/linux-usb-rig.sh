@@ -16,6 +16,10 @@
 # VKEY OPTIONS are kelvora-vkey's own (--firmware, --pin-file, --auto-touch, --reset-window...).
 #   KELVORA_RIG_BUILD    the build folder with the programs (build/default)
 #   KELVORA_RIG_TIMEOUT  seconds a run may take (120)
+#   KELVORA_RIG_IMAGE    the guest image's folder, as scripts/linux/guest-image.sh printed it
+#                        (saves its look-ups when starting many times)
+#   KELVORA_RIG_INITRD   a file for the whole initrd, made by the first start and used as it
+#                        is by the next ones (for many starts of one build)
 #   KELVORA_RIG_NAME     the key's USB product string, UTF-8 ("Virtual Key MODEL"); the
 #                        kernel names the device "Kelvora " and this
 set -euo pipefail
@@ -64,8 +68,9 @@ start() { # start MODEL [VKEY OPTIONS]
   stop
   mkdir -p "$state"
   local image
-  image=$("$root/scripts/linux/guest-image.sh")
-  "$root/scripts/linux/guest-layer.sh" "$image" "$build" "$state/initrd"
+  image=${KELVORA_RIG_IMAGE:-$("$root/scripts/linux/guest-image.sh")}
+  local initrd=${KELVORA_RIG_INITRD:-$state/initrd}
+  [ -f "$initrd" ] || "$root/scripts/linux/guest-layer.sh" "$image" "$build" "$initrd"
   echo "$product" >"$state/product"
 
   setsid "$build/vkey/kelvora-vkey" --socket "$state/vkey.sock" --model "$model" "$@" \
@@ -75,7 +80,7 @@ start() { # start MODEL [VKEY OPTIONS]
     die "the key's daemon did not start: $(cat "$state/vkey.log")"
 
   setsid qemu-system-x86_64 -accel tcg -m 1024 -smp 1 -nodefaults -no-user-config \
-    -display none -no-reboot -kernel "$image/vmlinuz" -initrd "$state/initrd" \
+    -display none -no-reboot -kernel "$image/vmlinuz" -initrd "$initrd" \
     -append "console=ttyS0 quiet panic=-1" -serial "file:$state/console.log" \
     -chardev "socket,id=agent,path=$state/agent.sock,server=on,wait=off" -serial chardev:agent \
     -device qemu-xhci,id=xhci \

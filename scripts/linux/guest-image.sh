@@ -15,7 +15,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 cache_root=${KELVORA_GUEST_CACHE:-/var/cache/kelvora}
 modules=(usb-common usbcore xhci-hcd xhci-pci hid usbhid hid-generic)
 
-candidate() { apt-cache policy "$1" | sed -n 's/^ *Candidate: //p'; }
 kernel_package() {
   apt-cache depends linux-image-amd64 2>/dev/null |
     sed -n 's/^ *Depends: \(linux-image-[0-9].*\)$/\1/p' | head -1
@@ -28,7 +27,8 @@ fi
 [ -n "$kernel" ] || { echo "guest-image: linux-image-amd64 names no kernel (apt-get update?)" >&2; exit 1; }
 packages=("$kernel" busybox-static udev systemd fido2-tools)
 inputs=$(
-  for p in "${packages[@]}"; do echo "$p $(candidate "$p")"; done
+  # One look-up for all: each apt-cache start reads the whole package cache.
+  apt-cache policy "${packages[@]}" | awk '/^[^ ].*:$/ { name = $1 } /Candidate:/ { print name, $2 }'
   echo "${modules[*]}"
   cat "$here/guest-image.sh" "$here"/guest/*
 )

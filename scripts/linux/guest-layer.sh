@@ -52,4 +52,5 @@ rm "$stage/.libraries"
   # The kernel takes the next archive only at a four-byte boundary; zeros between are skipped.
   head -c $(((4 - $(stat -c %s "$image/base.cpio.gz") % 4) % 4)) /dev/zero
   (cd "$stage" && find . -mindepth 1 -print0 | sort -z | cpio --null -o -H newc --quiet)
-} >"$out"
+} >"$out.part"
+mv "$out.part" "$out" # a start cut short leaves no half initrd for the next one to take
