@@ -10,7 +10,8 @@
 set -euo pipefail
 exec </dev/null # a guest command gets input only where a step pipes it some
 root=$(cd "$(dirname "$0")/.." && pwd)
-export KELVORA_RIG_BUILD=$(cd "${1:-$root/build/default}" && pwd)
+KELVORA_RIG_BUILD=$(cd "${1:-$root/build/default}" && pwd)
+export KELVORA_RIG_BUILD
 rig=$root/scripts/linux-usb-rig.sh
 flow=$root/scripts/lib/cli-flow.sh
 work=$(mktemp -d)

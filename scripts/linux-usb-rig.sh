@@ -47,7 +47,7 @@ stop() {
   [ -d "$state" ] || return 0
   local name
   for name in emulator qemu vkey; do
-    [ -f "$state/$name.pid" ] && kill "$(cat "$state/$name.pid")" 2>/dev/null || true
+    if [ -f "$state/$name.pid" ]; then kill "$(cat "$state/$name.pid")" 2>/dev/null || true; fi
   done
   for name in emulator qemu vkey; do
     [ -f "$state/$name.pid" ] || continue
