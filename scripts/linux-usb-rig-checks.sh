@@ -50,6 +50,7 @@ status=0
 denied=$(as_user kelvora-fido2 info 2>&1) || status=$?
 [ "$status" = 4 ] || fail "without the rule the user's info ended with $status: $denied"
 expect "install packaging/70-kelvora-fido2.rules" "$denied"
+expect '"accessDenied":true' "$(as_user kelvora-fido2 --json list)"
 in_guest sh -c 'mkdir -p /etc/udev/rules.d &&
   cp /usr/share/kelvora/70-kelvora-fido2.rules /etc/udev/rules.d/ && udevadm control --reload'
 timeout -s KILL 60 "$rig" unplug >/dev/null
