@@ -31,6 +31,9 @@ step "the guest image (built once per package version)"
 KELVORA_RIG_IMAGE=$(timeout -s KILL 600 "$root/scripts/linux/guest-image.sh")
 export KELVORA_RIG_IMAGE KELVORA_RIG_INITRD=$work/initrd
 
+step "one guest for every step, each with a key of its own"
+timeout -s KILL 180 "$rig" start 3 >/dev/null
+
 step "command line, model 3"
 timeout -s KILL 300 "$flow" kelvora-fido2 --linux-rig 3
 step "command line, model 1 (legacy, DES secure messaging)"
@@ -39,7 +42,7 @@ step "command line, model 6 (settle wait, no firmware query)"
 timeout -s KILL 300 "$flow" kelvora-fido2 --linux-rig 6 --firmware 18
 
 step "hidraw backend and udev watcher, a key with a Japanese product name"
-KELVORA_RIG_NAME="指紋キー 3" timeout -s KILL 180 "$rig" start 3 >/dev/null
+KELVORA_RIG_NAME="指紋キー 3" timeout -s KILL 60 "$rig" key 3 >/dev/null
 expect '"productName":"Kelvora 指紋キー 3"' "$(in_guest kelvora-fido2 --json list)"
 out=$(in_guest env KELVORA_RIG_PRODUCTS=2B03 test_linux_rig 2>&1) || true
 grep -E '^\[ +(OK|FAILED|PASSED) +\]|Failure' <<<"$out" || true
@@ -66,9 +69,8 @@ expect 'vendor=0x4b56, product=0x2b03' "$listed"
 expect 'version strings: FIDO_2_0' "$(in_guest sh -c "fido2-token -I ${listed%%:*}")"
 
 step "the key pulled while the command line waits for a finger"
-timeout -s KILL 60 "$rig" stop >/dev/null
 printf '1234\n' >"$work/pin" # the daemon takes its starting PIN from a file, never argv
-timeout -s KILL 180 "$rig" start 3 --pin-file "$work/pin" >/dev/null
+timeout -s KILL 60 "$rig" key 3 --pin-file "$work/pin" >/dev/null
 # The command runs on in the guest while the key is pulled; it is pulled once the command
 # says it waits for a finger, however loaded this machine is.
 in_guest sh -c "(printf '1234\n' | kelvora-fido2 --json fingerprints enroll --name thumb \

@@ -10,8 +10,11 @@
 #   linux-usb-rig.sh run COMMAND...              run COMMAND in the guest as root, with this
 #                                                standard input (none from a terminal): its
 #                                                output, and its exit status
+#   linux-usb-rig.sh key MODEL [VKEY OPTIONS]    another key (a new daemon) in place of the
+#                                                first, in the guest as it is: no boot
 #   linux-usb-rig.sh unplug | plug               pull the key, plug it in again (a new
 #                                                connection to the daemon: a fresh plug-in)
+#   linux-usb-rig.sh running                     exit status 0 while a guest runs
 #   linux-usb-rig.sh stop                        end the guest, the emulator and the daemon
 # VKEY OPTIONS are kelvora-vkey's own (--firmware, --pin-file, --auto-touch, --reset-window...).
 #   KELVORA_RIG_BUILD    the build folder with the programs (build/default)
@@ -43,25 +46,44 @@ wait_for_socket() { # wait_for_socket PATH PID
   return 1
 }
 
+end_process() { # end_process NAME: the one started under that name, if it still runs
+  [ -f "$state/$1.pid" ] || return 0
+  local pid
+  pid=$(cat "$state/$1.pid")
+  kill "$pid" 2>/dev/null || true
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null || true
+  rm -f "$state/$1.pid"
+}
+
 stop() {
   [ -d "$state" ] || return 0
   local name
-  for name in emulator qemu vkey; do
-    if [ -f "$state/$name.pid" ]; then kill "$(cat "$state/$name.pid")" 2>/dev/null || true; fi
-  done
-  for name in emulator qemu vkey; do
-    [ -f "$state/$name.pid" ] || continue
-    for _ in $(seq 50); do kill -0 "$(cat "$state/$name.pid")" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$(cat "$state/$name.pid")" 2>/dev/null || true
-  done
+  for name in emulator qemu vkey; do end_process "$name"; done
   rm -rf "$state"
 }
 
-start() { # start MODEL [VKEY OPTIONS]
+running() { [ -f "$state/qemu.pid" ] && kill -0 "$(cat "$state/qemu.pid")" 2>/dev/null; }
+
+key_up() { # key_up MODEL [VKEY OPTIONS]: a daemon of MODEL and the emulator in front of it
   local model=$1
   shift
   case $model in [1-7]) ;; *) die "MODEL is 1 to 7" ;; esac
   local product=${products[$((model - 1))]}
+  echo "$product" >"$state/product"
+  rm -f "$state/vkey.sock"
+  setsid "$build/vkey/kelvora-vkey" --socket "$state/vkey.sock" --model "$model" "$@" \
+    </dev/null >"$state/vkey.log" 2>&1 &
+  echo $! >"$state/vkey.pid"
+  wait_for_socket "$state/vkey.sock" "$(cat "$state/vkey.pid")" ||
+    die "the key's daemon did not start: $(cat "$state/vkey.log")"
+  setsid "$build/tests/linux/usb_rig/kelvora-usb-key" --qemu "$state/usb.sock" \
+    --vkey "$state/vkey.sock" --product "$product" --name "${KELVORA_RIG_NAME:-Virtual Key $model}" \
+    </dev/null >"$state/emulator.log" 2>&1 &
+  echo $! >"$state/emulator.pid"
+}
+
+start() { # start MODEL [VKEY OPTIONS]
   for p in vkey/kelvora-vkey tests/linux/usb_rig/kelvora-usb-key cli/kelvora-fido2; do
     [ -x "$build/$p" ] || die "$build/$p missing (build the default preset)"
   done
@@ -71,13 +93,6 @@ start() { # start MODEL [VKEY OPTIONS]
   image=${KELVORA_RIG_IMAGE:-$("$root/scripts/linux/guest-image.sh")}
   local initrd=${KELVORA_RIG_INITRD:-$state/initrd}
   [ -f "$initrd" ] || "$root/scripts/linux/guest-layer.sh" "$image" "$build" "$initrd"
-  echo "$product" >"$state/product"
-
-  setsid "$build/vkey/kelvora-vkey" --socket "$state/vkey.sock" --model "$model" "$@" \
-    </dev/null >"$state/vkey.log" 2>&1 &
-  echo $! >"$state/vkey.pid"
-  wait_for_socket "$state/vkey.sock" "$(cat "$state/vkey.pid")" ||
-    die "the key's daemon did not start: $(cat "$state/vkey.log")"
 
   setsid qemu-system-x86_64 -accel tcg -m 1024 -smp 1 -nodefaults -no-user-config \
     -display none -no-reboot -kernel "$image/vmlinuz" -initrd "$initrd" \
@@ -90,15 +105,22 @@ start() { # start MODEL [VKEY OPTIONS]
   echo $! >"$state/qemu.pid"
   wait_for_socket "$state/usb.sock" "$(cat "$state/qemu.pid")" ||
     die "QEMU did not start: $(cat "$state/qemu.log")"
-
-  setsid "$build/tests/linux/usb_rig/kelvora-usb-key" --qemu "$state/usb.sock" \
-    --vkey "$state/vkey.sock" --product "$product" --name "${KELVORA_RIG_NAME:-Virtual Key $model}" \
-    </dev/null >"$state/emulator.log" 2>&1 &
-  echo $! >"$state/emulator.pid"
-
+  key_up "$@"
   "$agent" "$state/agent.sock" ping 120 ||
     die "the guest did not come up: $(tail -20 "$state/console.log" 2>/dev/null)"
-  in_guest rig-key present "$product" || die "the key did not appear in the guest"
+  in_guest rig-key present "$(cat "$state/product")" || die "the key did not appear in the guest"
+  echo "$state"
+}
+
+# Another key in the running guest: the emulator leaves (a USB removal), the daemon ends, and
+# a new pair comes in, without a boot.
+swap_key() { # swap_key MODEL [VKEY OPTIONS]
+  running || die "not started"
+  end_process emulator
+  in_guest rig-key absent "$(cat "$state/product")" || die "the old key is still in the guest"
+  end_process vkey
+  key_up "$@"
+  in_guest rig-key present "$(cat "$state/product")" || die "the key did not appear in the guest"
   echo "$state"
 }
 
@@ -120,8 +142,13 @@ case $command in
     [ -S "$state/agent.sock" ] || die "not started"
     in_guest "$@"
     ;;
+  key)
+    [ $# -ge 1 ] || die "usage: linux-usb-rig.sh key MODEL [VKEY OPTIONS]"
+    swap_key "$@"
+    ;;
+  running) running ;;
   plug) signal_key USR2 present ;;
   unplug) signal_key USR1 absent ;;
   stop) stop ;;
-  *) die "usage: linux-usb-rig.sh start|run|plug|unplug|stop ..." ;;
+  *) die "usage: linux-usb-rig.sh start|key|run|plug|unplug|running|stop ..." ;;
 esac

@@ -46,9 +46,14 @@ elif [ "${1:-}" = --linux-rig ]; then
   shift 2
   rig=("$root/scripts/linux-usb-rig.sh")
   runner=("${rig[@]}" run)
-  trap '"${rig[@]}" stop >/dev/null 2>&1 || true' EXIT
-  # The guest starts the command line in well under a second: the key's own ten seconds.
-  "${rig[@]}" start "$model" --auto-touch 200 "$@" >/dev/null
+  # The guest starts the command line in well under a second: the key's own ten seconds. A
+  # guest that runs already (the caller's) only gets a new key, and is left running.
+  if "${rig[@]}" running; then
+    "${rig[@]}" key "$model" --auto-touch 200 "$@" >/dev/null
+  else
+    trap '"${rig[@]}" stop >/dev/null 2>&1 || true' EXIT
+    "${rig[@]}" start "$model" --auto-touch 200 "$@" >/dev/null
+  fi
   key=()
   label="Linux guest, model $model"
   list_first=1
