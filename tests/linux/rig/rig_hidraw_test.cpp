@@ -6,8 +6,8 @@
 // every interface on it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/wait.h"
 #include "platform/device_notifications.h"
 #include "transport/device_ids.h"
 #include "transport/hid_backend.h"
@@ -124,8 +125,7 @@ TEST_F(LinuxRigTest, AnInitIsAnsweredWholeAndASilentKeyTimesOutInBound) {
 // passed, and a key notified as gone is no longer listed once the removal delay has.
 TEST_F(LinuxRigTest, RemovalEndsABlockedReadAndTheWatcherSeesBothChangesInTime) {
     std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::pair<DeviceChangeKind, Clock::time_point>> changes;
+    std::vector<DeviceChangeKind> changes;
     char product[8] = {};
     (void)std::snprintf(product, sizeof product, "%04X", RigProduct());
     const std::unique_ptr<DeviceInterfaceWatcher> watcher =
@@ -134,8 +134,7 @@ TEST_F(LinuxRigTest, RemovalEndsABlockedReadAndTheWatcherSeesBothChangesInTime) 
                 return;
             }
             const std::lock_guard<std::mutex> lock(mutex);
-            changes.emplace_back(kind, Clock::now());
-            changed.notify_all();
+            changes.push_back(kind);
         });
     ASSERT_NE(watcher, nullptr);
     const fs::path usb = UsbDeviceOf(key_.path);
@@ -152,26 +151,18 @@ TEST_F(LinuxRigTest, RemovalEndsABlockedReadAndTheWatcherSeesBothChangesInTime) 
     EXPECT_FALSE(blocked.ok);
     EXPECT_NE(blocked.errorCode, kHidReadTimedOut);
     const auto seen = [&](DeviceChangeKind kind) {
-        for (const auto& change : changes) {
-            if (change.first == kind) {
-                return true;
-            }
-        }
-        return false;
+        const std::lock_guard<std::mutex> lock(mutex);
+        return std::find(changes.begin(), changes.end(), kind) != changes.end();
     };
-    std::unique_lock<std::mutex> lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10),
-                                 [&] { return seen(DeviceChangeKind::kRemoval); }));
-    lock.unlock();
+    ASSERT_TRUE(
+        WaitUntil("the removal notified", [&] { return seen(DeviceChangeKind::kRemoval); }));
     std::this_thread::sleep_for(kRemovalDelay);
     HidInterfaceInfo gone;
     EXPECT_FALSE(FindKey(*backend_, gone)) << "still listed " << gone.path;
 
     ASSERT_TRUE(Authorize(usb, true));
-    lock.lock();
-    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10),
-                                 [&] { return seen(DeviceChangeKind::kArrival); }));
-    lock.unlock();
+    ASSERT_TRUE(
+        WaitUntil("the arrival notified", [&] { return seen(DeviceChangeKind::kArrival); }));
     std::this_thread::sleep_for(kArrivalDelay);
     HidInterfaceInfo again;
     ASSERT_TRUE(FindKey(*backend_, again));
