@@ -34,6 +34,7 @@ set(KELVORA_TEST_LABELS
   test_e2e_gui            "e2e:threads"
   test_e2e_transport      "e2e:threads"
   test_e2e_vkey_socket    "e2e:threads"
+  test_linux_rig          "unit:threads"
 )
 
 set(KELVORA_TEST_ONLY_LABEL "" CACHE STRING

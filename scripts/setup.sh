@@ -34,6 +34,10 @@ packages=(
   g++-mingw-w64-x86-64 dpkg-dev xz-utils libwine-dev wine64 locales nsis python3-pil
   # the Debian package: manual pages, its checks, and reading the pages back
   help2man lintian desktop-file-utils appstream file man-db
+  # the Linux key rig: a guest kernel behind QEMU's xHCI (the kernel, udev and fido2-tools
+  # for the guest are downloaded and unpacked, never installed), the USB key emulator's
+  # protocol library, the guest's shell and its initrd
+  qemu-system-x86 libusbredirparser-dev busybox-static cpio kmod
 )
 
 missing=()

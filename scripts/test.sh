@@ -18,6 +18,7 @@
 #   KELVORA_FUZZ_SECONDS=30               how long each fuzz target runs (0 skips fuzzing)
 #   KELVORA_WINDOWS=1                     0 skips the Windows stage
 #   KELVORA_PACKAGE=1                     0 skips the Debian package check
+#   KELVORA_LINUX_RIG=1                   0 skips the Linux key rig (a QEMU guest)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -64,6 +65,11 @@ done
 stage "real display smoke" ./scripts/x11-smoke.sh "build/$(printf '%s\n' $presets | head -1)"
 stage "the accessibility bus: every window walked and a PIN change done as a reader would" \
   ./scripts/atspi-walk.sh "build/$(printf '%s\n' $presets | head -1)"
+
+if [ "${KELVORA_LINUX_RIG:-1}" != 0 ] && [[ " $presets " == *" default "* ]]; then
+  stage "Linux key rig: the command line, hidraw, udev and fido2-token in a QEMU guest" \
+    timeout -k 60 1500 ./scripts/linux-usb-rig-checks.sh build/default
+fi
 
 if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
   stage "fuzz: build" ./scripts/build.sh fuzz

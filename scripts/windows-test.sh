@@ -48,7 +48,7 @@ step "the desktop tool through UI Automation"
 ./scripts/windows/uia-check.sh "$bin"
 
 step "command line through a key's life"
-./scripts/windows/cli-flow.sh "$bin/cli/kelvora-fido2.exe"
+./scripts/lib/cli-flow.sh "$bin/cli/kelvora-fido2.exe"
 
 step "keys behind Wine's HID stack (no --virtual)"
 ./scripts/windows/rig-checks.sh "$bin"

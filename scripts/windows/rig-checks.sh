@@ -47,11 +47,11 @@ export KELVORA_WINE_DISPLAY=":$(head -1 "$work/display")"
 
 cli=$bin/cli/kelvora-fido2.exe
 step "command line, model 3, another program on the key all along"
-KELVORA_CLI_FLOW_CHATTER=1 timeout -s KILL 300 "$here/cli-flow.sh" "$cli" --rig 3
+KELVORA_CLI_FLOW_CHATTER=1 timeout -s KILL 300 "$here/../lib/cli-flow.sh" "$cli" --rig 3
 step "command line, model 1 (legacy, DES secure messaging)"
-timeout -s KILL 300 "$here/cli-flow.sh" "$cli" --rig 1 --firmware 16
+timeout -s KILL 300 "$here/../lib/cli-flow.sh" "$cli" --rig 1 --firmware 16
 step "command line, model 6 (settle wait, no firmware query)"
-timeout -s KILL 300 "$here/cli-flow.sh" "$cli" --rig 6 --firmware 18
+timeout -s KILL 300 "$here/../lib/cli-flow.sh" "$cli" --rig 6 --firmware 18
 
 step "HID backend and notifications: two keys and another vendor's device"
 timeout -s KILL 120 "$rig" start 3 >/dev/null

@@ -1,26 +1,32 @@
 #!/usr/bin/env bash
-# Takes the Windows command line through a key's life under Wine: set a PIN, enrol, list,
-# rename, verify, delete, reset. Every step must succeed and say what it did.
+# Takes the command line through a key's life: set a PIN, enrol, list, rename, verify,
+# delete, reset. Every step must succeed and say what it did.
 #   cli-flow.sh PATH/kelvora-fido2.exe
-#       an in-process virtual key, model 3, whose state is kept in a file between the runs
+#       Windows, under Wine: an in-process virtual key, model 3, whose state is kept in a file
+#       between the runs
 #   cli-flow.sh PATH/kelvora-fido2.exe --rig MODEL [VKEY OPTIONS]
-#       a key of MODEL behind Wine's HID stack (scripts/windows/hid-rig.sh, started and
-#       stopped here; no --virtual anywhere); the key is pulled and plugged in again before
-#       the reset, which a key accepts only shortly after it was plugged in
+#       Windows, under Wine: a key of MODEL behind Wine's HID stack (scripts/windows/hid-rig.sh)
+#   cli-flow.sh kelvora-fido2 --linux-rig MODEL [VKEY OPTIONS]
+#       Linux, in the guest of scripts/linux-usb-rig.sh (the program as the guest finds it): a
+#       key of MODEL behind the guest kernel's USB and HID drivers, through /dev/hidraw
+# With a rig (started and stopped here; no --virtual anywhere) the key is pulled and plugged
+# in again before the reset, which a key accepts only shortly after it was plugged in.
 #   KELVORA_CLI_FLOW_CHATTER=1  with --rig: another program holds the key open and pings it
 #       on a channel of its own all along (every handle sees every input report); every
 #       command must still do what it does alone, and every ping must come back
 set -euo pipefail
+# Only the steps that pipe something in give a command input.
+exec </dev/null
 exe=$1
 shift
-here=$(dirname "$0")
-root=$(cd "$here/../.." && pwd)
-wine_run=$here/wine-run.sh
+root=$(cd "$(dirname "$0")/../.." && pwd)
+wine_run=$root/scripts/windows/wine-run.sh
+runner=("$wine_run")
 rig=()
 if [ "${1:-}" = --rig ]; then
   model=${2:?cli-flow.sh EXE --rig MODEL [VKEY OPTIONS]}
   shift 2
-  rig=("$here/hid-rig.sh")
+  rig=("$root/scripts/windows/hid-rig.sh")
   trap '"${rig[@]}" stop >/dev/null 2>&1 || true' EXIT
   # The key takes a reset only so long after a plug-in. Counted from the plug, that window
   # must also hold the re-plug's own check and a Wine start of the command line, which on a
@@ -35,6 +41,22 @@ if [ "${1:-}" = --rig ]; then
   fi
   key=()
   label="rig model $model"
+elif [ "${1:-}" = --linux-rig ]; then
+  model=${2:?cli-flow.sh EXE --linux-rig MODEL [VKEY OPTIONS]}
+  shift 2
+  rig=("$root/scripts/linux-usb-rig.sh")
+  runner=("${rig[@]}" run)
+  # The guest starts the command line in well under a second: the key's own ten seconds. A
+  # guest that runs already (the caller's) only gets a new key, and is left running.
+  if "${rig[@]}" running; then
+    "${rig[@]}" key "$model" --auto-touch 200 "$@" >/dev/null
+  else
+    trap '"${rig[@]}" stop >/dev/null 2>&1 || true' EXIT
+    "${rig[@]}" start "$model" --auto-touch 200 "$@" >/dev/null
+  fi
+  key=()
+  label="Linux guest, model $model"
+  list_first=1
 else
   state=$(mktemp -d)
   trap 'rm -rf "$state"' EXIT
@@ -43,7 +65,7 @@ else
 fi
 
 cli() {
-  KELVORA_WINE_TIMEOUT=120 "$wine_run" "$exe" "${key[@]}" --json "$@" 2>/dev/null | tr -d '\r'
+  KELVORA_WINE_TIMEOUT=120 "${runner[@]}" "$exe" "${key[@]}" --json "$@" 2>/dev/null | tr -d '\r'
   true  # a failure shows in what expect() finds missing
 }
 expect() { # expect TEXT OUTPUT
@@ -54,6 +76,9 @@ expect() { # expect TEXT OUTPUT
   echo "cli-flow: ok ${2:0:100}"
 }
 
+if [ -n "${list_first:-}" ]; then
+  expect "\"model\":$model" "$(cli list)"
+fi
 info=$(cli info)
 expect '"pinSet":false' "$info"
 if [ "${model:-3}" = 6 ]; then
