@@ -4,7 +4,7 @@
 
 #include "cbor/cbor_writer.h"
 #include "ctap/command_codes.h"
-#include "ctap/pin_crypto.h"
+#include "ctap/sub_command_exchange.h"
 
 namespace kelvora {
 namespace {
@@ -101,16 +101,9 @@ bool BuildBioRequest(const KeyState& state, BioSubCommand subCommand, const BioP
         if (messageLength == 0) {
             return false;
         }
-        const SecretBytes token = state.pinToken.Copy();
-        const pin_crypto::PinAuth pinAuth =
-            pin_crypto::Authenticate(token.span(), std::span(message.data(), messageLength));
-        const std::uint32_t before = writer.length();
-        writer.putInt(Key(BioRequestKey::kPinProtocol))
-            .putInt(static_cast<std::int32_t>(kBioPinProtocolOne))
-            .putInt(Key(BioRequestKey::kPinAuth))
-            .putBytes(pinAuth.data(), static_cast<std::uint32_t>(pinAuth.size()));
-        // Two one-byte keys, protocol one, and the 16-byte string with its one-byte head.
-        if (writer.length() - before != 4 + pinAuth.size()) {
+        if (!PutPinProtocolOneAuth(writer, state, Key(BioRequestKey::kPinProtocol),
+                                   Key(BioRequestKey::kPinAuth),
+                                   std::span(message.data(), messageLength))) {
             return false;
         }
     }
@@ -120,23 +113,7 @@ bool BuildBioRequest(const KeyState& state, BioSubCommand subCommand, const BioP
 
 std::uint8_t SendBioRequest(FidoDevice& device, const BioRequest& request,
                             std::span<std::uint8_t> response, std::uint32_t& dataLength) {
-    std::fill(response.begin(), response.end(), 0);
-    dataLength = 0;
-    // Read into a buffer of the session's own size: its status byte shares that size, so
-    // data never fills it, and a length left untouched means a status byte alone.
-    std::array<std::uint8_t, kBioResponseSize> buffer{};
-    std::uint32_t length = buffer.size();
-    const std::uint8_t status = device.SendCborCommand(
-        request.bytes.data(), static_cast<std::int32_t>(request.length), buffer.data(), &length);
-    if (length == buffer.size()) {
-        return status;
-    }
-    if (length > response.size()) {
-        return kCtapResponseTooLarge;
-    }
-    std::copy_n(buffer.begin(), length, response.begin());
-    dataLength = length;
-    return status;
+    return SendSubCommandRequest(device, request.span(), response, dataLength);
 }
 
 }  // namespace kelvora

@@ -62,7 +62,6 @@ enum class TemplateInfoKey : std::int32_t {
 };
 
 inline constexpr std::uint32_t kModalityFingerprint = 1;
-inline constexpr std::uint32_t kBioPinProtocolOne = 1;
 // How long the key waits for each sample.
 inline constexpr std::uint32_t kSampleTimeoutMs = 5000;
 

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "cbor/cbor_writer.h"
-#include "ctap/pin_crypto.h"
+#include "ctap/sub_command_exchange.h"
 
 namespace kelvora {
 namespace {
@@ -12,7 +12,6 @@ namespace {
 constexpr std::string_view kIdMember = "id";
 constexpr std::string_view kTypeMember = "type";
 constexpr std::string_view kPublicKeyType = "public-key";
-constexpr std::uint32_t kPinProtocolOne = 1;
 
 std::int32_t Key(CredManRequestKey key) {
     return static_cast<std::int32_t>(key);
@@ -113,15 +112,9 @@ bool BuildCredManRequest(const KeyState& state, PasskeyCommand command,
         if (messageLength == 0) {
             return false;
         }
-        const SecretBytes token = state.pinToken.Copy();
-        const pin_crypto::PinAuth pinAuth =
-            pin_crypto::Authenticate(token.span(), std::span(message.data(), messageLength));
-        const std::uint32_t before = writer.length();
-        writer.putInt(Key(CredManRequestKey::kPinUvAuthProtocol))
-            .putInt(static_cast<std::int32_t>(kPinProtocolOne))
-            .putInt(Key(CredManRequestKey::kPinUvAuthParam))
-            .putBytes(pinAuth.data(), static_cast<std::uint32_t>(pinAuth.size()));
-        if (writer.length() - before != 4 + pinAuth.size()) {
+        if (!PutPinProtocolOneAuth(writer, state, Key(CredManRequestKey::kPinUvAuthProtocol),
+                                   Key(CredManRequestKey::kPinUvAuthParam),
+                                   std::span(message.data(), messageLength))) {
             return false;
         }
     }
@@ -131,23 +124,7 @@ bool BuildCredManRequest(const KeyState& state, PasskeyCommand command,
 
 std::uint8_t SendCredManRequest(FidoDevice& device, const CredManRequest& request,
                                 std::span<std::uint8_t> response, std::uint32_t& dataLength) {
-    std::fill(response.begin(), response.end(), 0);
-    dataLength = 0;
-    // A buffer of the session's own size: data never fills it, so a length left untouched
-    // means a status byte alone.
-    std::array<std::uint8_t, kCredManResponseSize> buffer{};
-    std::uint32_t length = buffer.size();
-    const std::uint8_t status = device.SendCborCommand(
-        request.bytes.data(), static_cast<std::int32_t>(request.length), buffer.data(), &length);
-    if (length == buffer.size()) {
-        return status;
-    }
-    if (length > response.size()) {
-        return kCtapResponseTooLarge;
-    }
-    std::copy_n(buffer.begin(), length, response.begin());
-    dataLength = length;
-    return status;
+    return SendSubCommandRequest(device, request.span(), response, dataLength);
 }
 
 }  // namespace kelvora

@@ -60,6 +60,19 @@ class Drbg {
     mbedtls_ctr_drbg_context drbg;
 };
 
+// Sets the key's point (peerX, peerY) as ctx.peerKey in affine form.
+int ReadPeerPoint(EcdhContext& ctx, std::span<const std::uint8_t, kCoordinateLength> peerX,
+                  std::span<const std::uint8_t, kCoordinateLength> peerY) {
+    int rc = mbedtls_mpi_read_binary(&ctx.peerKey.X, peerX.data(), peerX.size());
+    if (rc == 0) {
+        rc = mbedtls_mpi_read_binary(&ctx.peerKey.Y, peerY.data(), peerY.size());
+    }
+    if (rc == 0) {
+        rc = mbedtls_mpi_lset(&ctx.peerKey.Z, 1);
+    }
+    return rc;
+}
+
 // Writes the platform public key, computes Z with the key's point and hashes Z.x.
 int FinishAgreement(EcdhContext& ctx, std::span<const std::uint8_t, kCoordinateLength> peerX,
                     std::span<const std::uint8_t, kCoordinateLength> peerY, Drbg* blinding,
@@ -69,13 +82,7 @@ int FinishAgreement(EcdhContext& ctx, std::span<const std::uint8_t, kCoordinateL
         rc = mbedtls_mpi_write_binary(&ctx.publicKey.Y, out.platformY.data(), kCoordinateLength);
     }
     if (rc == 0) {
-        rc = mbedtls_mpi_read_binary(&ctx.peerKey.X, peerX.data(), peerX.size());
-    }
-    if (rc == 0) {
-        rc = mbedtls_mpi_read_binary(&ctx.peerKey.Y, peerY.data(), peerY.size());
-    }
-    if (rc == 0) {
-        rc = mbedtls_mpi_lset(&ctx.peerKey.Z, 1);
+        rc = ReadPeerPoint(ctx, peerX, peerY);
     }
     if (rc == 0) {
         // Checks that the peer point lies on the curve before multiplying.
@@ -137,13 +144,7 @@ int AgreeForFuzzing(std::span<const std::uint8_t, kCoordinateLength> peerX,
         EcdhContext ctx;
         int rc = mbedtls_ecp_group_load(&ctx.group, MBEDTLS_ECP_DP_SECP256R1);
         if (rc == 0) {
-            rc = mbedtls_mpi_read_binary(&ctx.peerKey.X, peerX.data(), peerX.size());
-        }
-        if (rc == 0) {
-            rc = mbedtls_mpi_read_binary(&ctx.peerKey.Y, peerY.data(), peerY.size());
-        }
-        if (rc == 0) {
-            rc = mbedtls_mpi_lset(&ctx.peerKey.Z, 1);
+            rc = ReadPeerPoint(ctx, peerX, peerY);
         }
         if (rc == 0) {
             rc = mbedtls_ecp_check_pubkey(&ctx.group, &ctx.peerKey);
