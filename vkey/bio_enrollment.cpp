@@ -233,13 +233,8 @@ CommandResult VerifyFingerprint(KeyContext& ctx) {
     wait.timeoutMs = ctx.config.verifyTimeoutMs;
     wait.autoFinger = key_ops::AutoVerifyFinger(ctx);
     wait.complete = [&ctx](const FingerOutcome& outcome) {
-        switch (outcome.kind) {
-            case FingerOutcome::Kind::kCancelled:
-                return StatusOnly(CtapStatus::kKeepaliveCancel);
-            case FingerOutcome::Kind::kTimeout:
-                return StatusOnly(CtapStatus::kUserActionTimeout);
-            case FingerOutcome::Kind::kFinger:
-                break;
+        if (std::optional<Bytes> ended = NoFingerReply(outcome)) {
+            return *ended;
         }
         return StatusOnly(key_ops::VerifyFinger(ctx, outcome.finger) == key_ops::Verdict::kMatch
                               ? CtapStatus::kSuccess

@@ -62,13 +62,8 @@ CommandResult HandleMakeCredential(KeyContext& ctx, ByteView parameters) {
     wait.timeoutMs = ctx.config.verifyTimeoutMs;
     wait.autoFinger = key_ops::AutoVerifyFinger(ctx);
     wait.complete = [&ctx, rpIdBytes = rpId->bytes()](const FingerOutcome& outcome) {
-        switch (outcome.kind) {
-            case FingerOutcome::Kind::kCancelled:
-                return StatusOnly(CtapStatus::kKeepaliveCancel);
-            case FingerOutcome::Kind::kTimeout:
-                return StatusOnly(CtapStatus::kUserActionTimeout);
-            case FingerOutcome::Kind::kFinger:
-                break;
+        if (std::optional<Bytes> ended = NoFingerReply(outcome)) {
+            return *ended;
         }
         if (ctx.state.templates.empty()) {
             return StatusOnly(ctx.state.pinSet() ? CtapStatus::kPinAuthInvalid

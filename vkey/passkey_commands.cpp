@@ -138,13 +138,8 @@ CommandResult AfterTouch(KeyContext& ctx, Action action) {
     wait.timeoutMs = ctx.config.presenceTimeoutMs;
     wait.autoFinger = key_ops::AutoVerifyFinger(ctx);
     wait.complete = [action = std::move(action)](const FingerOutcome& outcome) mutable {
-        switch (outcome.kind) {
-            case FingerOutcome::Kind::kCancelled:
-                return StatusOnly(CtapStatus::kKeepaliveCancel);
-            case FingerOutcome::Kind::kTimeout:
-                return StatusOnly(CtapStatus::kUserActionTimeout);
-            case FingerOutcome::Kind::kFinger:
-                break;
+        if (std::optional<Bytes> ended = NoFingerReply(outcome)) {
+            return *ended;
         }
         return action();
     };

@@ -16,13 +16,8 @@ CommandResult HandleReset(KeyContext& ctx) {
     wait.timeoutMs = ctx.config.presenceTimeoutMs;
     wait.autoFinger = key_ops::AutoVerifyFinger(ctx);
     wait.complete = [&ctx](const FingerOutcome& outcome) {
-        switch (outcome.kind) {
-            case FingerOutcome::Kind::kCancelled:
-                return StatusOnly(CtapStatus::kKeepaliveCancel);
-            case FingerOutcome::Kind::kTimeout:
-                return StatusOnly(CtapStatus::kUserActionTimeout);
-            case FingerOutcome::Kind::kFinger:
-                break;
+        if (std::optional<Bytes> ended = NoFingerReply(outcome)) {
+            return *ended;
         }
         key_ops::FactoryReset(ctx);
         return StatusOnly(CtapStatus::kSuccess);
