@@ -64,13 +64,18 @@ else
   label="in-process model 3"
 fi
 
+# What the last command said on standard error (and the runner, when it could not run it):
+# shown when its output is not what was expected.
+said=$(mktemp)
 cli() {
-  KELVORA_WINE_TIMEOUT=120 "${runner[@]}" "$exe" "${key[@]}" --json "$@" 2>/dev/null | tr -d '\r'
+  KELVORA_WINE_TIMEOUT=120 "${runner[@]}" "$exe" "${key[@]}" --json "$@" 2>"$said" | tr -d '\r'
   true  # a failure shows in what expect() finds missing
 }
 expect() { # expect TEXT OUTPUT
   if ! grep -qF -- "$1" <<<"$2"; then
     echo "cli-flow ($label): expected $1 in: $2" >&2
+    grep -av ':fixme:' "$said" | tail -n 8 | sed 's/^/  stderr: /' >&2
+    rm -f "$said"
     exit 1
   fi
   echo "cli-flow: ok ${2:0:100}"
@@ -128,4 +133,5 @@ if [ ${#rig[@]} -gt 0 ]; then
 fi
 expect '"ok":true' "$(cli reset --yes)"
 expect '"pinSet":false' "$(cli info)"
+rm -f "$said"
 echo "cli-flow ($label): passed"
