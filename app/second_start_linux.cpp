@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/second_start.h"
 #include "platform/single_instance.h"
@@ -53,6 +54,7 @@ class LocalListener final : public SecondStartListener {
             fd_ = -1;
             return;
         }
+        path_ = path;
         notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
         QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
                          [this] { AcceptAll(); });
@@ -62,6 +64,7 @@ class LocalListener final : public SecondStartListener {
         notifier_.reset();
         if (fd_ >= 0) {
             (void)::close(fd_);
+            (void)::unlink(path_.c_str());  // nobody is listening there any more
         }
     }
 
@@ -86,6 +89,7 @@ class LocalListener final : public SecondStartListener {
     }
 
     std::function<void()> bringToFront_;
+    std::string path_;
     int fd_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
