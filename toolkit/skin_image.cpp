@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <utility>
 
 namespace kelvora {
 
@@ -9,28 +10,35 @@ namespace {
 constexpr int kOpaque = 255;
 
 // Pictures are kept premultiplied, the form the raster engine draws from. The conversion is
-// done here, row by row, because Qt's own spreads large images over its worker pool, which
-// would make every paint touch other threads.
-QImage Premultiplied(const QImage& decoded) {
-    if (decoded.format() == QImage::Format_ARGB32_Premultiplied) {
-        return decoded;
+// done here, row by row and in place, because Qt's own spreads large images over its worker
+// pool, which would make every paint touch other threads, and makes a second picture.
+QImage Premultiplied(QImage decoded) {
+    switch (decoded.format()) {
+        case QImage::Format_ARGB32_Premultiplied:
+            return decoded;
+        case QImage::Format_RGB32:
+            // Opaque pixels read the same in either form (RGB32 keeps 0xff in the alpha byte).
+            decoded.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+            return decoded;
+        case QImage::Format_ARGB32:
+            break;
+        default:
+            decoded.convertTo(QImage::Format_ARGB32);
+            break;
     }
-    const QImage argb = decoded.format() == QImage::Format_ARGB32
-                            ? decoded
-                            : decoded.convertToFormat(QImage::Format_ARGB32);
-    QImage out(argb.size(), QImage::Format_ARGB32_Premultiplied);
-    const int width = argb.width();
-    for (int y = 0; y < argb.height(); ++y) {
-        const auto* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
-        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+    const int width = decoded.width();
+    for (int y = 0; y < decoded.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(decoded.scanLine(y));
         for (int x = 0; x < width; ++x) {
             // Skins are mostly opaque or wholly clear, which need no arithmetic.
-            const QRgb pixel = from[x];
-            const int alpha = qAlpha(pixel);
-            to[x] = alpha == kOpaque ? pixel : alpha == 0 ? 0 : qPremultiply(pixel);
+            const int alpha = qAlpha(row[x]);
+            if (alpha != kOpaque) {
+                row[x] = alpha == 0 ? 0 : qPremultiply(row[x]);
+            }
         }
     }
-    return out;
+    decoded.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
+    return decoded;
 }
 }  // namespace
 
@@ -51,7 +59,7 @@ std::optional<QImage> DecodeSkinImage(const QByteArray& bytes) {
     if (!reader.read(&decoded) || decoded.size() != size) {
         return std::nullopt;
     }
-    return Premultiplied(decoded);
+    return Premultiplied(std::move(decoded));
 }
 
 }  // namespace kelvora

@@ -120,5 +120,29 @@ TEST(SkinImage, PicturesAboveTheBoundsAreRefusedFromTheirHeader) {
     }
 }
 
+TEST(SkinImage, PixelsArePremultipliedAsQtWouldForEveryStoredForm) {
+    // One row: opaque, wholly clear, half clear, nearly clear.
+    QImage argb(4, 1, QImage::Format_ARGB32);
+    const QRgb pixels[] = {qRgba(10, 200, 30, 255), qRgba(90, 80, 70, 0), qRgba(255, 128, 2, 128),
+                           qRgba(200, 100, 50, 1)};
+    for (int x = 0; x < 4; ++x) {
+        argb.setPixel(x, 0, pixels[x]);
+    }
+    const QImage sources[] = {argb, argb.convertToFormat(QImage::Format_RGB32),
+                              argb.convertToFormat(QImage::Format_Indexed8)};
+    for (const QImage& source : sources) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(source.save(&buffer, "PNG"));
+        const auto decoded = DecodeSkinImage(png);
+        ASSERT_TRUE(decoded.has_value()) << source.format();
+        QImage expected;
+        ASSERT_TRUE(expected.loadFromData(png));
+        expected.convertTo(QImage::Format_ARGB32_Premultiplied);
+        EXPECT_EQ(*decoded, expected) << source.format();
+    }
+}
+
 }  // namespace
 }  // namespace kelvora
