@@ -46,7 +46,14 @@ report() {
     CCACHE_DIR=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache} ccache -s || true
   fi
 }
-trap report EXIT
+# The Windows libraries' build below, when it runs beside the Linux stages.
+windows_deps_pid=""
+stop_windows_deps() {
+  if [ -n "$windows_deps_pid" ] && kill -0 "$windows_deps_pid" 2>/dev/null; then
+    kill -- "-$windows_deps_pid" 2>/dev/null || true
+  fi
+}
+trap 'stop_windows_deps; report' EXIT
 
 build_and_test() {
   ./scripts/build.sh "$1"
@@ -57,6 +64,28 @@ build_and_test() {
 }
 
 stage "setup" ./scripts/setup.sh
+
+# From an empty cache the Windows libraries (Qt above all) are the longest build of the run,
+# and they need nothing the Linux stages make: they build beside those, at the lowest
+# priority, on what the Linux stages leave of the cores (a link, a test waiting on a window,
+# the guest's one emulated CPU), and the Windows stage waits for them. With the cache filled
+# nothing starts.
+windows_deps_log=""
+if [ "${KELVORA_WINDOWS:-1}" != 0 ] && ! ./scripts/windows-deps.sh --print-prefix >/dev/null 2>&1; then
+  windows_deps_log=$(mktemp)
+  setsid nice -n 19 ./scripts/windows-deps.sh >"$windows_deps_log" 2>&1 &
+  windows_deps_pid=$!
+  echo "=== the Windows libraries are not built yet: building them beside the Linux stages"
+fi
+wait_windows_deps() {
+  local status=0
+  wait "$windows_deps_pid" || status=$?
+  windows_deps_pid=""
+  tail -n 20 "$windows_deps_log"
+  rm -f "$windows_deps_log"
+  return "$status"
+}
+
 presets="${KELVORA_TEST_PRESETS:-default asan tsan}"
 for preset in $presets; do
   stage "build and test: $preset" build_and_test "$preset"
@@ -77,6 +106,10 @@ if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
 fi
 
 if [ "${KELVORA_WINDOWS:-1}" != 0 ]; then
+  if [ -n "$windows_deps_pid" ]; then
+    stage "Windows: the rest of the libraries' build (begun beside the Linux stages)" \
+      wait_windows_deps
+  fi
   stage "Windows: cross-build, tests and windows under Wine, installer" ./scripts/windows-test.sh
 fi
 
