@@ -10,7 +10,8 @@
 #   tsan      the programs labelled "threads" (windows, workers, watchdogs, notification
 #             watchers, the daemon, removal): the pure parsers and tables start no thread,
 #             and AddressSanitizer and the fuzzers cover them
-#   fuzz      every fuzz target for KELVORA_FUZZ_SECONDS, as many at once as there are cores
+#   fuzz      every fuzz target for KELVORA_FUZZ_SECONDS, as many at once as there are cores,
+#             beside the Windows stage at the lowest priority
 #
 #   scripts/test.sh --quick               only the unit and flow tests of the default build,
 #                                         for the edit-compile-test loop (no setup, no sanitizers)
@@ -46,14 +47,34 @@ report() {
     CCACHE_DIR=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache} ccache -s || true
   fi
 }
-# The Windows libraries' build below, when it runs beside the Linux stages.
-windows_deps_pid=""
-stop_windows_deps() {
-  if [ -n "$windows_deps_pid" ] && kill -0 "$windows_deps_pid" 2>/dev/null; then
-    kill -- "-$windows_deps_pid" 2>/dev/null || true
-  fi
+# Work that needs nothing the stages before it make runs beside them, at the lowest priority,
+# on what they leave of the cores (a link, a test waiting on a window, the guest's one
+# emulated CPU, Wine waiting on its server); its own stage then only waits for it.
+declare -A beside_pid beside_log
+start_beside() {
+  local name=$1
+  shift
+  beside_log[$name]=$(mktemp)
+  echo "=== $name: begun beside the stages that follow"
+  setsid -w nice -n 19 bash -c 'start=$SECONDS; "$@"; status=$?
+    echo "beside: took $((SECONDS - start)) s"; exit $status' _ "$@" >"${beside_log[$name]}" 2>&1 &
+  beside_pid[$name]=$!
 }
-trap 'stop_windows_deps; report' EXIT
+finish_beside() {
+  local name=$1 status=0
+  wait "${beside_pid[$name]}" || status=$?
+  unset "beside_pid[$name]"
+  if [ "$status" -eq 0 ]; then tail -n 40 "${beside_log[$name]}"; else cat "${beside_log[$name]}"; fi
+  timings+=("$(printf '%8s  %s' "($(awk '/^beside: took/ {print $3}' "${beside_log[$name]}") s)" \
+    "$name, beside the other stages")")
+  rm -f "${beside_log[$name]}"
+  return "$status"
+}
+stop_beside() {
+  local pid
+  for pid in "${beside_pid[@]}"; do kill -- "-$pid" 2>/dev/null || true; done
+}
+trap 'stop_beside; report' EXIT
 
 build_and_test() {
   ./scripts/build.sh "$1"
@@ -65,26 +86,13 @@ build_and_test() {
 
 stage "setup" ./scripts/setup.sh
 
-# From an empty cache the Windows libraries (Qt above all) are the longest build of the run,
-# and they need nothing the Linux stages make: they build beside those, at the lowest
-# priority, on what the Linux stages leave of the cores (a link, a test waiting on a window,
-# the guest's one emulated CPU), and the Windows stage waits for them. With the cache filled
-# nothing starts.
-windows_deps_log=""
-if [ "${KELVORA_WINDOWS:-1}" != 0 ] && ! ./scripts/windows-deps.sh --print-prefix >/dev/null 2>&1; then
-  windows_deps_log=$(mktemp)
-  setsid nice -n 19 ./scripts/windows-deps.sh >"$windows_deps_log" 2>&1 &
-  windows_deps_pid=$!
-  echo "=== the Windows libraries are not built yet: building them beside the Linux stages"
+# From an empty cache the Windows libraries (Qt above all) are the longest build of the run;
+# they need only the cross compilers. With the cache filled nothing starts.
+windows=${KELVORA_WINDOWS:-1}
+windows_libraries="Windows: the libraries, from Debian's sources"
+if [ "$windows" != 0 ] && ! ./scripts/windows-deps.sh --print-prefix >/dev/null 2>&1; then
+  start_beside "$windows_libraries" ./scripts/windows-deps.sh
 fi
-wait_windows_deps() {
-  local status=0
-  wait "$windows_deps_pid" || status=$?
-  windows_deps_pid=""
-  tail -n 20 "$windows_deps_log"
-  rm -f "$windows_deps_log"
-  return "$status"
-}
 
 presets="${KELVORA_TEST_PRESETS:-default asan tsan}"
 for preset in $presets; do
@@ -100,17 +108,24 @@ if [ "${KELVORA_LINUX_RIG:-1}" != 0 ] && [[ " $presets " == *" default "* ]]; th
     timeout -k 60 1500 ./scripts/linux-usb-rig-checks.sh build/default
 fi
 
-if [ "${KELVORA_FUZZ_SECONDS:-30}" != 0 ]; then
-  stage "fuzz: build" ./scripts/build.sh fuzz
-  stage "fuzz: smoke" ./scripts/fuzz.sh "${KELVORA_FUZZ_SECONDS:-30}"
-fi
-
-if [ "${KELVORA_WINDOWS:-1}" != 0 ]; then
-  if [ -n "$windows_deps_pid" ]; then
-    stage "Windows: the rest of the libraries' build (begun beside the Linux stages)" \
-      wait_windows_deps
+fuzz_seconds=${KELVORA_FUZZ_SECONDS:-30}
+fuzz=(bash -c './scripts/build.sh fuzz && ./scripts/fuzz.sh "$0"' "$fuzz_seconds")
+fuzz_job="fuzz: build and smoke"
+if [ "$windows" != 0 ]; then
+  if [ -n "${beside_pid[$windows_libraries]:-}" ]; then
+    stage "$windows_libraries (what is left)" finish_beside "$windows_libraries"
+  fi
+  # The fuzz targets run for a fixed time, not a fixed amount of work: beside the Windows
+  # stage, whose tests wait on Wine much of the time, they cost little time of their own.
+  if [ "$fuzz_seconds" != 0 ]; then
+    start_beside "$fuzz_job" "${fuzz[@]}"
   fi
   stage "Windows: cross-build, tests and windows under Wine, installer" ./scripts/windows-test.sh
+  if [ -n "${beside_pid[$fuzz_job]:-}" ]; then
+    stage "$fuzz_job (what is left)" finish_beside "$fuzz_job"
+  fi
+elif [ "$fuzz_seconds" != 0 ]; then
+  stage "$fuzz_job" "${fuzz[@]}"
 fi
 
 if [ "${KELVORA_PACKAGE:-1}" != 0 ]; then
