@@ -10,8 +10,8 @@ namespace {
 constexpr int kOpaque = 255;
 
 // Pictures are kept premultiplied, the form the raster engine draws from. The conversion is
-// done here, row by row and in place, because Qt's own spreads large images over its worker
-// pool, which would make every paint touch other threads, and makes a second picture.
+// done here, row by row and in place, because Qt's own makes a second picture and spreads
+// large images over its worker pool, which would make every paint touch other threads.
 QImage Premultiplied(QImage decoded) {
     switch (decoded.format()) {
         case QImage::Format_ARGB32_Premultiplied:

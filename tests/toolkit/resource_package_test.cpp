@@ -82,14 +82,18 @@ TEST(ResourcePackage, RefusesBrokenArchives) {
     EXPECT_FALSE(package->Read(name).has_value());
 }
 
-QByteArray Encoded(QSize size, const char* format) {
-    QImage image(size, QImage::Format_Mono);  // small to encode at any size
-    image.fill(1);
+QByteArray Encoded(const QImage& image, const char* format) {
     QByteArray out;
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return out;
+}
+
+QByteArray Encoded(QSize size, const char* format) {
+    QImage image(size, QImage::Format_Mono);  // small to encode at any size
+    image.fill(1);
+    return Encoded(image, format);
 }
 
 TEST(SkinImage, PicturesAboveTheBoundsAreRefusedFromTheirHeader) {
@@ -131,10 +135,8 @@ TEST(SkinImage, PixelsArePremultipliedAsQtWouldForEveryStoredForm) {
     const QImage sources[] = {argb, argb.convertToFormat(QImage::Format_RGB32),
                               argb.convertToFormat(QImage::Format_Indexed8)};
     for (const QImage& source : sources) {
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(source.save(&buffer, "PNG"));
+        const QByteArray png = Encoded(source, "PNG");
+        ASSERT_FALSE(png.isEmpty()) << source.format();
         const auto decoded = DecodeSkinImage(png);
         ASSERT_TRUE(decoded.has_value()) << source.format();
         QImage expected;
