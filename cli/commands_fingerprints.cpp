@@ -294,6 +294,9 @@ int RunFingerprintsCommand(CliEnv& env, const CliOptions& options, Reporter& rep
     if (const int code = session.Open(env, options, reporter); code != kExitOk) {
         return code;
     }
+    if (const int code = session.RequireInfo(reporter); code != kExitOk) {
+        return code;
+    }
     if (sub == "list") {
         return List(env, reporter, session);
     }

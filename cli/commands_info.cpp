@@ -226,11 +226,8 @@ int RunInfoCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
     }
     // Without GetInfo the PIN, the fingerprints and enrollment support would be defaults
     // shown as facts ("PIN set: no"): a script would take an unanswering key for a blank one.
-    if (!session.InfoRead()) {
-        return reporter.Fail(kExitKeyError,
-                             "the key did not answer GetInfo: whether it has a PIN or "
-                             "fingerprints and whether it takes enrollment are unknown",
-                             session.InfoStatus());
+    if (const int code = session.RequireInfo(reporter); code != kExitOk) {
+        return code;
     }
     // With a PIN given, the fingerprints are listed under its token, as keys that keep their
     // list to the PIN's owner require.

@@ -152,6 +152,9 @@ int RunPasskeysCommand(CliEnv& env, const CliOptions& options, Reporter& reporte
     if (const int code = session.Open(env, options, reporter); code != kExitOk) {
         return code;
     }
+    if (const int code = session.RequireInfo(reporter); code != kExitOk) {
+        return code;
+    }
     if (const int code = ProvePinForPasskeys(env, options, reporter, session); code != kExitOk) {
         return code;
     }

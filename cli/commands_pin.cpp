@@ -117,6 +117,9 @@ int RunPinCommand(CliEnv& env, const CliOptions& options, Reporter& reporter) {
     if (const int code = session.Open(env, options, reporter); code != kExitOk) {
         return code;
     }
+    if (const int code = session.RequireInfo(reporter); code != kExitOk) {
+        return code;
+    }
     const KeyAbilities abilities = AbilitiesOf(session.State());
     if ((sub == "verify" && !abilities.checksPin) ||
         (sub == "retries" && !abilities.tellsPinRetries)) {

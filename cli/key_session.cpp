@@ -149,6 +149,16 @@ bool KeySession::InfoRead() const {
     return infoStatus_ == SuccessStatus(key_.productId);
 }
 
+int KeySession::RequireInfo(Reporter& reporter) const {
+    if (InfoRead()) {
+        return kExitOk;
+    }
+    return reporter.Fail(kExitKeyError,
+                         "the key did not answer GetInfo: whether it has a PIN or "
+                         "fingerprints and whether it takes enrollment are unknown",
+                         infoStatus_);
+}
+
 bool KeySession::OpenKey(CliEnv& env, HidBackend& backend, const FoundKey& key) {
     Close();
     key_ = key;

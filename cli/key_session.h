@@ -88,6 +88,11 @@ class KeySession {
     // fingerprint flag and enrollment support are not known, only defaulted.
     std::uint16_t InfoStatus() const { return infoStatus_; }
     bool InfoRead() const;
+    // kExitOk when GetInfo was read; otherwise reports that it was not and returns the exit
+    // status. Every command that acts on what GetInfo says asks this first: with defaults in
+    // place of facts a CTAP2 key would be taken for one without a PIN, or sent the legacy
+    // fingerprint commands, and the user shown that refusal instead of the real failure.
+    int RequireInfo(Reporter& reporter) const;
     // The firmware query was asked and gave no version: the command set and the secure
     // messaging it decides are then guesses.
     bool FirmwareUnread() const { return firmwareAsked_ && !firmware_; }

@@ -180,6 +180,30 @@ TEST_F(KeyChoiceTest, InfoNeverShowsFactsTheKeyDidNotGive) {
     }
 }
 
+// Nor does a command act on defaults in place of GetInfo's facts: a CTAP2 key taken for one
+// without a PIN, or sent the legacy fingerprint commands, would refuse with something that
+// is no answer to what went wrong.
+TEST_F(KeyChoiceTest, CommandsThatNeedGetInfoFailWithoutIt) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"fingerprints", "list"},
+        {"fingerprints", "rename", "0", "index"},
+        {"pin", "set", "--pin-stdin"},
+        {"passkeys", "list", "--pin-stdin"},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0] + " " + command[1]);
+        CliRig rig;
+        vkey::Config config;
+        config.hostility = vkey::Hostility::kSilent;
+        vkey::VirtualInterfaceOptions options;
+        options.timeoutsAtOnce = true;
+        rig.AddKey(config, {}, options);
+        rig.input.lines = {kPin};
+        EXPECT_EQ(rig.Run(command), kExitKeyError);
+        EXPECT_THAT(rig.Err(), HasSubstr("the key did not answer GetInfo"));
+    }
+}
+
 TEST_F(KeyChoiceTest, KeysThatListOnlyUnderThePinTellTheCountWithIt) {
     vkey::Config config;
     config.requirePinAuth = true;
