@@ -11,9 +11,9 @@
 #       key of MODEL behind the guest kernel's USB and HID drivers, through /dev/hidraw
 # With a rig (started and stopped here; no --virtual anywhere) the key is pulled and plugged
 # in again before the reset, which a key accepts only shortly after it was plugged in.
-#   KELVORA_CLI_FLOW_CHATTER=1  with --rig: another program holds the key open and pings it
-#       on a channel of its own all along (every handle sees every input report); every
-#       command must still do what it does alone, and every ping must come back
+#   KELVORA_CLI_FLOW_CHATTER=1  with --rig: another program holds the key open, pinging it and
+#       asking GetInfo on a channel of its own all along (every handle sees every input
+#       report); every command must still do what it does alone, and every answer come back
 set -euo pipefail
 # Only the steps that pipe something in give a command input.
 exec </dev/null

@@ -359,9 +359,9 @@ static int read_for(HANDLE device, HANDLE event, const BYTE *channel, BYTE *answ
 }
 
 /* Another program on the same key, as a browser would be: it allocates its own channel and
- * pings on it for at most SECONDS, or until the key is pulled, while every handle of the
- * device sees every input report. Every ping must come back (or be refused as busy while
- * the key serves someone else). */
+ * pings on it and asks GetInfo for at most SECONDS, or until the key is pulled, while every
+ * handle of the device sees every input report. Every answer must come back whole (or be
+ * refused as busy while the key serves someone else). */
 static int chatter(int argc, WCHAR **argv) {
     static const BYTE broadcast[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     static const BYTE nonce[8] = {0x63, 0x68, 0x61, 0x74, 0x74, 0x65, 0x72, 0x21};
@@ -388,18 +388,34 @@ static int chatter(int argc, WCHAR **argv) {
     unsigned answered = 0, busy = 0, lost = 0;
     DWORD start = GetTickCount();
     for (unsigned n = 0; GetTickCount() - start < seconds * 1000; ++n) {
-        BYTE ping[65] = {0};
-        memcpy(ping + 1, channel, 4);
-        ping[5] = 0x81;
-        ping[7] = 16;
-        for (int i = 0; i < 16; ++i) ping[8 + i] = (BYTE)(n + i);
-        if (!write_report(device, event, ping)) break; /* pulled */
+        /* Every other request is a GetInfo, whose answer comes as a burst of packets: the
+         * whole burst must reach every handle, in order. */
+        const BOOL info = n % 2 == 1;
+        BYTE request[65] = {0};
+        memcpy(request + 1, channel, 4);
+        request[5] = info ? 0x90 : 0x81;
+        request[7] = info ? 1 : 16;
+        if (info) request[8] = 0x04;
+        else
+            for (int i = 0; i < 16; ++i) request[8 + i] = (BYTE)(n + i);
+        if (!write_report(device, event, request)) break; /* pulled */
         int got = read_for(device, event, channel, answer, 2000);
         if (got < 0) break;
         if (got == 0) ++lost;
-        else if (answer[5] == 0x81 && memcmp(answer + 8, ping + 8, 16) == 0) ++answered;
         else if (answer[5] == 0xBF && answer[8] == 0x06) ++busy;
-        else ++lost;
+        else if (!info && answer[5] == 0x81 && memcmp(answer + 8, request + 8, 16) == 0)
+            ++answered;
+        else if (info && answer[5] == 0x90 && answer[8] == 0x00) {
+            int length = answer[6] << 8 | answer[7], received = 57, whole = 1;
+            for (BYTE sequence = 0; whole && received < length; ++sequence, received += 59) {
+                got = read_for(device, event, channel, answer, 2000);
+                whole = got == 1 && answer[5] == sequence;
+            }
+            if (got < 0) break;
+            if (whole) ++answered;
+            else ++lost;
+        } else
+            ++lost;
         Sleep(100);
     }
     CloseHandle(event);

@@ -174,7 +174,11 @@ static NTSTATUS finish_transfer(struct rig_device *rig, HANDLE handle, HANDLE ev
 static void WINAPI worker(void *context) {
     struct rig_device *rig = context;
     HANDLE in = NULL, out = NULL, read_event = NULL, write_event = NULL;
-    UCHAR incoming[RIG_REPORT_SIZE + 1];
+    /* The pipe is read as the byte stream the driver's end of it is: a read takes whatever
+     * the key has written so far, which after a burst (a many-packet answer) can end inside
+     * a packet. Packets are put back together here, every one exactly 64 bytes. */
+    UCHAR incoming[RIG_REPORT_SIZE];
+    ULONG filled = 0;
     IO_STATUS_BLOCK read_io;
     LARGE_INTEGER retry, wait;
     BOOLEAN reading = FALSE;
@@ -207,9 +211,11 @@ static void WINAPI worker(void *context) {
             set_connected(rig, TRUE);
         }
         if (!reading) {
-            NTSTATUS status = ZwReadFile(in, read_event, NULL, NULL, &read_io, incoming,
-                                         sizeof incoming, NULL, NULL);
-            if (status != STATUS_PENDING && status != STATUS_SUCCESS) goto disconnect;
+            NTSTATUS status = ZwReadFile(in, read_event, NULL, NULL, &read_io, incoming + filled,
+                                         RIG_REPORT_SIZE - filled, NULL, NULL);
+            if (status != STATUS_PENDING && status != STATUS_SUCCESS &&
+                status != STATUS_BUFFER_OVERFLOW)
+                goto disconnect;
             reading = TRUE;
         }
         {
@@ -217,8 +223,11 @@ static void WINAPI worker(void *context) {
             NTSTATUS woke = ZwWaitForMultipleObjects(2, events, WaitAny, FALSE, &wait);
             if (woke == STATUS_WAIT_0) {
                 reading = FALSE;
-                if (read_io.Status != STATUS_SUCCESS) goto disconnect;
-                if (read_io.Information == RIG_REPORT_SIZE) {
+                if (read_io.Status != STATUS_SUCCESS && read_io.Status != STATUS_BUFFER_OVERFLOW)
+                    goto disconnect;
+                filled += (ULONG)read_io.Information;
+                if (filled == RIG_REPORT_SIZE) {
+                    filled = 0;
                     LIST_ENTRY done;
                     KIRQL irql;
                     InitializeListHead(&done);
@@ -262,6 +271,7 @@ static void WINAPI worker(void *context) {
         ZwClose(in);
         ZwClose(out);
         in = out = NULL;
+        filled = 0;
         KeDelayExecutionThread(KernelMode, FALSE, &retry);
     }
     if (reading) {
