@@ -91,13 +91,18 @@ timeout -s KILL 120 "$rig" start 3 --pin-file "Z:$work/pin" >/dev/null
 out=$work/removal
 (
   status=0
-  printf '1234\n' | KELVORA_WINE_TIMEOUT=60 "$wine_run" "$cli" --json fingerprints enroll \
-    --name thumb --pin-stdin >"$out" 2>&1 || status=$?
+  printf '1234\n' | KELVORA_WINE_TIMEOUT=60 KELVORA_WINE_LOG=$work/live "$wine_run" "$cli" \
+    --json fingerprints enroll --name thumb --pin-stdin >"$out" 2>&1 || status=$?
   echo "exit $status" >>"$out"
 ) &
 waiter=$!
-# The command is up and waiting well within this (about 1.5 s here).
-sleep 6
+# Pulled once the command waits for the finger (about 1.5 s after the start here, far more on
+# a loaded machine: a fixed pause pulled it while it was still opening the key).
+for _ in $(seq 600); do
+  grep -qF 'Touch the sensor' "$work/live" 2>/dev/null && break
+  sleep 0.1
+done
+grep -qF 'Touch the sensor' "$work/live" || fail "the command never waited for a finger"
 pulled=$(date +%s%N)
 timeout -s KILL 60 "$rig" unplug >/dev/null
 wait "$waiter" || true

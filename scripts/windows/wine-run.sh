@@ -10,6 +10,8 @@
 #                         one, are written only where Wine has a desktop
 #   KELVORA_WINE_DETACH   a log file: start the program in the background with its output
 #                         there, print its process id and return (a server for other runs)
+#   KELVORA_WINE_LOG      a file that holds the program's output while it runs, for a caller
+#                         that acts on what the program has said so far
 set -uo pipefail
 wine=${KELVORA_WINE:-/usr/lib/wine/wine64}
 export WINEPREFIX=${KELVORA_WINEPREFIX:-$HOME/.cache/kelvora/wineprefix}
@@ -71,8 +73,13 @@ fi
 
 # The output goes to a file, not a pipe: the server and the services Wine starts inherit
 # the program's output and outlive it, and a reader of a pipe would wait for them.
-out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+if [ -n "${KELVORA_WINE_LOG:-}" ]; then
+  out=$KELVORA_WINE_LOG
+  : >"$out"
+else
+  out=$(mktemp)
+  trap 'rm -f "$out"' EXIT
+fi
 timeout -s KILL "${KELVORA_WINE_TIMEOUT:-600}" "${japanese[@]}" "$wine" "$@" >"$out" 2>&1
 status=$?
 cat "$out"
