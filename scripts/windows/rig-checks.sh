@@ -102,7 +102,8 @@ for _ in $(seq 600); do
   grep -qF 'Touch the sensor' "$work/live" 2>/dev/null && break
   sleep 0.1
 done
-grep -qF 'Touch the sensor' "$work/live" || fail "the command never waited for a finger"
+grep -qF 'Touch the sensor' "$work/live" ||
+  fail "the command never waited for a finger: $(tr -d '\r' <"$work/live" 2>/dev/null)"
 pulled=$(date +%s%N)
 timeout -s KILL 60 "$rig" unplug >/dev/null
 wait "$waiter" || true
