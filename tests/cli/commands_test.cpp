@@ -24,6 +24,15 @@ vkey::State WithTemplates(int count) {
 
 class KeyChoiceTest : public CliTest {};
 
+// A key that answers nothing at all; the tool's clock runs out, not the test's time.
+void AddSilentKey(CliRig& rig) {
+    vkey::Config config;
+    config.hostility = vkey::Hostility::kSilent;
+    vkey::VirtualInterfaceOptions options;
+    options.timeoutsAtOnce = true;
+    rig.AddKey(config, {}, options);
+}
+
 // What `keys`, `info` and --device show and take: a Linux node without the identity that
 // discovery appends, a Windows device path (which has the separator in it) whole.
 TEST(NodePath, DropsOnlyTheAppendedIdentity) {
@@ -157,11 +166,7 @@ TEST_F(KeyChoiceTest, InfoNeverShowsFactsTheKeyDidNotGive) {
     // A key that answers nothing is no blank key: it fails, saying what is unknown.
     {
         CliRig rig;
-        vkey::Config config;
-        config.hostility = vkey::Hostility::kSilent;
-        vkey::VirtualInterfaceOptions options;
-        options.timeoutsAtOnce = true;  // the tool's clock runs out, not the test's time
-        rig.AddKey(config, {}, options);
+        AddSilentKey(rig);
         EXPECT_EQ(rig.Run({"--json", "info"}), kExitKeyError);
         EXPECT_THAT(rig.out.str(), StartsWith(R"({"ok":false,)"));
         EXPECT_THAT(rig.out.str(), Not(HasSubstr("pinSet")));
@@ -193,11 +198,7 @@ TEST_F(KeyChoiceTest, CommandsThatNeedGetInfoFailWithoutIt) {
     for (const auto& command : commands) {
         SCOPED_TRACE(command[0] + " " + command[1]);
         CliRig rig;
-        vkey::Config config;
-        config.hostility = vkey::Hostility::kSilent;
-        vkey::VirtualInterfaceOptions options;
-        options.timeoutsAtOnce = true;
-        rig.AddKey(config, {}, options);
+        AddSilentKey(rig);
         rig.input.lines = {kPin};
         EXPECT_EQ(rig.Run(command), kExitKeyError);
         EXPECT_THAT(rig.Err(), HasSubstr("the key did not answer GetInfo"));
