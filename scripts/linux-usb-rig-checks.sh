@@ -15,7 +15,10 @@ export KELVORA_RIG_BUILD
 rig=$root/scripts/linux-usb-rig.sh
 flow=$root/scripts/lib/cli-flow.sh
 work=$(mktemp -d)
-trap '"$rig" stop >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+# A failed step leaves what the guest, the daemon and the emulator said last: the state folder
+# goes with the guest.
+trap 'status=$?; [ "$status" = 0 ] || "$rig" logs >&2 || true
+  "$rig" stop >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 # A stage time-out stops the guest too, or it would go on using a core.
 trap 'exit 1' TERM INT
 fail() { echo "linux-rig-checks: $*" >&2; exit 1; }

@@ -15,6 +15,8 @@
 #   linux-usb-rig.sh unplug | plug               pull the key, plug it in again (a new
 #                                                connection to the daemon: a fresh plug-in)
 #   linux-usb-rig.sh running                     exit status 0 while a guest runs
+#   linux-usb-rig.sh logs [LINES]                the last LINES (40) of the guest's console,
+#                                                the daemon's and the emulator's output
 #   linux-usb-rig.sh stop                        end the guest, the emulator and the daemon
 # VKEY OPTIONS are kelvora-vkey's own (--firmware, --pin-file, --auto-touch, --reset-window...).
 #   KELVORA_RIG_BUILD    the build folder with the programs (build/default)
@@ -147,8 +149,14 @@ case $command in
     swap_key "$@"
     ;;
   running) running ;;
+  logs)
+    for log in console vkey emulator; do
+      echo "--- $log.log (last ${1:-40} lines)"
+      tail -n "${1:-40}" "$state/$log.log" 2>/dev/null || echo "(none)"
+    done
+    ;;
   plug) signal_key USR2 present ;;
   unplug) signal_key USR1 absent ;;
   stop) stop ;;
-  *) die "usage: linux-usb-rig.sh start|key|run|plug|unplug|running|stop ..." ;;
+  *) die "usage: linux-usb-rig.sh start|key|run|plug|unplug|running|logs|stop ..." ;;
 esac
