@@ -7,6 +7,19 @@ namespace kelvora::cli {
 
 namespace {
 
+// A credential id in base64url begins with '-' once in 64 ids. No option has one dash and more
+// than one letter, and the shortest credential id (16 bytes) is 22 characters: a word of that
+// length in the alphabet is the id 'passkeys list' showed, and a mistyped option ("-json")
+// is still told as unknown.
+constexpr std::size_t kShortestCredentialIdText = 22;
+
+bool LooksLikeCredentialId(std::string_view arg) {
+    return arg.size() >= kShortestCredentialIdText && arg[0] == '-' && arg[1] != '-' &&
+           arg.find_first_not_of(
+               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_") ==
+               std::string_view::npos;
+}
+
 bool ParseFd(std::string_view text, int& fd) {
     const auto* end = text.data() + text.size();
     const auto [ptr, error] = std::from_chars(text.data(), end, fd);
@@ -24,7 +37,7 @@ std::string ParseOptions(const std::vector<std::string>& args, CliOptions& optio
     bool onlyWords = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (onlyWords || arg.empty() || arg[0] != '-' || arg == "-") {
+        if (onlyWords || arg.empty() || arg[0] != '-' || arg == "-" || LooksLikeCredentialId(arg)) {
             options.words.push_back(arg);
             continue;
         }

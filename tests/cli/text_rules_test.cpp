@@ -59,6 +59,16 @@ TEST(OptionsTest, OptionsAnywhereAndTheirErrors) {
     CliOptions words;
     EXPECT_EQ(ParseOptions({"fingerprints", "rename", "--", "1", "--json"}, words), "");
     EXPECT_EQ(words.words.back(), "--json");
+    // A credential id may begin with a dash; a mistyped option of one dash stays an error.
+    CliOptions id;
+    EXPECT_EQ(
+        ParseOptions({"passkeys", "delete", "-pZfpUP1SKerlFqtCZUqtcC_5iJXAsgg94iXaGbJ4fE"}, id),
+        "");
+    EXPECT_EQ(id.words.back(), "-pZfpUP1SKerlFqtCZUqtcC_5iJXAsgg94iXaGbJ4fE");
+    for (const char* typo : {"-json", "-x", "-pin-stdin-and-more-words!"}) {
+        CliOptions bad;
+        EXPECT_THAT(ParseOptions({"info", typo}, bad), HasSubstr("unknown option")) << typo;
+    }
 }
 
 TEST(JsonTest, EscapesControlCharactersKeepsOrderAndNeverThrows) {
