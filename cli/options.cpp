@@ -3,21 +3,23 @@
 #include <charconv>
 #include <string_view>
 
+#include "cli/credential_id_text.h"
+
 namespace kelvora::cli {
 
 namespace {
 
 // A credential id in base64url begins with '-' once in 64 ids. No option has one dash and more
-// than one letter, and the shortest credential id (16 bytes) is 22 characters: a word of that
-// length in the alphabet is the id 'passkeys list' showed, and a mistyped option ("-json")
-// is still told as unknown.
-constexpr std::size_t kShortestCredentialIdText = 22;
+// than one letter, so a word that reads as a credential id of at least the shortest length
+// (16 bytes) is the id 'passkeys list' showed; a mistyped option ("-json") is still unknown.
+constexpr std::size_t kShortestCredentialId = 16;
 
 bool LooksLikeCredentialId(std::string_view arg) {
-    return arg.size() >= kShortestCredentialIdText && arg[0] == '-' && arg[1] != '-' &&
-           arg.find_first_not_of(
-               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_") ==
-               std::string_view::npos;
+    if (arg.size() < 2 || arg[1] == '-') {
+        return false;
+    }
+    const auto id = ParseCredentialId(arg);
+    return id && id->size() >= kShortestCredentialId;
 }
 
 bool ParseFd(std::string_view text, int& fd) {
