@@ -16,7 +16,8 @@
 #                                                connection to the daemon: a fresh plug-in)
 #   linux-usb-rig.sh running                     exit status 0 while a guest runs
 #   linux-usb-rig.sh logs [LINES]                the last LINES (40) of the guest's console,
-#                                                the daemon's and the emulator's output
+#                                                the daemon's and the emulator's output, and
+#                                                of the guest's record of requests
 #   linux-usb-rig.sh stop                        end the guest, the emulator and the daemon
 # VKEY OPTIONS are kelvora-vkey's own (--firmware, --pin-file, --auto-touch, --reset-window...).
 #   KELVORA_RIG_BUILD    the build folder with the programs (build/default)
@@ -154,6 +155,8 @@ case $command in
       echo "--- $log.log (last ${1:-40} lines)"
       tail -n "${1:-40}" "$state/$log.log" 2>/dev/null || echo "(none)"
     done
+    echo "--- the guest's requests, when each began and ended (last ${1:-40})"
+    KELVORA_RIG_TIMEOUT=10 in_guest tail -n "${1:-40}" /tmp/.rig.log 2>&1 || true
     ;;
   plug) signal_key USR2 present ;;
   unplug) signal_key USR1 absent ;;

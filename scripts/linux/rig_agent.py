@@ -89,7 +89,7 @@ def main():
     sock.sendall(f"K {nonce} {limit} {encode(command.encode())} {encode(stdin)}\n".encode())
     line = answer(sock, f"R {nonce} ".encode(), deadline + 5, pending)
     if line is None:
-        print("rig-agent: no answer from the guest in time", file=sys.stderr)
+        print(f"rig-agent: no answer from the guest in time (request {nonce})", file=sys.stderr)
         return 124
     _, _, out, err, status = line.split(" ")
     sys.stdout.buffer.write(decode(out))
