@@ -156,7 +156,12 @@ case $command in
       tail -n "${1:-40}" "$state/$log.log" 2>/dev/null || echo "(none)"
     done
     echo "--- the guest's requests, when each began and ended (last ${1:-40})"
-    KELVORA_RIG_TIMEOUT=10 in_guest tail -n "${1:-40}" /tmp/.rig.log 2>&1 || true
+    # A guest that is gone would only make the agent's client wait out its time.
+    if running; then
+      KELVORA_RIG_TIMEOUT=10 in_guest tail -n "${1:-40}" /tmp/.rig.log 2>&1 || true
+    else
+      echo "(no guest running)"
+    fi
     ;;
   plug) signal_key USR2 present ;;
   unplug) signal_key USR1 absent ;;
