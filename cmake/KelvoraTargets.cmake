@@ -18,6 +18,7 @@ function(kelvora_import_offscreen_platform target)
 endfunction()
 
 include(KelvoraTestLabels)
+option(KELVORA_UNITY_TESTS "Compile each test program's sources as one unit" ON)
 
 # kelvora_add_test(NAME SOURCES ... [DEPS ...]): a GoogleTest executable registered with
 # CTest, labelled from cmake/KelvoraTestLabels.cmake. Tests are discovered when ctest runs,
@@ -40,6 +41,9 @@ function(kelvora_add_test name)
     add_executable(${name} ${ARG_SOURCES})
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  # Every test source reads the test frameworks' headers, which cost more to compile than most
+  # tests themselves: a test program's sources are compiled as one unit.
+  set_target_properties(${name} PROPERTIES UNITY_BUILD ${KELVORA_UNITY_TESTS})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} kelvora_test_support GTest::gmock
                         GTest::gtest_main kelvora_options)
   kelvora_import_offscreen_platform(${name})

@@ -25,6 +25,9 @@
 
 namespace kelvora::cli::test {
 
+// The PIN the tests set and give.
+inline constexpr const char* kPin = "1234";
+
 // The tool's clock. Every reading moves it on a little, so that a loop that polls without
 // sleeping (the legacy verification) still reaches its time limit; sleeping moves the key's
 // clock too, as real time would.

@@ -12,8 +12,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-constexpr const char* kPin = "1234";
-
 vkey::State WithTemplates(int count) {
     vkey::State state;
     for (int slot = 0; slot < count; ++slot) {

@@ -12,8 +12,6 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr const char* kPin = "1234";
-
 TEST(CredentialIdTextTest, Base64UrlWithoutPaddingBothWays) {
     const std::pair<std::vector<std::uint8_t>, std::string> forms[] = {
         {{0xFB}, "-w"}, {{0xFB, 0xFF}, "-_8"}, {{1, 2, 3}, "AQID"}, {{0, 0, 0, 0xFF}, "AAAA_w"}};

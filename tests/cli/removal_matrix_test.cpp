@@ -22,7 +22,6 @@ namespace {
 using ::testing::AnyOf;
 using ::testing::HasSubstr;
 
-constexpr const char* kPin = "1234";
 // Generous for the sanitizer builds; a command that is not back by then hangs.
 constexpr auto kCommandBound = std::chrono::seconds(60);
 

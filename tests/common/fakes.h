@@ -38,6 +38,11 @@ class FakeClock final : public Clock {
     std::function<void(std::size_t sleepCount)> onSleep;
 };
 
+class NullDebugOutput final : public DebugOutput {
+  public:
+    void Write(std::string_view /*line*/) override {}
+};
+
 class CapturedDebugOutput final : public DebugOutput {
   public:
     void Write(std::string_view line) override { lines.emplace_back(line); }

@@ -13,12 +13,12 @@
 namespace kelvora::test {
 namespace {
 
-constexpr int kCtapModel = 3;
+constexpr int kModel = 3;
 
 class LostAnswerTest : public VirtualKeyTest {};
 
 TEST_F(LostAnswerTest, ChangePinWhoseAnswerIsLostIsSentOnce) {
-    Connect(kCtapModel);
+    Connect(kModel);
     ASSERT_EQ(SetPin(*device, "1234"), kCtapSuccess);
     const std::uint64_t before = key->requestCount();
     key->InjectFaultAt(1, vkey::Fault::kLoseNextAnswer);  // after getKeyAgreement
@@ -37,7 +37,7 @@ TEST_F(LostAnswerTest, ReadingRequestsWhoseAnswerIsLostAreSentAgain) {
         std::uint64_t requests;  // the lost one included
     };
     const Case cases[] = {
-        {"GetInfo", kCtapModel,
+        {"GetInfo", kModel,
          [](FidoDevice& session) {
              AuthenticatorCaps caps;
              return static_cast<int>(GetAuthenticatorInfo(session, caps));

@@ -41,7 +41,7 @@ TEST(VerifyTestRequestTest, IsTheFixedMakeCredentialOf181Bytes) {
         << "empty pinAuth, protocol one";
 }
 
-struct RequestCase {
+struct VerificationRequestCase {
     std::string name;
     std::size_t model;  // index in the supported product list
     bool vendor;
@@ -50,10 +50,10 @@ struct RequestCase {
 };
 
 class VerificationRequestTest : public VerificationTest,
-                                public ::testing::WithParamInterface<RequestCase> {};
+                                public ::testing::WithParamInterface<VerificationRequestCase> {};
 
 TEST_P(VerificationRequestTest, DependsOnModelAndCommandSet) {
-    const RequestCase& c = GetParam();
+    const VerificationRequestCase& c = GetParam();
     AttachKey(kSupportedProducts[c.model]);
     keyState.selectedProductId = kSupportedProducts[c.model];
     keyState.vendorCommandSet = c.vendor;
@@ -70,14 +70,15 @@ TEST_P(VerificationRequestTest, DependsOnModelAndCommandSet) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, VerificationRequestTest,
-                         ::testing::Values(RequestCase{"Standard", 2, false, "01 A7", 181},
-                                           RequestCase{"StandardVendor", 2, true, "48 A7", 181},
-                                           RequestCase{"Fifth", 4, false, "01 A7", 181},
-                                           RequestCase{"Sixth", 5, false, "40 A2 01 01 02 08", 6},
-                                           RequestCase{"Seventh", 6, false, "40 A2 01 01 02 08", 6},
-                                           RequestCase{"SeventhVendor", 6, true, "48 A7", 181}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Keys, VerificationRequestTest,
+    ::testing::Values(VerificationRequestCase{"Standard", 2, false, "01 A7", 181},
+                      VerificationRequestCase{"StandardVendor", 2, true, "48 A7", 181},
+                      VerificationRequestCase{"Fifth", 4, false, "01 A7", 181},
+                      VerificationRequestCase{"Sixth", 5, false, "40 A2 01 01 02 08", 6},
+                      VerificationRequestCase{"Seventh", 6, false, "40 A2 01 01 02 08", 6},
+                      VerificationRequestCase{"SeventhVendor", 6, true, "48 A7", 181}),
+    [](const auto& info) { return info.param.name; });
 
 TEST(VerdictTest, CtapStatuses) {
     for (const std::uint8_t status : {0x00, 0x33, 0x35}) {

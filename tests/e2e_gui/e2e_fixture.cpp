@@ -1,5 +1,7 @@
 #include "e2e_fixture.h"
 
+#include <QApplication>
+#include <QWidget>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -178,6 +180,12 @@ std::vector<std::string> EndToEndTest::KeyPasskeyUsers() const {
         users.push_back(passkey.userName);
     }
     return users;
+}
+
+int VisibleWindows() {
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    return static_cast<int>(std::count_if(widgets.begin(), widgets.end(),
+                                          [](const QWidget* w) { return w->isVisible(); }));
 }
 
 }  // namespace kelvora::test

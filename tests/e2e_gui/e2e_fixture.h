@@ -95,4 +95,7 @@ class EndToEndTest : public ::testing::Test {
     ScopedModalHook hook_;
 };
 
+// How many of the tool's top-level windows are on the screen.
+int VisibleWindows();
+
 }  // namespace kelvora::test

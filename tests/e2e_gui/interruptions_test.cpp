@@ -184,12 +184,6 @@ Windows Prefix(const Windows& windows, std::size_t last) {
     return Windows(windows.begin(), windows.begin() + static_cast<std::ptrdiff_t>(last) + 1);
 }
 
-int VisibleWindows() {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    return static_cast<int>(
-        std::count_if(windows.begin(), windows.end(), [](QWidget* w) { return w->isVisible(); }));
-}
-
 // Windows a person can close: the fingerprint check and the reset wait for the finger, and
 // the other message boxes only inform.
 bool Cancellable(const Path& path, const QString& layout) {

@@ -14,7 +14,7 @@ const KeyKind kKinds[] = {kStandardKey, kVendorSetKey, kOwnBioKey, kLegacyKey};
 using Windows = std::vector<QString>;
 
 // A key configuration and what the person picks in the choice windows.
-struct Given {
+struct OperationStart {
     const char* name;
     std::string pin;
     std::vector<std::uint16_t> templateSlots;
@@ -24,7 +24,7 @@ struct Given {
 
 class OperationsTest : public EndToEndTest {
   protected:
-    void Start(const KeyKind& kind, const Given& given) {
+    void Start(const KeyKind& kind, const OperationStart& given) {
         person = Person{};
         person.option = given.option;
         person.mode = given.mode;
@@ -36,7 +36,7 @@ class OperationsTest : public EndToEndTest {
 
 TEST_F(OperationsTest, EnrolOnEveryConfiguration) {
     struct Case {
-        Given given;
+        OperationStart given;
         Windows ctapWindows;  // what a CTAP2 key leads through
         Windows legacyWindows;
         bool pinAfterwards;
@@ -84,7 +84,7 @@ TEST_F(OperationsTest, EnrolOnEveryConfiguration) {
 
 TEST_F(OperationsTest, DeleteOnEveryConfiguration) {
     struct Case {
-        Given given;
+        OperationStart given;
         std::uint16_t slot;
         Windows ctapWindows;
         Windows legacyWindows;
@@ -150,7 +150,7 @@ TEST_F(OperationsTest, DeleteOnEveryConfiguration) {
 
 TEST_F(OperationsTest, RenameOnEveryConfiguration) {
     struct Case {
-        Given given;
+        OperationStart given;
         Windows ctapWindows;
     };
     const Case cases[] = {

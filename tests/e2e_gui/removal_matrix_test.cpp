@@ -30,12 +30,6 @@ struct Operation {
     std::function<bool()> run;
 };
 
-int VisibleWindows() {
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    return static_cast<int>(std::count_if(widgets.begin(), widgets.end(),
-                                          [](const QWidget* w) { return w->isVisible(); }));
-}
-
 class RemovalMatrixTest : public EndToEndTest {
   protected:
     void Start(const KeyKind& kind, const Operation& operation) {

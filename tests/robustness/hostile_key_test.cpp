@@ -20,6 +20,7 @@
 #include "ctap/legacy_pin.h"
 #include "ctap/verification_test.h"
 #include "hostile_key_backend.h"
+#include "tests/common/fakes.h"
 #include "transport/apdu.h"
 #include "transport/connect.h"
 #include "transport/fido_device.h"
@@ -31,18 +32,13 @@ namespace {
 
 using vkey::Hostility;
 
-constexpr int kCtapModel = 3;
+constexpr int kCtap2Model = 3;
 constexpr int kLegacyModel = 1;
 constexpr char kPin[] = "1234";
 constexpr char kNewPin[] = "5678";
 // Reads a host may spend on a key that never answers before the user gives up on it.
 constexpr long kPatience = 3000;
 constexpr int kPausesBeforeCancel = 20;
-
-class NullDebug final : public DebugOutput {
-  public:
-    void Write(std::string_view /*line*/) override {}
-};
 
 // One key, connected while it still behaves; then it turns hostile.
 struct Session {
@@ -65,7 +61,7 @@ struct Session {
 
     vkey::ManualClock keyClock{1000};
     SharedClock clock{keyClock};
-    NullDebug debug;
+    NullDebugOutput debug;
     KeyState keyState;
     ReadBudget budget;
     std::unique_ptr<vkey::VirtualKey> key;
@@ -84,7 +80,7 @@ enum Touch : unsigned {
     kTruncation = 1u << 4,    // an answer cut short
     kCborTypes = 1u << 1,     // wrong CBOR types
     kKeyAgreement = 1u << 2,  // short x and y
-    kToken = 1u << 3,         // token of an odd length
+    kOddToken = 1u << 3,      // token of an odd length
     kCounts = 1u << 5,        // passkey counts beyond belief
 };
 constexpr unsigned kAnyAnswerFault = kFraming | kTruncation;
@@ -96,7 +92,7 @@ unsigned TouchOf(Hostility hostility) {
         case Hostility::kBadKeyAgreement:
             return kKeyAgreement;
         case Hostility::kOddTokenLength:
-            return kToken;
+            return kOddToken;
         case Hostility::kTruncatedMessage:
             return kTruncation;
         case Hostility::kBadCounts:
@@ -123,27 +119,27 @@ struct Operation {
 };
 
 const Operation kOperations[] = {
-    {"GetInfo", kCtapModel, false, kAnyAnswerFault | kCborTypes,
+    {"GetInfo", kCtap2Model, false, kAnyAnswerFault | kCborTypes,
      [](Session& s) {
          AuthenticatorCaps caps;
          return GetAuthenticatorInfo(*s.device, caps) == kCtapSuccess &&
                 s.keyState.bioEnrollmentSupported;
      }},
-    {"GetPinToken", kCtapModel, true, kAnyAnswerFault | kCborTypes | kKeyAgreement | kToken,
+    {"GetPinToken", kCtap2Model, true, kAnyAnswerFault | kCborTypes | kKeyAgreement | kOddToken,
      [](Session& s) {
          s.device->State().pinToken.Clear();
          return GetPinToken(*s.device, kPin) == kCtapSuccess;
      }},
-    {"SetPin", kCtapModel, false, kAnyAnswerFault | kCborTypes | kKeyAgreement,
+    {"SetPin", kCtap2Model, false, kAnyAnswerFault | kCborTypes | kKeyAgreement,
      [](Session& s) { return SetPin(*s.device, kPin) == kCtapSuccess; }},
-    {"ChangePin", kCtapModel, true, kAnyAnswerFault | kCborTypes | kKeyAgreement,
+    {"ChangePin", kCtap2Model, true, kAnyAnswerFault | kCborTypes | kKeyAgreement,
      [](Session& s) { return ChangePin(*s.device, kPin, kNewPin) == kCtapSuccess; }},
-    {"PinRetries", kCtapModel, true, kAnyAnswerFault | kCborTypes,
+    {"PinRetries", kCtap2Model, true, kAnyAnswerFault | kCborTypes,
      [](Session& s) {
          std::uint32_t retries = 0;
          return GetPinRetries(*s.device, retries) == kCtapSuccess;
      }},
-    {"EnumerateBio", kCtapModel, false, kAnyAnswerFault | kCborTypes,
+    {"EnumerateBio", kCtap2Model, false, kAnyAnswerFault | kCborTypes,
      [](Session& s) {
          s.key->EditState([](vkey::State& state) {
              state.templates[1] = vkey::Template{"one", 7};
@@ -153,7 +149,7 @@ const Operation kOperations[] = {
          EnumerateBio(*s.device, slots, names, s.debug);
          return slots[1] == 1;
      }},
-    {"Enrollment", kCtapModel, false, kAnyAnswerFault | kCborTypes,
+    {"Enrollment", kCtap2Model, false, kAnyAnswerFault | kCborTypes,
      [](Session& s) {
          // The sequence retries what the key refuses until the user cancels; this user
          // gives up after a while.
@@ -169,7 +165,7 @@ const Operation kOperations[] = {
          s.clock.onSleep = nullptr;
          return outcome.end == SequenceEnd::kFinished && outcome.result == kCtapSuccess;
      }},
-    {"VerificationTest", kCtapModel, false, kAnyAnswerFault | kCborTypes,
+    {"VerificationTest", kCtap2Model, false, kAnyAnswerFault | kCborTypes,
      [](Session& s) {
          std::atomic<bool> cancel{false};
          const VerificationOutcome outcome = RunVerificationTest(
@@ -177,13 +173,13 @@ const Operation kOperations[] = {
          return outcome.end == SequenceEnd::kFinished &&
                 CtapVerdict(static_cast<std::uint8_t>(outcome.lastStatus)) == Verdict::kVerified;
      }},
-    {"ListPasskeys", kCtapModel, true, kAnyAnswerFault | kCborTypes | kCounts,
+    {"ListPasskeys", kCtap2Model, true, kAnyAnswerFault | kCborTypes | kCounts,
      [](Session& s) {
          PreparePasskeys(s);
          std::vector<PasskeySite> sites;
          return ListPasskeysOnKey(*s.device, sites).succeeded && PasskeyCount(sites) == 3;
      }},
-    {"PasskeyMetadata", kCtapModel, true, kAnyAnswerFault | kCborTypes | kCounts,
+    {"PasskeyMetadata", kCtap2Model, true, kAnyAnswerFault | kCborTypes | kCounts,
      [](Session& s) {
          PreparePasskeys(s);
          PasskeyMetadata metadata;
@@ -191,7 +187,7 @@ const Operation kOperations[] = {
      }},
     // The count is the answer's status byte: neither a cut nor a body of the wrong types
     // touches it.
-    {"FailureDetail", kCtapModel, false, kFraming,
+    {"FailureDetail", kCtap2Model, false, kFraming,
      [](Session& s) { return ReadFailureDetail(*s.device).has_value(); }},
     {"LegacyGetInfo", kLegacyModel, false, kAnyAnswerFault,
      [](Session& s) {
@@ -271,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(AllBehaviours, HostileKeyTest, ::testing::ValuesIn(AllC
 
 // A silent key is given up on by the transport itself, well before the user would pull it.
 TEST(SilentKeyTest, EveryExchangeFailsAfterTheSilenceLimit) {
-    Session session(kCtapModel, false);
+    Session session(kCtap2Model, false);
     ASSERT_TRUE(session.connected);
     session.key->SetHostility(Hostility::kSilent);
     const std::uint64_t start = session.clock.NowMs();

@@ -18,12 +18,7 @@ namespace kelvora::test {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-const Bytes kChannel = {0x11, 0x22, 0x33, 0x44};
-
-class NullDebug final : public DebugOutput {
-  public:
-    void Write(std::string_view /*line*/) override {}
-};
+const Bytes kQuietChannel = {0x11, 0x22, 0x33, 0x44};
 
 // What the key does next: send a packet, or stay quiet for a while.
 struct Step {
@@ -111,7 +106,7 @@ class ScriptedBackend final : public HidBackend {
 };
 
 Bytes Packet(std::uint8_t command, std::uint16_t length, const Bytes& payload,
-             const Bytes& channel = kChannel) {
+             const Bytes& channel = kQuietChannel) {
     Bytes packet(ctaphid::kPacketSize, 0);
     std::copy(channel.begin(), channel.end(), packet.begin());
     packet[4] = command;
@@ -124,7 +119,8 @@ Bytes Packet(std::uint8_t command, std::uint16_t length, const Bytes& payload,
 Bytes InitAnswer() {
     constexpr std::size_t kInitAnswerSize = 17;
     Bytes payload(kInitAnswerSize, 0);
-    std::copy(kChannel.begin(), kChannel.end(), payload.begin() + ctaphid::kInitNonceSize);
+    std::copy(kQuietChannel.begin(), kQuietChannel.end(),
+              payload.begin() + ctaphid::kInitNonceSize);
     return Packet(ctaphid::kInit, kInitAnswerSize, payload, {0xFF, 0xFF, 0xFF, 0xFF});
 }
 
@@ -152,7 +148,7 @@ class SilenceBoundTest : public ::testing::Test {
 
     Script script;
     FakeClock clock;
-    NullDebug debug;
+    NullDebugOutput debug;
     KeyState keyState;
     ScriptedBackend backend{script, clock};
     FidoDevice device{backend, keyState, clock, debug};
@@ -221,7 +217,7 @@ TEST_P(InterruptedMessageTest, FailsInsteadOfSplicing) {
 
 Bytes Continuation(std::uint8_t sequence) {
     Bytes packet(ctaphid::kPacketSize, 0x5A);
-    std::copy(kChannel.begin(), kChannel.end(), packet.begin());
+    std::copy(kQuietChannel.begin(), kQuietChannel.end(), packet.begin());
     packet[4] = sequence;
     return packet;
 }

@@ -8,7 +8,7 @@
 namespace kelvora::vkey {
 namespace {
 
-using test::Hex;
+using kelvora::test::Hex;
 
 TEST(KeyCbor, RoundTripsCanonicalRequestsByteForByte) {
     const char* const rows[] = {

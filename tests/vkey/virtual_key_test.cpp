@@ -9,7 +9,7 @@
 namespace kelvora::vkey::test {
 namespace {
 
-const Bytes kGetInfo = {0x04};
+const Bytes kGetInfoRequest = {0x04};
 
 TEST(VirtualKey, UnplugWakesABlockedReaderAndRaisesTheEvent) {
     ManualClock clock;
@@ -90,22 +90,22 @@ TEST(VirtualKey, KeepalivesEveryHundredMilliseconds) {
 
 TEST(VirtualKey, OneShotFaults) {
     KeyFixture fixture;
-    const std::optional<Bytes> good = fixture.host_.Cbor(kGetInfo);
+    const std::optional<Bytes> good = fixture.host_.Cbor(kGetInfoRequest);
     ASSERT_TRUE(good);
 
     fixture.key_.InjectFault(Fault::kMalformedNextResponse);
-    const std::optional<Bytes> bad = fixture.host_.Cbor(kGetInfo);
+    const std::optional<Bytes> bad = fixture.host_.Cbor(kGetInfoRequest);
     ASSERT_TRUE(bad);
     EXPECT_EQ(bad->at(0), 0x00);
     EXPECT_LT(bad->size(), good->size());
     EXPECT_FALSE(DecodeCbor(ByteView(*bad).subspan(1)));
-    EXPECT_EQ(fixture.host_.Cbor(kGetInfo), good);
+    EXPECT_EQ(fixture.host_.Cbor(kGetInfoRequest), good);
 
     fixture.key_.InjectFault(Fault::kNeverAnswerNext);
-    EXPECT_FALSE(fixture.host_.Cbor(kGetInfo));
+    EXPECT_FALSE(fixture.host_.Cbor(kGetInfoRequest));
     Packet packet{};
     EXPECT_EQ(fixture.key_.ReadPacket(packet, 20), VirtualKey::ReadResult::kTimedOut);
-    EXPECT_EQ(fixture.host_.Cbor(kGetInfo), good);
+    EXPECT_EQ(fixture.host_.Cbor(kGetInfoRequest), good);
 }
 
 TEST(VirtualKey, SettlingModelDropsEarlyPackets) {
@@ -149,7 +149,7 @@ TEST(VirtualKey, InitOnTheBusyChannelAbandonsTheWait) {
     EXPECT_FALSE(fixture.key_.waitingForUser());
     fixture.key_.PlaceFinger(1);
     EXPECT_FALSE(fixture.host_.Receive()) << "the abandoned reset must not run";
-    EXPECT_TRUE(fixture.host_.Cbor(kGetInfo));
+    EXPECT_TRUE(fixture.host_.Cbor(kGetInfoRequest));
 }
 
 TEST(VirtualKey, ReaderOfAnEndedPlugInNeverTakesTheNextPlugInsPackets) {
@@ -206,11 +206,11 @@ TEST(VirtualKey, UnplugBeforeRequestRemovesTheKeyInsteadOfAnsweringThatRequest) 
     key.UnplugBeforeRequest(5);
     key.DisarmUnplug();
     const std::uint64_t before = key.requestCount();
-    ASSERT_TRUE(fixture.host_.Cbor(kGetInfo));
+    ASSERT_TRUE(fixture.host_.Cbor(kGetInfoRequest));
     EXPECT_EQ(key.requestCount(), before + 1);
 
     key.UnplugBeforeRequest(1);
-    ASSERT_TRUE(fixture.host_.Cbor(kGetInfo)) << "index 0 is answered";
+    ASSERT_TRUE(fixture.host_.Cbor(kGetInfoRequest)) << "index 0 is answered";
     const std::size_t history = key.SnapshotState().history.size();
     const std::uint64_t plugIn = key.plugIn();
     VirtualKey::ReadResult result = VirtualKey::ReadResult::kPacket;
@@ -220,7 +220,7 @@ TEST(VirtualKey, UnplugBeforeRequestRemovesTheKeyInsteadOfAnsweringThatRequest) 
     });
     // A two-packet message: the key stays until its last packet is in.
     Bytes longGetInfo(100, 0x00);
-    longGetInfo[0] = kGetInfo[0];
+    longGetInfo[0] = kGetInfoRequest[0];
     const std::vector<Packet> packets =
         Frame(fixture.host_.channel(), static_cast<std::uint8_t>(HidCommand::kCbor), longGetInfo);
     ASSERT_EQ(packets.size(), 2U);
@@ -238,7 +238,7 @@ TEST(VirtualKey, UnplugBeforeRequestRemovesTheKeyInsteadOfAnsweringThatRequest) 
     // One-shot, and the count goes on across plug-ins.
     key.Plug();
     fixture.host_.Init();
-    EXPECT_TRUE(fixture.host_.Cbor(kGetInfo));
+    EXPECT_TRUE(fixture.host_.Cbor(kGetInfoRequest));
     EXPECT_EQ(key.requestCount(), before + 5);
     key.RemovePlugObserver(observer);
 }

@@ -12,8 +12,6 @@
 namespace kelvora::test {
 namespace {
 
-const QString kImage = QStringLiteral("image_show");
-const QString kText = QStringLiteral("txt_show");
 const QString kHint = QStringLiteral("text_2");
 constexpr int kFinger = 7;
 constexpr int kLegacySlot = 3;

@@ -28,6 +28,10 @@
 
 namespace kelvora::test {
 
+// The controls every progress window shows its picture and its text in.
+inline const QString kImage = QStringLiteral("image_show");
+inline const QString kText = QStringLiteral("txt_show");
+
 inline constexpr int kCtapModel = 3;
 inline constexpr int kLegacyModel = 1;
 inline constexpr int kOwnBioModel = 6;  // sixth model: its own bio subcommands, settle delay

@@ -14,9 +14,6 @@ namespace {
 
 class ResetTest : public FpDialogTest {};
 
-const QString kImage = QStringLiteral("image_show");
-const QString kText = QStringLiteral("txt_show");
-
 bool SawRequest(const vkey::State& state, std::initializer_list<std::uint8_t> bytes) {
     return std::any_of(state.history.begin(), state.history.end(), [&](const auto& entry) {
         return std::search(entry.request.begin(), entry.request.end(), bytes.begin(),

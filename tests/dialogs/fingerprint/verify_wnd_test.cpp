@@ -10,8 +10,6 @@
 namespace kelvora::test {
 namespace {
 
-const QString kImage = QStringLiteral("image_show");
-const QString kText = QStringLiteral("txt_show");
 constexpr int kEnrolledFinger = 1;
 constexpr int kOtherFinger = 2;
 
