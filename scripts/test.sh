@@ -89,6 +89,10 @@ build_and_test() {
 }
 
 stage "setup" ./scripts/setup.sh
+# The compiler cache's figures at the end are this run's alone.
+if command -v ccache >/dev/null; then
+  CCACHE_DIR=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache} ccache -z >/dev/null || true
+fi
 
 # From an empty cache the Windows libraries (Qt above all) are the longest build of the run;
 # they need only the cross compilers. With the cache filled nothing starts.
