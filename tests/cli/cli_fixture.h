@@ -89,11 +89,6 @@ class WatchedBuffer final : public std::stringbuf {
     }
 };
 
-class NullDebug final : public DebugOutput {
-  public:
-    void Write(std::string_view /*line*/) override {}
-};
-
 // The tool with its keys and streams, apart from any test fixture, so that a test can make a
 // fresh one for each case of a loop.
 class CliRig {
@@ -159,7 +154,7 @@ class CliRig {
     WatchedBuffer errBuffer;
     std::ostream err{&errBuffer};
     std::atomic<bool> interrupted{false};
-    NullDebug debug;
+    kelvora::test::NullDebugOutput debug;
     std::string vkeySocket;  // what KELVORA_VKEY names
     kelvora::test::FakeElevation elevation;
 };
