@@ -24,6 +24,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
+ccache_dir=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache}
 if [ "${1:-}" = --quick ]; then
   ./scripts/build.sh default
   exec ctest --preset quick -j "$jobs"
@@ -44,7 +45,7 @@ report() {
   printf '%6d s  in all\n' "$SECONDS"
   if command -v ccache >/dev/null; then
     echo "=== compiler cache"
-    CCACHE_DIR=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache} ccache -s || true
+    CCACHE_DIR=$ccache_dir ccache -s || true
   fi
 }
 # Work that needs nothing the stages before it make runs beside them, at the lowest priority,
@@ -91,7 +92,7 @@ build_and_test() {
 stage "setup" ./scripts/setup.sh
 # The compiler cache's figures at the end are this run's alone.
 if command -v ccache >/dev/null; then
-  CCACHE_DIR=${KELVORA_CCACHE_DIR:-/var/cache/kelvora/ccache} ccache -z >/dev/null || true
+  CCACHE_DIR=$ccache_dir ccache -z >/dev/null || true
 fi
 
 # From an empty cache the Windows libraries (Qt above all) are the longest build of the run;
