@@ -2,8 +2,10 @@
 
 #include <QObject>
 #include <QStringList>
+#include <algorithm>
 
 #include "toolkit/control.h"
+#include "toolkit/image_prefetch.h"
 #include "toolkit/resource_package.h"
 #include "toolkit/skin_image.h"
 
@@ -14,6 +16,7 @@ struct PackageState {
     std::unique_ptr<ResourcePackage> package;
     QString name;
     std::map<QString, std::optional<QImage>> images;
+    std::unique_ptr<ImagePrefetch> prefetch;  // pictures a window is about to show
 };
 
 PackageState& Package() {
@@ -30,6 +33,7 @@ const QFont* FontTable::Find(int id) const {
 bool CPaintManagerUI::SetResourceZip(std::span<const std::byte> bytes) {
     auto package = ResourcePackage::Open(bytes);
     PackageState& state = Package();
+    state.prefetch.reset();
     state.images.clear();
     state.package = std::move(package);
     return state.package != nullptr;
@@ -46,8 +50,35 @@ bool CPaintManagerUI::HasResourcePackage() {
 }
 
 void CPaintManagerUI::ClearResourcePackage() {
+    Package().prefetch.reset();
     Package().images.clear();
     Package().package.reset();
+}
+
+void CPaintManagerUI::PrefetchImages(const std::vector<QString>& names) {
+    PackageState& state = Package();
+    if (state.prefetch) {
+        // An earlier window's pictures: kept, as that window shows them.
+        for (auto& [name, image] : state.prefetch->TakeRest()) {
+            state.images.emplace(name, std::move(image));
+        }
+        state.prefetch.reset();
+    }
+    std::vector<std::pair<QString, QByteArray>> pictures;
+    for (const QString& name : names) {
+        const bool listed =
+            std::any_of(pictures.begin(), pictures.end(),
+                        [&name](const auto& picture) { return picture.first == name; });
+        if (listed || state.images.contains(name)) {
+            continue;
+        }
+        if (auto bytes = LoadResourceFile(name)) {
+            pictures.emplace_back(name, std::move(*bytes));
+        }
+    }
+    if (!pictures.empty()) {
+        state.prefetch = std::make_unique<ImagePrefetch>(std::move(pictures));
+    }
 }
 
 std::optional<QByteArray> CPaintManagerUI::LoadResourceFile(const QString& name) {
@@ -63,7 +94,9 @@ const QImage* CPaintManagerUI::GetImage(const QString& name) {
     auto it = state.images.find(name);
     if (it == state.images.end()) {
         std::optional<QImage> image;
-        if (const auto bytes = LoadResourceFile(name)) {
+        if (auto prefetched = state.prefetch ? state.prefetch->Take(name) : std::nullopt) {
+            image = std::move(*prefetched);
+        } else if (const auto bytes = LoadResourceFile(name)) {
             image = DecodeSkinImage(*bytes);
         }
         it = state.images.emplace(name, std::move(image)).first;

@@ -59,6 +59,9 @@ class CPaintManagerUI {
     // A decoded image of the package, or nullptr when it is missing or undecodable (such an
     // image is simply not drawn). Cached until the package changes.
     static const QImage* GetImage(const QString& name);
+    // Starts decoding, on a thread of its own, the pictures of `names` not decoded yet: those
+    // a window is about to show. GetImage takes them from there.
+    static void PrefetchImages(const std::vector<QString>& names);
 
     CPaintManagerUI(INotifyUI* sink, QObject* keyFilter);
 

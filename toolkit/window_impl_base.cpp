@@ -11,13 +11,36 @@
 #include "skin/embedded_package.h"
 #include "toolkit/accessibility.h"
 #include "toolkit/accessible_tree.h"
+#include "toolkit/container.h"
 #include "toolkit/control.h"
 #include "toolkit/host_widget.h"
+#include "toolkit/label.h"
 #include "toolkit/layout_failure.h"
 
 namespace kelvora {
 
 namespace {
+// The pictures a window shows as it opens, in painting order: each visible control's
+// background and each button's picture for its present state.
+void CollectShownImages(const CControlUI& control, std::vector<QString>& names) {
+    if (!control.IsVisible() || control.isHidden()) {
+        return;
+    }
+    if (const QString background = control.GetBkImage(); !background.isEmpty()) {
+        names.push_back(background);
+    }
+    if (const auto* button = dynamic_cast<const CButtonUI*>(&control)) {
+        if (const QString picture = button->GetCurrentImage(); !picture.isEmpty()) {
+            names.push_back(picture);
+        }
+    }
+    if (const auto* container = dynamic_cast<const CContainerUI*>(&control)) {
+        for (int i = 0; i < container->GetCount(); ++i) {
+            CollectShownImages(*container->GetItemAt(i), names);
+        }
+    }
+}
+
 std::function<void(WindowImplBase&)>& ModalHook() {
     static std::function<void(WindowImplBase&)> hook;
     return hook;
@@ -209,6 +232,11 @@ void WindowImplBase::ShowWindow(bool show) {
     if (!show) {
         host_->hide();
         return;
+    }
+    if (const CControlUI* root = manager_->GetRoot()) {
+        std::vector<QString> pictures;
+        CollectShownImages(*root, pictures);
+        CPaintManagerUI::PrefetchImages(pictures);
     }
     host_->show();
     host_->raise();

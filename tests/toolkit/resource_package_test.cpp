@@ -10,6 +10,7 @@
 #include <QtEndian>
 
 #include "skin/embedded_package.h"
+#include "toolkit/image_prefetch.h"
 #include "toolkit/resource_package.h"
 #include "toolkit/skin_image.h"
 #include "toolkit/window_impl_base.h"
@@ -144,6 +145,29 @@ TEST(SkinImage, PixelsArePremultipliedAsQtWouldForEveryStoredForm) {
         expected.convertTo(QImage::Format_ARGB32_Premultiplied);
         EXPECT_EQ(*decoded, expected) << source.format();
     }
+}
+
+TEST(ImagePrefetch, HandsEachListedPictureOverOnceAsTheUiThreadWouldDecodeIt) {
+    QImage picture(3, 2, QImage::Format_ARGB32);
+    picture.fill(qRgba(200, 100, 50, 128));
+    const QByteArray png = Encoded(picture, "PNG");
+    ImagePrefetch prefetch({{QStringLiteral("a.png"), png},
+                            {QStringLiteral("junk.png"), QByteArray("not a picture")},
+                            {QStringLiteral("b.png"), png}});
+
+    const auto a = prefetch.Take(QStringLiteral("a.png"));
+    ASSERT_TRUE(a && *a);
+    EXPECT_EQ(**a, *DecodeSkinImage(png));
+    EXPECT_FALSE(prefetch.Take(QStringLiteral("a.png"))) << "taken once";
+    const auto junk = prefetch.Take(QStringLiteral("junk.png"));
+    ASSERT_TRUE(junk) << "listed";
+    EXPECT_FALSE(*junk) << "but no picture";
+    EXPECT_FALSE(prefetch.Take(QStringLiteral("c.png"))) << "never listed";
+
+    const auto rest = prefetch.TakeRest();
+    ASSERT_EQ(rest.size(), 1U);
+    EXPECT_EQ(rest[0].first, QStringLiteral("b.png"));
+    EXPECT_TRUE(rest[0].second);
 }
 
 }  // namespace
