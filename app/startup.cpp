@@ -1,13 +1,16 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/after_first_frame.h"
 #include "app/app_help.h"
 #include "app/app_options.h"
 #include "app/daemon_key_watch.h"
+#include "app/font_warmup.h"
 #include "app/key_setup.h"
 #include "app/main_wnd.h"
 #include "app/power_monitor.h"
@@ -22,6 +25,8 @@
 
 namespace kelvora {
 namespace {
+
+constexpr int kSleepNoticesDelayMs = 250;
 
 VirtualKeyPanelFactory& Panel() {
     static VirtualKeyPanelFactory factory;
@@ -93,7 +98,9 @@ int RunApplication(int argc, char** argv) {
     if (screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    FontWarmup fonts;
     QApplication application(argc, argv);
+    fonts.ApplicationReady();
     // Only a name: the package itself comes from the executable's resources.
     CPaintManagerUI::SetResourceZipName(QStringLiteral("Skins.zip"));
 
@@ -104,7 +111,7 @@ int RunApplication(int argc, char** argv) {
     }
     const std::unique_ptr<DeviceInterfaceWatcher> devices =
         WatchDeviceInterfaces(&BroadcastSystemDeviceChange);
-    const std::unique_ptr<PowerMonitor> power = StartPowerMonitor(&BroadcastPowerChange);
+    std::unique_ptr<PowerMonitor> power;
     const std::unique_ptr<DaemonKeyWatch> daemon =
         WatchDaemonKey(std::getenv(kVkeyEnvironmentVariable));  // NOLINT(concurrency-mt-unsafe)
 
@@ -116,9 +123,18 @@ int RunApplication(int argc, char** argv) {
         windowOptions.instance = &claim;
         CMainWnd window(keys.Backend(), std::move(windowOptions));
         window.State().resetAtStart = options.resetAtStart;
+        fonts.WaitForPlatformFonts();
         // A layout that cannot be built ends the process inside Create.
         window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle);
         window.CenterWindow();
+        fonts.Finish();
+        // Sleep and wake matter once the window is up: the system bus is asked a moment after
+        // its first frame, not before it.
+        QWidget* host = window.GetWidget();
+        AfterFirstFrame(*host, [host, &power] {
+            QTimer::singleShot(kSleepNoticesDelayMs, host,
+                               [&power] { power = StartPowerMonitor(&BroadcastPowerChange); });
+        });
         const std::unique_ptr<SecondStartListener> secondStarts =
             ListenForSecondStarts([&window] { BringToFront(window); });
         if (options.screenshotDir && keys.InProcessKey() != nullptr) {

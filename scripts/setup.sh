@@ -14,8 +14,8 @@ packages=(
   # the command line's JSON output (header only)
   nlohmann-json3-dev
   # GUI: Qt 6 Widgets (with D-Bus), the skin package reader (minizip: zlib only, no TLS
-  # library), a font for the Japanese texts
-  qt6-base-dev libminizip-dev fonts-noto-cjk
+  # library), a font for the Japanese texts, fontconfig (loaded ahead at start-up)
+  qt6-base-dev libminizip-dev fonts-noto-cjk libfontconfig-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev python3 python3-cryptography
   # the benchmarks' instruction counts and chart
