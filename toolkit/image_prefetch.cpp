@@ -17,8 +17,7 @@ struct ImagePrefetch::Batch {
         bool taken = false;
     };
     std::vector<Picture> pictures;  // fixed once the thread runs
-    bool threaded = false;
-    std::thread thread;
+    std::thread thread;             // not joinable: no thread to spare
 };
 
 ImagePrefetch::ImagePrefetch(std::vector<std::pair<QString, QByteArray>> pictures)
@@ -35,7 +34,6 @@ ImagePrefetch::ImagePrefetch(std::vector<std::pair<QString, QByteArray>> picture
                 picture.decoded.set_value(DecodeSkinImage(picture.bytes));
             }
         });
-        batch_->threaded = true;
     } catch (const std::system_error&) {
         // No thread to spare: every picture is decoded when it is taken.
     }
@@ -56,7 +54,7 @@ std::optional<std::optional<QImage>> ImagePrefetch::Take(const QString& name) {
             return std::nullopt;
         }
         picture.taken = true;
-        return batch_->threaded ? picture.result.get() : DecodeSkinImage(picture.bytes);
+        return batch_->thread.joinable() ? picture.result.get() : DecodeSkinImage(picture.bytes);
     }
     return std::nullopt;
 }
