@@ -223,6 +223,18 @@ void WindowImplBase::SendWindowInit() {
     }
     initSent_ = true;
     manager_->SendNotify(manager_->GetRoot(), QStringLiteral("windowinit"));
+    // What the window shows first is known only now: it sets its controls' states here.
+    if (!closed_ && host_ && host_->isVisible()) {
+        PrefetchShownImages();
+    }
+}
+
+void WindowImplBase::PrefetchShownImages() {
+    if (const CControlUI* root = manager_->GetRoot()) {
+        std::vector<QString> pictures;
+        CollectShownImages(*root, pictures);
+        CPaintManagerUI::PrefetchImages(pictures);
+    }
 }
 
 void WindowImplBase::ShowWindow(bool show) {
@@ -233,10 +245,9 @@ void WindowImplBase::ShowWindow(bool show) {
         host_->hide();
         return;
     }
-    if (const CControlUI* root = manager_->GetRoot()) {
-        std::vector<QString> pictures;
-        CollectShownImages(*root, pictures);
-        CPaintManagerUI::PrefetchImages(pictures);
+    // Shown the first time, the window's pictures are known once its windowinit has run.
+    if (initSent_) {
+        PrefetchShownImages();
     }
     host_->show();
     host_->raise();

@@ -139,6 +139,8 @@ class WindowImplBase : public INotifyUI, public IDialogBuilderCallback {
     void Destroy(int code);
     bool EnsurePackage();
     void SendWindowInit();
+    // Starts decoding the pictures the window's visible controls draw now.
+    void PrefetchShownImages();
 
     std::unique_ptr<HostWidget> host_;
     std::unique_ptr<CPaintManagerUI> manager_;
