@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/text_shaping.h"
+
 namespace kelvora {
 
 namespace {
@@ -133,18 +135,23 @@ QColor CLabelUI::CurrentTextColor() const {
     return textColor_.isValid() ? textColor_ : QColor(Qt::black);
 }
 
+QFont CLabelUI::TextFont() const {
+    return FontForText(font(), text_);
+}
+
 void CLabelUI::LayoutDocument(QTextDocument& doc, const QRect& area) const {
-    doc.setDefaultFont(font());
+    const QFont textFont = TextFont();
+    doc.setDefaultFont(textFont);
     doc.setDocumentMargin(0);
     doc.setDefaultStyleSheet(QStringLiteral("body { color: %1; }").arg(CurrentTextColor().name()));
     // A tab advances to the next space-wide stop, as the box measured it: texts indent with
     // runs of tabs that must not push the words off the measured line.
     QTextOption option = doc.defaultTextOption();
     option.setTabStopDistance(
-        std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char(' '))));
+        std::max(1, QFontMetrics(textFont).horizontalAdvance(QLatin1Char(' '))));
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     doc.setDefaultTextOption(option);
-    doc.setHtml(ToRichText(BreakAfterSentences(text_, QFontMetrics(font()), area.width())));
+    doc.setHtml(ToRichText(BreakAfterSentences(text_, QFontMetrics(textFont), area.width())));
     doc.setTextWidth(area.width());
 }
 
@@ -166,7 +173,7 @@ void CLabelUI::PaintText(QPainter& painter) {
         return;
     }
     painter.setPen(CurrentTextColor());
-    painter.setFont(font());
+    painter.setFont(TextFont());
     if (multiLine_) {
         painter.drawText(area, static_cast<int>(align_) | Qt::TextWordWrap | Qt::TextExpandTabs,
                          LaidOutText());
@@ -184,7 +191,7 @@ QString CLabelUI::LaidOutText() const {
         return text_;
     }
     const QRect area = rect().marginsRemoved(textPadding_);
-    return BreakAfterSentences(text_, QFontMetrics(font()), area.width());
+    return BreakAfterSentences(text_, QFontMetrics(TextFont()), area.width());
 }
 
 int CLabelUI::TextHeightAt(int width) const {
@@ -193,7 +200,7 @@ int CLabelUI::TextHeightAt(int width) const {
         LayoutDocument(doc, QRect(0, 0, width, 0));
         return static_cast<int>(std::ceil(doc.size().height()));
     }
-    const QFontMetrics fm(font());
+    const QFontMetrics fm(TextFont());
     const int flags = Qt::TextExpandTabs | (multiLine_ ? Qt::TextWordWrap : Qt::TextSingleLine);
     const QString shown = multiLine_ ? BreakAfterSentences(text_, fm, width) : text_;
     return fm.boundingRect(QRect(0, 0, width, 0x7FFF), flags, shown).height();
@@ -201,8 +208,8 @@ int CLabelUI::TextHeightAt(int width) const {
 
 int CLabelUI::TextLinesAt(int width) const {
     if (!showHtml_) {
-        return (TextHeightAt(width) + QFontMetrics(font()).height() - 1) /
-               std::max(1, QFontMetrics(font()).height());
+        const int lineHeight = std::max(1, QFontMetrics(TextFont()).height());
+        return (TextHeightAt(width) + lineHeight - 1) / lineHeight;
     }
     QTextDocument doc;
     LayoutDocument(doc, QRect(0, 0, width, 0));
@@ -226,7 +233,7 @@ bool CLabelUI::ShowsWholeText() const {
         needed = QSize(static_cast<int>(std::ceil(doc.idealWidth())),
                        static_cast<int>(std::ceil(doc.size().height())));
     } else {
-        const QFontMetrics fm(font());
+        const QFontMetrics fm(TextFont());
         const int flags = Qt::TextExpandTabs | (multiLine_ ? Qt::TextWordWrap : Qt::TextSingleLine);
         needed = fm.boundingRect(QRect(QPoint(), QSize(area.width(), 0x7FFF)), flags, LaidOutText())
                      .size();

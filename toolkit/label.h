@@ -47,6 +47,8 @@ class CLabelUI : public CControlUI {
 
   private:
     void LayoutDocument(QTextDocument& doc, const QRect& area) const;
+    // The control's font as it sets this text: everything measured or drawn here uses it.
+    QFont TextFont() const;
 
     QColor textColor_;  // invalid: black
     QColor disabledTextColor_;

@@ -5,6 +5,7 @@
 
 #include "toolkit/container.h"
 #include "toolkit/label.h"
+#include "toolkit/text_shaping.h"
 
 namespace kelvora {
 
@@ -67,7 +68,8 @@ void CDuiMessageBox::Fill() {
     if (container == nullptr) {
         return;
     }
-    const QFontMetrics fm(GetPaintManager().GetDefaultFont());
+    // The font the text control will set the message in.
+    const QFontMetrics fm(FontForText(GetPaintManager().GetDefaultFont(), text_));
     std::vector<int> widths;
     for (const QString& line : SplitMessageLines(text_)) {
         widths.push_back(line.isEmpty() ? 0 : fm.horizontalAdvance(line));
