@@ -1,5 +1,6 @@
 #include "toolkit/window_impl_base.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
@@ -223,6 +224,9 @@ void WindowImplBase::SendWindowInit() {
     }
     initSent_ = true;
     manager_->SendNotify(manager_->GetRoot(), QStringLiteral("windowinit"));
+    // Controls windowinit shows (a tab's other page) ask Qt to be drawn a moment later; asked
+    // now, they are drawn with the window's first frame instead of once more right after it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
     // What the window shows first is known only now: it sets its controls' states here.
     if (!closed_ && host_ && host_->isVisible()) {
         PrefetchShownImages();

@@ -180,6 +180,37 @@ TEST_F(WindowControlsTest, SystemCloseCommandIsAPlainCloseTheWindowMayRefuse) {
     EXPECT_EQ(window.GetModalResult(), 0);
 }
 
+// What windowinit shows belongs to the first frame: drawn with it, not once more after it.
+TEST(WindowInit, ControlsItShowsArePaintedOnceWithTheFirstFrame) {
+    struct ShowingWindow : TestWindow {
+        using TestWindow::TestWindow;
+        void Notify(TNotifyUI& msg) override {
+            if (msg.sType == QLatin1String("windowinit")) {
+                FindControl(QStringLiteral("btn_fp"))->SetVisible(true);
+            }
+            TestWindow::Notify(msg);
+        }
+    } window{QStringLiteral("VerifyOption.xml")};
+    ASSERT_TRUE(window.CreateDefault());
+    CControlUI* shown = window.FindControl(QStringLiteral("btn_fp"));
+    ASSERT_NE(shown, nullptr);
+    shown->SetVisible(false);
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    shown->installEventFilter(&counter);
+    window.ShowWindow();
+    // As the application's own loop runs: a pass at a time.
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(counter.paints, 1);
+}
+
 TEST(KeyFilter, EnterAndEscapeReachTheWindowFirstAndCanBeSwallowed) {
     TestWindow window(QStringLiteral("verifyPIN.xml"));
     ASSERT_TRUE(window.CreateDefault());
