@@ -10,12 +10,12 @@
 #include "app/app_help.h"
 #include "app/app_options.h"
 #include "app/daemon_key_watch.h"
-#include "app/font_warmup.h"
 #include "app/key_setup.h"
 #include "app/main_wnd.h"
 #include "app/power_monitor.h"
 #include "app/screenshot_tour.h"
 #include "app/second_start.h"
+#include "app/startup_warmup.h"
 #include "platform/command_line.h"
 #include "platform/device_notifications.h"
 #include "platform/single_instance.h"
@@ -98,9 +98,9 @@ int RunApplication(int argc, char** argv) {
     if (screenshots && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    FontWarmup fonts;
+    StartupWarmup warmup;
     QApplication application(argc, argv);
-    fonts.ApplicationReady();
+    warmup.ApplicationReady();
     // Only a name: the package itself comes from the executable's resources.
     CPaintManagerUI::SetResourceZipName(QStringLiteral("Skins.zip"));
 
@@ -123,11 +123,12 @@ int RunApplication(int argc, char** argv) {
         windowOptions.instance = &claim;
         CMainWnd window(keys.Backend(), std::move(windowOptions));
         window.State().resetAtStart = options.resetAtStart;
-        fonts.WaitForPlatformFonts();
+        SetBeforeFirstLayoutFont([&warmup] { warmup.WaitForPlatformFonts(); });
         // A layout that cannot be built ends the process inside Create.
         window.Create({}, QString::fromUtf8(kApplicationTitle), kDialogStyle);
+        SetBeforeFirstLayoutFont(nullptr);
         window.CenterWindow();
-        fonts.Finish();
+        warmup.Finish();
         // Sleep and wake matter once the window is up: the system bus is asked a moment after
         // its first frame, not before it.
         QWidget* host = window.GetWidget();

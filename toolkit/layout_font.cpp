@@ -4,12 +4,19 @@
 #include <QFontDatabase>
 #include <QHash>
 #include <QStringList>
+#include <functional>
+#include <utility>
 
 #include "toolkit/paint_manager.h"
 
 namespace kelvora {
 
 namespace {
+std::function<void()>& BeforeFirstFont() {
+    static std::function<void()> wait;
+    return wait;
+}
+
 const QString& CjkFamily() {
     static const QString family = QStringLiteral("Noto Sans CJK JP");
     return family;
@@ -26,7 +33,12 @@ QStringList ResolvedFamilies(const QString& family) {
     }
     // The installed families as they are, not as fontconfig's aliases would answer for a
     // family it does not have (QFontDatabase::hasFamily resolves those).
-    static const QStringList installed = QFontDatabase::families();
+    static const QStringList installed = [] {
+        if (const std::function<void()>& wait = BeforeFirstFont()) {
+            wait();
+        }
+        return QFontDatabase::families();
+    }();
     QStringList families;
     if (installed.contains(family, Qt::CaseInsensitive)) {
         families = {family};
@@ -41,6 +53,10 @@ QStringList ResolvedFamilies(const QString& family) {
     return families;
 }
 }  // namespace
+
+void SetBeforeFirstLayoutFont(std::function<void()> wait) {
+    BeforeFirstFont() = std::move(wait);
+}
 
 QFont MakeLayoutFont(const QString& family, int pixelSize, bool bold, bool italic, bool underline) {
     QFont font;

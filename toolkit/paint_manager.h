@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -94,5 +95,9 @@ class CPaintManagerUI {
 // Makes a QFont from a layout's font declaration; families without the glyphs fall back to
 // the installed CJK fonts so that Japanese text renders everywhere.
 QFont MakeLayoutFont(const QString& family, int pixelSize, bool bold, bool italic, bool underline);
+// `wait` runs once, on the UI thread, right before the first layout font is made: a start
+// that loads the platform's fonts elsewhere holds the first font there, while what comes
+// before it in a layout is built meanwhile. Empty: nothing to wait for.
+void SetBeforeFirstLayoutFont(std::function<void()> wait);
 
 }  // namespace kelvora

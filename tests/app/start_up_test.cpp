@@ -7,15 +7,15 @@
 #include <QWidget>
 
 #include "app/after_first_frame.h"
-#include "app/font_warmup.h"
+#include "app/startup_warmup.h"
 #include "tests/common/ui_wait.h"
 
 namespace kelvora {
 namespace {
 
-TEST(FontWarmup, FillsTheFontListAndEndsWhetherOrNotTheApplicationCame) {
+TEST(StartupWarmup, FillsTheFontListAndEndsWhetherOrNotTheApplicationCame) {
     {
-        FontWarmup fonts;
+        StartupWarmup fonts;
         fonts.ApplicationReady();
         fonts.WaitForPlatformFonts();
         fonts.Finish();
@@ -23,7 +23,7 @@ TEST(FontWarmup, FillsTheFontListAndEndsWhetherOrNotTheApplicationCame) {
     }
     EXPECT_FALSE(QFontDatabase::families().isEmpty());
     // A start that ends before its application object (an early error) must not hang.
-    FontWarmup unused;
+    StartupWarmup unused;
 }
 
 TEST(AfterFirstFrame, RunsOnceAfterTheFirstPaintAndNeverForAnUnpaintedWindow) {

@@ -6,11 +6,12 @@
 #include <system_error>
 #include <thread>
 
-#include "app/font_warmup.h"
+#include "app/startup_warmup.h"
+#include "platform/text.h"
 
 namespace kelvora {
 
-struct FontWarmup::State {
+struct StartupWarmup::State {
     std::promise<void> platformLoaded;
     std::future<void> platformLoadedSeen = platformLoaded.get_future();
     std::promise<bool> applicationReady;  // false: the application never came
@@ -18,7 +19,7 @@ struct FontWarmup::State {
     std::thread thread;
 };
 
-FontWarmup::FontWarmup() : state_(std::make_unique<State>()) {
+StartupWarmup::StartupWarmup() : state_(std::make_unique<State>()) {
     std::future<bool> ready = state_->applicationReady.get_future();
     try {
         state_->thread = std::thread([state = state_.get(), ready = std::move(ready)]() mutable {
@@ -26,6 +27,9 @@ FontWarmup::FontWarmup() : state_(std::make_unique<State>()) {
             state->platformLoaded.set_value();
             if (ready.get()) {
                 (void)QFontDatabase::families();
+                // Both directions: names are read from keys and written to them.
+                (void)text::ToUtf16Or(text::CodePage::Ansi, "?", u"");
+                (void)text::FromUtf16Or(text::CodePage::Ansi, u"?", "");
             }
         });
     } catch (const std::system_error&) {
@@ -34,22 +38,22 @@ FontWarmup::FontWarmup() : state_(std::make_unique<State>()) {
     }
 }
 
-FontWarmup::~FontWarmup() {
+StartupWarmup::~StartupWarmup() {
     Finish();
 }
 
-void FontWarmup::ApplicationReady() {
+void StartupWarmup::ApplicationReady() {
     if (!state_->readinessTold) {
         state_->readinessTold = true;
         state_->applicationReady.set_value(true);
     }
 }
 
-void FontWarmup::WaitForPlatformFonts() {
+void StartupWarmup::WaitForPlatformFonts() {
     state_->platformLoadedSeen.wait();
 }
 
-void FontWarmup::Finish() {
+void StartupWarmup::Finish() {
     if (!state_->readinessTold) {
         state_->readinessTold = true;
         state_->applicationReady.set_value(false);
