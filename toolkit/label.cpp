@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
@@ -136,6 +137,10 @@ QColor CLabelUI::CurrentTextColor() const {
 }
 
 QFont CLabelUI::TextFont() const {
+    // An entity can stand for any character: such HTML is judged by the text it shows.
+    if (showHtml_ && text_.contains(QLatin1Char('&'))) {
+        return FontForText(font(), QTextDocumentFragment::fromHtml(text_).toPlainText());
+    }
     return FontForText(font(), text_);
 }
 

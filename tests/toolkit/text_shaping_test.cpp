@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "toolkit/label.h"
 #include "toolkit/text_shaping.h"
 
 namespace kelvora::test {
@@ -36,6 +37,19 @@ TEST(TextShaping, OnlySimpleScriptsAreSetGlyphByGlyph) {
         EXPECT_EQ((set.styleStrategy() & QFont::PreferNoShaping) == 0, c.shaped) << c.text;
         EXPECT_TRUE(set.styleStrategy() & QFont::PreferAntialias) << c.text;
     }
+}
+
+// Arabic written with entities must join as the same letters written out do.
+TEST(TextShaping, HtmlIsJudgedByTheTextItShows) {
+    CTextUI written;
+    CTextUI entities;
+    for (CTextUI* label : {&written, &entities}) {
+        label->SetShowHtml(true);
+        label->resize(200, 40);
+    }
+    written.SetText(QStringLiteral("\u0645\u0631\u062D\u0628\u0627"));
+    entities.SetText(QStringLiteral("&#x645;&#x631;&#x62D;&#x628;&#x627;"));
+    EXPECT_EQ(written.grab().toImage(), entities.grab().toImage());
 }
 
 }  // namespace
