@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextDocumentFragment>
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
@@ -137,11 +136,7 @@ QColor CLabelUI::CurrentTextColor() const {
 }
 
 QFont CLabelUI::TextFont() const {
-    // An entity can stand for any character: such HTML is judged by the text it shows.
-    if (showHtml_ && text_.contains(QLatin1Char('&'))) {
-        return FontForText(font(), QTextDocumentFragment::fromHtml(text_).toPlainText());
-    }
-    return FontForText(font(), text_);
+    return showHtml_ ? FontForRichText(font(), text_) : FontForText(font(), text_);
 }
 
 void CLabelUI::LayoutDocument(QTextDocument& doc, const QRect& area) const {

@@ -1,6 +1,8 @@
 #include "toolkit/text_shaping.h"
 
 #include <QChar>
+#include <QTextDocumentFragment>
+#include <utility>
 
 namespace kelvora {
 
@@ -48,6 +50,13 @@ QFont FontForText(QFont font, QStringView text) {
             static_cast<QFont::StyleStrategy>(font.styleStrategy() | QFont::PreferNoShaping));
     }
     return font;
+}
+
+QFont FontForRichText(QFont font, const QString& html) {
+    if (!html.contains(QLatin1Char('&'))) {
+        return FontForText(std::move(font), html);
+    }
+    return FontForText(std::move(font), QTextDocumentFragment::fromHtml(html).toPlainText());
 }
 
 }  // namespace kelvora

@@ -8,6 +8,7 @@
 // emoji sequences are shaped as ever: names on a key may be written in any of them.
 
 #include <QFont>
+#include <QString>
 #include <QStringView>
 
 namespace kelvora {
@@ -17,5 +18,7 @@ bool NeedsShaping(QStringView text);
 
 // `font` as it should set `text`: told not to shape when the text does not need it.
 QFont FontForText(QFont font, QStringView text);
+// The same for rich text, judged by the text it shows: an entity can stand for any character.
+QFont FontForRichText(QFont font, const QString& html);
 
 }  // namespace kelvora

@@ -68,8 +68,8 @@ void CDuiMessageBox::Fill() {
     if (container == nullptr) {
         return;
     }
-    // The font the text control will set the message in.
-    const QFontMetrics fm(FontForText(GetPaintManager().GetDefaultFont(), text_));
+    // The font the text control below (rich text) will set the message in.
+    const QFontMetrics fm(FontForRichText(GetPaintManager().GetDefaultFont(), text_));
     std::vector<int> widths;
     for (const QString& line : SplitMessageLines(text_)) {
         widths.push_back(line.isEmpty() ? 0 : fm.horizontalAdvance(line));
